@@ -1,0 +1,38 @@
+#pragma once
+
+#include "ImgData.h"
+
+#include <QFile>
+
+// Reader of ITEX .img files: 64-byte header (signature "IM", comment length at
+// bytes 2..3, little-endian), a comment of key=value items separated by commas,
+// then the pixel block of 2- or 4-byte little-endian unsigned integers.
+class ImgDataITEX : public ImgData
+{
+public:
+    ImgDataITEX() = default;
+    ~ImgDataITEX() override;
+
+    void reset() override;
+    bool readProps(const QString &fileName, int &width, int &height) override;
+    bool load() override;
+    double *line(int y, double *buffer) const override;
+    double *column(int x, double *buffer) const override;
+
+    int pixelBytes() const { return bytesPerPixel; }
+    int pixelDataOffset() const { return dataOffset; }
+
+    // Pixel blocks of this many bytes or more are refused.
+    static constexpr qint64 maxPixelBlockBytes = qint64(1) << 31;
+
+private:
+    double pixel(qint64 index) const;
+
+    QFile file;
+    int dataOffset = 0;
+    int bytesPerPixel = 0;
+    std::vector<unsigned char> pixels;
+};
+
+// True when the file starts with the two bytes 'I', 'M'.
+bool isITEXFile(const QString &fileName);
