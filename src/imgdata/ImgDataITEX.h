@@ -2,11 +2,11 @@
 
 #include "ImgData.h"
 
-#include <QFile>
-
 // Reader of ITEX .img files: 64-byte header (signature "IM", comment length at
 // bytes 2..3, little-endian), a comment of key=value items separated by commas,
 // then the pixel block of 2- or 4-byte little-endian unsigned integers.
+// The whole pixel block is read at load(); the file is closed again right away so
+// that a series of thousands of projections does not hold thousands of open files.
 class ImgDataITEX : public ImgData
 {
 public:
@@ -27,8 +27,8 @@ public:
 
 private:
     double pixel(qint64 index) const;
+    void evaluateItem(const QString &item, int &areaW, int &areaH);
 
-    QFile file;
     int dataOffset = 0;
     int bytesPerPixel = 0;
     std::vector<unsigned char> pixels;

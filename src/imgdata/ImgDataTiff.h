@@ -4,7 +4,8 @@
 
 // Reader of grey TIFF images through libtiff: 8-, 16- or 32-bit unsigned or 32-bit
 // float samples, one sample per pixel, strips or tiles, either byte order, any
-// compression libtiff decodes. The first image of the file is read.
+// compression libtiff decodes. The first image of the file is read; the samples are
+// kept in memory in their own type (host byte order) and widened on access.
 class ImgDataTiff : public ImgData
 {
 public:
@@ -17,9 +18,16 @@ public:
     double *line(int y, double *buffer) const override;
     double *column(int x, double *buffer) const override;
 
+    // Sample layouts this reader decodes.
+    enum SampleKind { NoSamples = 0, UInt8 = 1, UInt16 = 2, UInt32 = 3, Float32 = 4 };
+    int sampleKind() const { return kind; }
+
 private:
-    int sampleFormat = 0; // the reader's own field: layout code of the samples
-    std::vector<double> pixels; // width * height values, row after row
+    double sample(qint64 index) const;
+    int bytesPerSample() const;
+
+    int kind = NoSamples; // the reader's own field; zero after construction and reset()
+    std::vector<unsigned char> samples;
 };
 
 // True when the file starts with "II" or "MM".

@@ -1,0 +1,75 @@
+#include "ImgData.h"
+
+#include "ImgDataITEX.h"
+#include "ImgDataTiff.h"
+
+#include <QDebug>
+
+int fileType(const QString &fileName)
+{
+    if (isTIFFFile(fileName))
+        return ImgTypeTIFF;
+    if (isITEXFile(fileName))
+        return ImgTypeITEX;
+    qDebug() << "Unknown file type : " << fileName;
+    return ImgTypeUnknown;
+}
+
+ImgData *newImgData(int type)
+{
+    switch (type) {
+    case ImgTypeITEX:
+        return new ImgDataITEX;
+    case ImgTypeTIFF:
+        return new ImgDataTiff;
+    default:
+        return nullptr;
+    }
+}
+
+bool ImgData::open()
+{
+    valid = false;
+    if (!readProps(fileName, width, height))
+        return false;
+    minMaxValid = false;
+    min = std::numeric_limits<double>::max();
+    max = 0.0;
+    if (!load()) {
+        qDebug() << "Can not open ImgData" << fileName;
+        return false;
+    }
+    lineBuf.assign(size_t(width), 0.0);
+    columnBuf.assign(size_t(height), 0.0);
+    valid = true;
+    return true;
+}
+
+void ImgData::calcMinMax()
+{
+    min = std::numeric_limits<double>::max();
+    max = -std::numeric_limits<double>::max();
+    for (int y = 0; y < height; ++y) {
+        const double *row = line(y, lineBuf.data());
+        for (int x = 0; x < width; ++x) {
+            if (row[x] < min)
+                min = row[x];
+            if (row[x] > max)
+                max = row[x];
+        }
+    }
+    minMaxValid = true;
+}
+
+void ImgData::minMax(double &minValue, double &maxValue)
+{
+    if (!valid) {
+        minValue = 0.0;
+        maxValue = 0.0;
+        return;
+    }
+    if (!minMaxValid)
+        calcMinMax();
+    minValue = min;
+    maxValue = max;
+}

@@ -1,0 +1,195 @@
+#include "ImgDataITEX.h"
+
+#include "TextLine.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QTextStream>
+#include <QtEndian>
+
+namespace {
+const QString kWidthKey = QStringLiteral("Prop_ImageWidth=");
+const QString kHeightKey = QStringLiteral("Prop_ImageHeight=");
+const QString kBytesKey = QStringLiteral("BytesPerPixel=");
+const QString kExposure1Key = QStringLiteral("Prop_ExposureTime1=");
+const QString kExposure2Key = QStringLiteral("Prop_ExposureTime2=");
+const QString kAreaKey = QStringLiteral("areSource=");
+constexpr int kHeaderBytes = 64;
+
+// The first item after the key as a decimal integer; 0 when absent or not a number.
+int intAfter(const QString &item, const QString &key)
+{
+    const QStringList values = itemsAfter(item, key);
+    return values.isEmpty() ? 0 : values.first().toInt(nullptr, 10);
+}
+
+double doubleAfter(const QString &item, const QString &key)
+{
+    const QStringList values = itemsAfter(item, key);
+    return values.isEmpty() ? 0.0 : values.first().toDouble();
+}
+}
+
+bool isITEXFile(const QString &fileName)
+{
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly)) {
+        qDebug() << "Check File Type (ITEX):: Can not open" << fileName;
+        return false;
+    }
+    const QByteArray head = f.read(2);
+    return head.size() == 2 && head.at(0) == 'I' && head.at(1) == 'M';
+}
+
+ImgDataITEX::~ImgDataITEX() = default;
+
+void ImgDataITEX::reset()
+{
+    dataOffset = 0;
+    bytesPerPixel = 0;
+    pixels.clear();
+}
+
+void ImgDataITEX::evaluateItem(const QString &item, int &areaW, int &areaH)
+{
+    if (startsWith(item, kWidthKey))
+        width = intAfter(item, kWidthKey);
+    if (startsWith(item, kHeightKey))
+        height = intAfter(item, kHeightKey);
+    if (startsWith(item, kBytesKey))
+        bytesPerPixel = intAfter(item, kBytesKey);
+    if (startsWith(item, kExposure1Key))
+        expTime = doubleAfter(item, kExposure1Key);
+    if (startsWith(item, kExposure2Key))
+        expTime = doubleAfter(item, kExposure2Key);
+    if (startsWith(item, kAreaKey)) {
+        QString text = item.mid(kAreaKey.size());
+        text.replace(u',', u' ');
+        text.remove(u'"');
+        QString x0, y0, x1, y1;
+        nextItem(nextItem(nextItem(nextItem(text, x0), y0), x1), y1);
+        areaW = x1.toInt() - x0.toInt();
+        areaH = y1.toInt() - y0.toInt();
+    }
+}
+
+bool ImgDataITEX::readProps(const QString &name, int &w, int &h)
+{
+    w = 0;
+    h = 0;
+    width = 0;
+    height = 0;
+    dataOffset = 0;
+    {
+        QFile f(name);
+        if (!f.open(QIODevice::ReadOnly)) {
+            qDebug() << "Can not open ITEX file to read props." << name;
+            return false;
+        }
+        const QByteArray head = f.read(10);
+        if (head.size() < 10) {
+            qDebug() << "Error on reading ITEX file props." << name;
+            return false;
+        }
+        const int commentLength = quint8(head.at(2)) + 256 * quint8(head.at(3));
+        dataOffset = kHeaderBytes + commentLength;
+    }
+
+    QFile f(name);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "Can not open ITEX file to read props." << name;
+        return false;
+    }
+    QTextStream in(&f);
+    in.setEncoding(QStringConverter::Utf8);
+    in.seek(kHeaderBytes);
+
+    // Items end at commas outside double quotes; the text after the last comma is
+    // never evaluated. Characters are counted after decoding.
+    int areaW = 0, areaH = 0;
+    const int commentLength = dataOffset - kHeaderBytes;
+    const QString comment = in.read(commentLength);
+    if (comment.size() < commentLength) {
+        width = height = areaW = areaH = 0;
+    } else {
+        QString item;
+        bool inQuotes = false;
+        for (const QChar c : comment) {
+            if (c == u'"') {
+                inQuotes = !inQuotes;
+                item.append(c);
+            } else if (c == u',' && !inQuotes) {
+                evaluateItem(item, areaW, areaH);
+                item.clear();
+                inQuotes = false;
+            } else {
+                item.append(c);
+            }
+        }
+    }
+    if (width < 1)
+        width = areaW;
+    if (height < 1)
+        height = areaH;
+    w = width;
+    h = height;
+    if (width < 1 || height < 1 || dataOffset < kHeaderBytes + 1)
+        return false;
+
+    // Only 2- and 4-byte pixels are defined; anything else cannot be decoded safely.
+    if (bytesPerPixel != 2 && bytesPerPixel != 4) {
+        qDebug() << QString("ITEX pixel size %1 is neither 2 nor 4 bytes : ").arg(bytesPerPixel) << name;
+        return false;
+    }
+    const qint64 blockBytes = qint64(width) * qint64(height) * bytesPerPixel;
+    if (blockBytes >= maxPixelBlockBytes) {
+        qDebug() << QString("ITEX pixel block of %1 bytes is too large : ").arg(blockBytes) << name;
+        return false;
+    }
+    return true;
+}
+
+bool ImgDataITEX::load()
+{
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly)) {
+        qDebug() << "Can not open ITEX file" << fileName;
+        return false;
+    }
+    const qint64 blockBytes = qint64(width) * qint64(height) * bytesPerPixel;
+    pixels.assign(size_t(blockBytes), 0);
+    qint64 got = 0;
+    if (f.seek(dataOffset)) {
+        got = f.read(reinterpret_cast<char *>(pixels.data()), blockBytes);
+        if (got < 0)
+            got = 0;
+    }
+    if (got < blockBytes)
+        qDebug() << QString("ITEX pixel block is %1 bytes short, missing pixels read as 0 : ")
+                        .arg(blockBytes - got)
+                 << fileName;
+    return true;
+}
+
+double ImgDataITEX::pixel(qint64 index) const
+{
+    const unsigned char *p = pixels.data() + index * bytesPerPixel;
+    if (bytesPerPixel == 2)
+        return double(qFromLittleEndian<quint16>(p));
+    return double(qFromLittleEndian<quint32>(p));
+}
+
+double *ImgDataITEX::line(int y, double *buffer) const
+{
+    const qint64 start = qint64(y) * width;
+    for (int x = 0; x < width; ++x)
+        buffer[x] = pixel(start + x);
+    return buffer;
+}
+
+double *ImgDataITEX::column(int x, double *buffer) const
+{
+    for (int r = 0; r < height; ++r)
+        buffer[r] = pixel(qint64(r) * width + x);
+    return buffer;
+}
