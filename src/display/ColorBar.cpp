@@ -1,0 +1,157 @@
+#include "ColorBar.h"
+
+#include "ui_CBarUI.h"
+
+#include <QApplication>
+#include <QPainter>
+
+#include <cmath>
+
+namespace {
+// Label boxes: 95 pixels along the bar, the bar's width across it.
+constexpr double kLabelLength = 95;
+constexpr double kLabelMaxPointSize = 10;
+constexpr int kLabelInset = 50;
+
+QString fieldText(double v) { return QString::number(v, 'g', 6); }
+} // namespace
+
+ColorBar::ColorBar(QWidget *parent)
+    : DispA(parent), panelFrame(new QFrame), ui(new Ui::CBarUI)
+{
+    ui->setupUi(panelFrame.get());
+    connect(this, &DispA::drawImage1, this, &ColorBar::draw1);
+    connect(this, &DispA::mouseMoved0, this, &ColorBar::onMouseMoved);
+    connect(this, &DispA::mousePressed0, this, &ColorBar::onMousePressed);
+    connect(this, &DispA::mouseReleased0, this, &ColorBar::onMouseReleased);
+    connect(ui->CMinLE, &QLineEdit::editingFinished, this, &ColorBar::minVEdited);
+    connect(ui->CMaxLE, &QLineEdit::editingFinished, this, &ColorBar::maxVEdited);
+    update();
+}
+
+ColorBar::~ColorBar() = default;
+
+QFrame *ColorBar::panelBase() const { return ui->CBarUIBase; }
+QCheckBox *ColorBar::fixBox() const { return ui->CFix; }
+QLineEdit *ColorBar::minEdit() const { return ui->CMinLE; }
+QLineEdit *ColorBar::maxEdit() const { return ui->CMaxLE; }
+
+bool ColorBar::isFixed() const { return ui->CFix->isChecked(); }
+
+void ColorBar::setRange(double minValue, double maxValue)
+{
+    scale.minV = minValue;
+    scale.maxV = maxValue;
+    ui->CMinLE->setText(fieldText(minValue));
+    ui->CMaxLE->setText(fieldText(maxValue));
+    update();
+}
+
+void ColorBar::autoRange(double dataMin, double dataMax)
+{
+    if (!isFixed())
+        setRange(dataMin, dataMax);
+}
+
+void ColorBar::setHandles(double low, double high)
+{
+    scale.lowR = low;
+    scale.highR = high;
+    update();
+}
+
+void ColorBar::setFixColorScale(bool f) { ui->CFix->setChecked(f); }
+
+double ColorBar::barPosition(int y) const
+{
+    const double h = height();
+    return (h - y) / h;
+}
+
+void ColorBar::draw1(QPainter *p)
+{
+    drawRamp(p);
+    drawHandles(p);
+    drawLabels(p);
+}
+
+void ColorBar::drawRamp(QPainter *p) const
+{
+    const int w = width();
+    const int h = height();
+    // Row i counted from the bottom shows normalised value i/H.
+    for (int i = 0; i < h; ++i) {
+        const int g = scale.windowLevel(double(i) / h);
+        p->setPen(QColor(g, g, g));
+        p->drawLine(0, h - 1 - i, w, h - 1 - i);
+    }
+}
+
+void ColorBar::drawHandles(QPainter *p) const
+{
+    const int w = width();
+    const int h = height();
+    p->setPen(QColor(0, 192, 255));
+    const int highY = int((1 - scale.highR) * h);
+    const int lowY = int((1 - scale.lowR) * h);
+    p->drawLine(0, highY, w, highY);
+    p->drawLine(0, lowY, w, lowY);
+}
+
+void ColorBar::drawLabels(QPainter *p) const
+{
+    const int w = width();
+    const int h = height();
+    const QFont font = QApplication::font();
+    p->setPen(QColor(0, 255, 192));
+    const auto label = [&](double value, int cy, int alignment) {
+        textDrawer.drawRotatedText(p, 90, w / 2, cy, kLabelLength, w, font,
+                                   alignment | Qt::AlignVCenter, 1, fieldText(value),
+                                   kLabelMaxPointSize);
+    };
+    label(scale.maxV, kLabelInset, Qt::AlignLeft);
+    label(scale.minV, h - kLabelInset, Qt::AlignRight);
+    if (grabbed)
+        label(scale.valueAt(*grabbedR), h / 2, Qt::AlignRight);
+}
+
+void ColorBar::onMousePressed()
+{
+    const double r = barPosition(mouse.pos.y());
+    const double dLow = std::abs(scale.lowR - r);
+    const double dHigh = std::abs(scale.highR - r);
+    // A press exactly between the handles picks neither.
+    if (dLow > dHigh) {
+        grabbedR = &scale.highR;
+        grabbed = true;
+    } else if (dHigh > dLow) {
+        grabbedR = &scale.lowR;
+        grabbed = true;
+    }
+}
+
+void ColorBar::onMouseMoved()
+{
+    if (!mouse.pressed)
+        return;
+    if (grabbed)
+        *grabbedR = barPosition(mouse.pos.y());
+    update();
+    emit newBar();
+}
+
+void ColorBar::onMouseReleased() { grabbed = false; }
+
+void ColorBar::minVEdited()
+{
+    scale.minV = ui->CMinLE->text().toDouble();
+    update();
+    emit newBar();
+}
+
+void ColorBar::maxVEdited()
+{
+    scale.maxV = ui->CMaxLE->text().toDouble();
+    update();
+    emit newBar();
+}
