@@ -1,0 +1,150 @@
+#include "BpCore.h"
+
+#include "BackProjection.h"
+#include "FftwPlannerThread.h"
+
+#include <QtGlobal>
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace {
+
+constexpr double twoPi = 6.283185307179586;
+constexpr std::align_val_t filteredAlignment{64};
+
+fftw_complex *allocComplex(size_t count)
+{
+    return static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * count));
+}
+
+} // namespace
+
+BpCore::~BpCore()
+{
+    releaseCore();
+}
+
+void BpCore::setupCore(int n, int m)
+{
+    n = n > 0 ? (n / 2) * 2 : 0;
+    m = m > 0 ? m : 0;
+    M = m;
+    if (n == N && m == storedM)
+        return;
+    releaseCore();
+    N = n;
+    M = m;
+    if (N == 0)
+        return;
+    Q_ASSERT(FftwPlannerThread::isCurrent());
+    fwdIn = allocComplex(size_t(N));
+    fwdOut = allocComplex(size_t(N));
+    bwdIn = allocComplex(size_t(N));
+    bwdOut = allocComplex(size_t(N));
+    if (M > 0) {
+        spectra = allocComplex(size_t(M) * N);
+        stride = backProjectionStride(N);
+        const size_t bytes = sizeof(double) * size_t(M) * size_t(stride); // stride is a multiple of 8
+        filteredRows = static_cast<double *>(::operator new[](bytes, filteredAlignment));
+        // The padding after each row is read by the vector back-projection; it must
+        // hold finite values, and the rows themselves are overwritten per slice.
+        std::memset(filteredRows, 0, bytes);
+        storedM = M;
+    }
+    fwdPlan = fftw_plan_dft_1d(N, fwdIn, fwdOut, FFTW_FORWARD, FFTW_ESTIMATE);
+    bwdPlan = fftw_plan_dft_1d(N, bwdIn, bwdOut, FFTW_BACKWARD, FFTW_ESTIMATE);
+}
+
+void BpCore::releaseCore()
+{
+    if (fwdPlan || bwdPlan)
+        Q_ASSERT(FftwPlannerThread::isCurrent());
+    if (fwdPlan)
+        fftw_destroy_plan(fwdPlan);
+    if (bwdPlan)
+        fftw_destroy_plan(bwdPlan);
+    fwdPlan = nullptr;
+    bwdPlan = nullptr;
+    fftw_free(fwdIn);
+    fftw_free(fwdOut);
+    fftw_free(bwdIn);
+    fftw_free(bwdOut);
+    fftw_free(spectra);
+    fwdIn = fwdOut = bwdIn = bwdOut = spectra = nullptr;
+    ::operator delete[](filteredRows, filteredAlignment);
+    filteredRows = nullptr;
+    stride = 0;
+    storedM = 0;
+    N = 0;
+}
+
+void BpCore::resizeImage(int n)
+{
+    imageN = n > 0 ? n : 0;
+    img.assign(size_t(imageN) * imageN, 0.0);
+    done = false;
+}
+
+void BpCore::transformRow(const double *row, int j)
+{
+    if (!ready(j))
+        return;
+    for (int k = 0; k < N; ++k) {
+        fwdIn[k][0] = row[k];
+        fwdIn[k][1] = 0.0;
+    }
+    fftw_execute(fwdPlan);
+    std::memcpy(spectra + size_t(j) * N, fwdOut, sizeof(fftw_complex) * size_t(N));
+}
+
+void BpCore::filterRow(int j, double divisor)
+{
+    if (!ready(j))
+        return;
+    const fftw_complex *spec = spectra + size_t(j) * N;
+    // Bin m carries 2*pi*m/N below N/2 and 2*pi*(N - m)/N from N/2 up: the mean is
+    // removed and the Nyquist bin gets pi.
+    for (int k = 0; k < N / 2; ++k) {
+        const double low = k * twoPi / N;
+        const double high = (k + 1) * twoPi / N;
+        const int mirror = N - 1 - k;
+        bwdIn[k][0] = spec[k][0] * low;
+        bwdIn[k][1] = spec[k][1] * low;
+        bwdIn[mirror][0] = spec[mirror][0] * high;
+        bwdIn[mirror][1] = spec[mirror][1] * high;
+    }
+    fftw_execute(bwdPlan);
+    double *out = filteredRows + size_t(j) * stride;
+    for (int k = 0; k < N; ++k)
+        out[k] = bwdOut[k][0] / divisor;
+}
+
+void BpCore::backProject(int j, double x0, double x1, double z0, double z1)
+{
+    if (ready(j) && imageN == N)
+        backProjectReference(filteredRows, stride, N, storedM, j, j + 1, x0, x1, z0, z1, img.data());
+    done = true;
+}
+
+void BpCore::backProjectAll(double x0, double x1, double z0, double z1)
+{
+    if (ready(0) && imageN == N)
+        backProjectFast(filteredRows, stride, N, storedM, 0, storedM, x0, x1, z0, z1, img.data());
+    done = true;
+}
+
+void BpCore::imageMinMax()
+{
+    if (!done || N <= 0 || imageN != N)
+        return;
+    min = std::numeric_limits<double>::max();
+    max = -std::numeric_limits<double>::max();
+    for (double v : img) {
+        if (v < min)
+            min = v;
+        if (v > max)
+            max = v;
+    }
+}

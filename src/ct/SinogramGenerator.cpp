@@ -1,0 +1,84 @@
+#include "SinogramGenerator.h"
+
+#include "HSgm.h"
+#include "ImgData.h"
+#include "ImgDatas.h"
+#include "SgmGeometry.h"
+
+#include <QDebug>
+
+#include <cmath>
+#include <vector>
+
+bool SinogramGenerator::genSinogram0(const ImgDatas &imgs, HSgm *hSgm, bool rotAxIsV, double cor, int slice)
+{
+    if (!hSgm || !std::isfinite(cor))
+        return false;
+    const int dim = rotAxIsV ? imgs.imageWidth() : imgs.imageHeight();
+    if (std::floor(cor) <= 0.0 || std::ceil(cor) >= dim)
+        return false;
+    // A slice is a row when the axis is vertical, a column otherwise.
+    const int sliceCount = rotAxIsV ? imgs.imageHeight() : imgs.imageWidth();
+    if (slice < 0 || slice >= sliceCount) {
+        qDebug() << "Slice out of range :" << slice;
+        return false;
+    }
+    hSgm->slice = slice;
+    const SgmGeometry geometry = SgmGeometry::compute(rotAxIsV, dim, cor);
+    if (geometry.halfW < 1)
+        return false;
+
+    const int w = geometry.w;
+    const int m = imgs.count();
+    hSgm->resize(w, m);
+
+    std::vector<double> i0Row(static_cast<size_t>(w));
+    std::vector<double> bgRow(static_cast<size_t>(w));
+    std::vector<double> lineBuf(static_cast<size_t>(dim));
+    referenceRow(imgs.i0Image(), imgs, geometry, slice, 1.0, i0Row.data(), lineBuf.data());
+    referenceRow(imgs.bgImage(), imgs, geometry, slice, 0.0, bgRow.data(), lineBuf.data());
+
+    for (int j = 0; j < m; ++j) {
+        readLine(*imgs.at(j), rotAxIsV, slice, lineBuf.data());
+        double *raw = hSgm->rawSgm + size_t(j) * w;
+        double *att = hSgm->sgm + size_t(j) * w;
+        resampleLine(lineBuf.data(), raw, geometry);
+        for (int k = 0; k < w; ++k) {
+            double num = i0Row[k] - bgRow[k];
+            if (num <= 0.0)
+                num = 1.0;
+            double den = raw[k] - bgRow[k];
+            if (den <= 0.0)
+                den = 1.0;
+            att[k] = std::log(num / den);
+        }
+    }
+    return true;
+}
+
+void SinogramGenerator::referenceRow(const ImgData *img, const ImgDatas &imgs, const SgmGeometry &geometry,
+                                     int slice, double neutral, double *row, double *lineBuf)
+{
+    bool usable = img && img->isValid();
+    // A reference image of another size would be read past its pixels (or past the
+    // line buffer), so it is not used at all.
+    if (usable && (img->imageWidth() != imgs.imageWidth() || img->imageHeight() != imgs.imageHeight())) {
+        qDebug() << "Reference image size differs from the projections :" << img->imageFileName();
+        usable = false;
+    }
+    if (!usable) {
+        for (int k = 0; k < geometry.w; ++k)
+            row[k] = neutral;
+        return;
+    }
+    readLine(*img, geometry.rotAxIsV, slice, lineBuf);
+    resampleLine(lineBuf, row, geometry);
+}
+
+void SinogramGenerator::readLine(const ImgData &img, bool rotAxIsV, int slice, double *lineBuf)
+{
+    if (rotAxIsV)
+        img.line(slice, lineBuf);
+    else
+        img.column(slice, lineBuf);
+}
