@@ -2,6 +2,9 @@
 
 #include <QString>
 
+class ColorBar;
+class QImage;
+
 #include <limits>
 #include <vector>
 
@@ -48,6 +51,11 @@ public:
     QString imageFileName() const { return fileName; }
     void setFileName(const QString &name) { fileName = name; }
     bool isMinMaxValid() const { return minMaxValid; }
+
+    // Renders the image into an 8-bit grey picture through the colour bar, after
+    // setting the bar's range to this image's min/max unless its "Fix" box is checked.
+    // Does nothing while the reader holds no data.
+    void toImage(QImage &image, ColorBar &colorBar);
 
 protected:
     bool valid = false;

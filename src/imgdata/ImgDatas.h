@@ -7,6 +7,8 @@
 #include <memory>
 
 class ImgData;
+class ColorBar;
+class QImage;
 
 // The projection series of the current data set, in load order (= angle order).
 // The first accepted image fixes the common size; clearImgs() keeps that size,
@@ -26,6 +28,9 @@ public:
     int imageHeight() const { return height; }
     int count() const { return int(imgs.size()); }
     ImgData *at(int index) const { return imgs.at(size_t(index)).get(); }
+    // Renders image index with ImgData::toImage and emits imageUpdated; false, with
+    // nothing rendered or emitted, when index is out of range.
+    bool showImage(int index, QImage &image, ColorBar &colorBar);
 
     // Links to the places where the current I0 and BG reader pointers are kept.
     void setI0Link(ImgData *const *slot) { i0 = slot; }
