@@ -1,0 +1,324 @@
+#include "BackProjectionFast.h"
+
+#include "BackProjection.h"
+
+#include <QDebug>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+// Pixel bounds. The reference tests every pixel of the region for the inscribed circle
+// and for 0 <= floor(t) <= N - 2. Both tests are monotone along a row (the circle test
+// on each side of the centre, t in x for a fixed projection), so each row's passing
+// pixels form one run. Its ends are first estimated in closed form, then moved pixel by
+// pixel until the reference's own expressions, evaluated at the end pixels, agree: the
+// runs are exactly the pixels the reference adds to, with no rounding argument needed.
+//
+// Order of the sums. Rows are taken in blocks small enough to stay in cache; for each
+// block all projections jBegin..jEnd-1 are added in order, so every pixel receives its
+// projections in the reference's order and its sum is rounded the same way.
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr int kRowBlock = 16;
+
+// Same handling of the region bounds as the reference: pixels outside 1 ... n - 1 never
+// pass the circle test, so bounds are clamped to [-1, n + 1]; NaN counts as -1.
+double clampBound(double v, int n)
+{
+    if (std::isnan(v))
+        return -1.0;
+    return std::min(std::max(v, -1.0), double(n) + 1.0);
+}
+
+// First integer x of the loop "for (x = int(v0); x < v1; ...)" and one past its last,
+// for clamped v0, v1.
+int loopBegin(double v0)
+{
+    return int(v0);
+}
+
+int loopEnd(double v1)
+{
+    return int(std::ceil(v1));
+}
+
+// The reference's circle test, the same expressions in the same order.
+bool insideCircle(int x, int z, double c)
+{
+    const double dx = x - c;
+    const double dz = z - c;
+    const double r = std::sqrt(dx * dx + dz * dz);
+    return r < c;
+}
+
+// The reference's detector index at pixel x of a row with a = z*(-s) + K, and its test.
+int detectorIndex(int x, double cs, double a)
+{
+    const double t = x * cs + a;
+    return int(std::floor(t));
+}
+
+bool indexInRange(int x, double cs, double a, int n)
+{
+    const int i = detectorIndex(x, cs, a);
+    return i >= 0 && i <= n - 2;
+}
+
+int clampGuess(double guess, int lo, int hi)
+{
+    if (!(guess >= lo)) // NaN included
+        return lo;
+    if (guess > hi)
+        return hi;
+    return int(guess);
+}
+
+// Smallest x in [lo, hi] with pass(x), or hi + 1; pass must be false then true on [lo, hi].
+template <typename Pass>
+int firstPassing(int lo, int hi, double guess, Pass pass)
+{
+    int x = clampGuess(std::ceil(guess), lo, hi + 1);
+    while (x > lo && pass(x - 1))
+        --x;
+    while (x <= hi && !pass(x))
+        ++x;
+    return x;
+}
+
+// Largest x in [lo, hi] with pass(x), or lo - 1; pass must be true then false on [lo, hi].
+template <typename Pass>
+int lastPassing(int lo, int hi, double guess, Pass pass)
+{
+    int x = clampGuess(std::floor(guess), lo - 1, hi);
+    while (x < hi && pass(x + 1))
+        ++x;
+    while (x >= lo && !pass(x))
+        --x;
+    return x;
+}
+
+// Pixels of row z inside the circle, as [begin, end); empty when begin >= end.
+struct Run
+{
+    int begin = 0;
+    int end = 0;
+};
+
+Run circleRun(int z, int n)
+{
+    const double c = n * 0.5;
+    const auto inside = [z, c](int x) { return insideCircle(x, z, c); };
+    // The pixel nearest the centre column passes if any pixel of the row does.
+    const int mid = int(std::floor(c));
+    int centre = mid;
+    if (!inside(centre)) {
+        centre = mid + 1;
+        if (!inside(centre))
+            return {};
+    }
+    const double dz = z - c;
+    const double halfWidth = std::sqrt(std::max(c * c - dz * dz, 0.0));
+    Run run;
+    run.begin = firstPassing(0, centre, c - halfWidth, inside);
+    run.end = lastPassing(centre, n, c + halfWidth, inside) + 1;
+    return run;
+}
+
+// Pixels of `run` whose detector index passes the reference's test for one projection.
+Run indexRun(Run run, int n, double cs, double inverseCs, double a)
+{
+    const int last = run.end - 1;
+    if (!(cs > 0.0) && !(cs < 0.0)) { // t does not change along the row
+        if (!indexInRange(run.begin, cs, a, n))
+            return {};
+        return run;
+    }
+    // Along the row t grows with x when cs > 0 and falls when cs < 0.
+    const auto notBelow = [cs, a](int x) { return detectorIndex(x, cs, a) >= 0; };
+    const auto notAbove = [cs, a, n](int x) { return detectorIndex(x, cs, a) <= n - 2; };
+    const double atZero = (0.0 - a) * inverseCs;                // t = 0
+    const double atLast = (double(n - 1) - a) * inverseCs;      // t = N - 1
+    Run result;
+    if (cs > 0.0) {
+        result.begin = firstPassing(run.begin, last, atZero, notBelow);
+        result.end = lastPassing(run.begin, last, atLast, notAbove) + 1;
+    } else {
+        result.begin = firstPassing(run.begin, last, atLast, notAbove);
+        result.end = lastPassing(run.begin, last, atZero, notBelow) + 1;
+    }
+    return result;
+}
+
+using RowKernel = void (*)(double *, const double *, int, int, double, double);
+
+RowKernel rowKernel(BackProjectionPath path)
+{
+    switch (path) {
+    case BackProjectionPath::Avx512:
+        return backProjectRowAvx512;
+    case BackProjectionPath::Avx2:
+        return backProjectRowAvx2;
+    case BackProjectionPath::Scalar:
+        break;
+    }
+    return backProjectRowScalar;
+}
+
+struct Angle
+{
+    double cs;
+    double minusSin;
+    double k;
+    double inverseCs;
+};
+
+// Sine and cosine exactly as the reference computes them, once per projection.
+std::vector<Angle> angles(int n, int m, int jBegin, int jEnd)
+{
+    const double c = n * 0.5;
+    std::vector<Angle> result;
+    result.reserve(size_t(jEnd - jBegin));
+    for (int j = jBegin; j < jEnd; ++j) {
+        const double theta = j * kPi / m;
+        const double s = std::sin(theta);
+        const double cs = std::cos(theta);
+        const double k = c - (cs * c + (-s) * c);
+        result.push_back({cs, -s, k, 1.0 / cs});
+    }
+    return result;
+}
+
+BackProjectionPath pathFromEnvironment()
+{
+    BackProjectionPath best = BackProjectionPath::Scalar;
+    if (backProjectionPathSupported(BackProjectionPath::Avx512))
+        best = BackProjectionPath::Avx512;
+    else if (backProjectionPathSupported(BackProjectionPath::Avx2))
+        best = BackProjectionPath::Avx2;
+    const char *requested = std::getenv("ZORVEL_BP_PATH");
+    if (!requested || !*requested)
+        return best;
+    BackProjectionPath path;
+    if (!backProjectionPathFromName(requested, &path)) {
+        qDebug() << "Unknown back-projection path in ZORVEL_BP_PATH" << requested;
+        return best;
+    }
+    if (!backProjectionPathSupported(path)) {
+        qDebug() << "Back-projection path not supported by this processor" << requested;
+        return best;
+    }
+    return path;
+}
+
+} // namespace
+
+bool backProjectionPathSupported(BackProjectionPath path)
+{
+    switch (path) {
+    case BackProjectionPath::Scalar:
+        return true;
+    case BackProjectionPath::Avx2:
+        return __builtin_cpu_supports("avx2");
+    case BackProjectionPath::Avx512:
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")
+            && __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
+    }
+    return false;
+}
+
+BackProjectionPath backProjectionDefaultPath()
+{
+    static const BackProjectionPath path = pathFromEnvironment();
+    return path;
+}
+
+const char *backProjectionPathName(BackProjectionPath path)
+{
+    switch (path) {
+    case BackProjectionPath::Avx512:
+        return "avx512";
+    case BackProjectionPath::Avx2:
+        return "avx2";
+    case BackProjectionPath::Scalar:
+        break;
+    }
+    return "scalar";
+}
+
+bool backProjectionPathFromName(const char *name, BackProjectionPath *path)
+{
+    for (BackProjectionPath candidate :
+         {BackProjectionPath::Scalar, BackProjectionPath::Avx2, BackProjectionPath::Avx512}) {
+        if (std::strcmp(name, backProjectionPathName(candidate)) == 0) {
+            *path = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+void backProjectRowScalar(double *imageRow, const double *row, int xBegin, int xEnd, double cs, double a)
+{
+    for (int x = xBegin; x < xEnd; ++x) {
+        const double t = x * cs + a;
+        const int i = int(std::floor(t));
+        imageRow[x] += row[i] + (t - i) * (row[i + 1] - row[i]);
+    }
+}
+
+void backProjectFastOnPath(BackProjectionPath path, const double *filtered, int stride, int n, int m,
+                           int jBegin, int jEnd, double x0, double x1, double z0, double z1,
+                           double *image)
+{
+    if (n <= 0 || m <= 0 || jEnd <= jBegin)
+        return;
+    if (!backProjectionPathSupported(path))
+        path = BackProjectionPath::Scalar;
+    const RowKernel kernel = rowKernel(path);
+
+    // Region rows and columns, cut to the image (no pixel outside it passes the circle test).
+    const int xBegin = std::max(loopBegin(clampBound(x0, n)), 0);
+    const int xEnd = std::min(loopEnd(clampBound(x1, n)), n);
+    const int zBegin = std::max(loopBegin(clampBound(z0, n)), 0);
+    const int zEnd = std::min(loopEnd(clampBound(z1, n)), n);
+    if (xBegin >= xEnd || zBegin >= zEnd)
+        return;
+
+    std::vector<Run> rows(size_t(zEnd - zBegin));
+    for (int z = zBegin; z < zEnd; ++z) {
+        Run run = circleRun(z, n);
+        run.begin = std::max(run.begin, xBegin);
+        run.end = std::min(run.end, xEnd);
+        rows[size_t(z - zBegin)] = run;
+    }
+    const std::vector<Angle> projections = angles(n, m, jBegin, jEnd);
+
+    for (int blockBegin = zBegin; blockBegin < zEnd; blockBegin += kRowBlock) {
+        const int blockEnd = std::min(blockBegin + kRowBlock, zEnd);
+        for (int j = jBegin; j < jEnd; ++j) {
+            const Angle &angle = projections[size_t(j - jBegin)];
+            const double *row = filtered + size_t(j) * size_t(stride);
+            for (int z = blockBegin; z < blockEnd; ++z) {
+                const Run &circle = rows[size_t(z - zBegin)];
+                if (circle.begin >= circle.end)
+                    continue;
+                const double a = z * angle.minusSin + angle.k;
+                const Run run = indexRun(circle, n, angle.cs, angle.inverseCs, a);
+                if (run.begin < run.end)
+                    kernel(image + size_t(z) * size_t(n), row, run.begin, run.end, angle.cs, a);
+            }
+        }
+    }
+}
+
+void backProjectFast(const double *filtered, int stride, int n, int m, int jBegin, int jEnd, double x0,
+                     double x1, double z0, double z1, double *image)
+{
+    backProjectFastOnPath(backProjectionDefaultPath(), filtered, stride, n, m, jBegin, jEnd, x0, x1, z0, z1,
+                          image);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+// Vector paths of backProjectFast (BackProjection.h) and their row kernels.
+//
+// Every path gives the same bits as backProjectReference: the row kernels evaluate the
+// reference's expressions lane by lane, t = x*cs + a with a = z*(-sin) + K, then
+// i = floor(t) and f[i] + (t - i)*(f[i+1] - f[i]) added to the pixel, with no fused
+// multiply-add. Only the pixel bounds (solved per row instead of tested per pixel) and
+// the way f[i], f[i+1] are fetched (a window load and a permute instead of a gather)
+// differ from the reference.
+
+enum class BackProjectionPath { Scalar, Avx2, Avx512 };
+
+// Whether this processor can run `path` (Scalar always can).
+bool backProjectionPathSupported(BackProjectionPath path);
+
+// The path backProjectFast uses: the widest supported one, unless the environment
+// variable ZORVEL_BP_PATH names another supported path ("scalar", "avx2", "avx512").
+BackProjectionPath backProjectionDefaultPath();
+
+const char *backProjectionPathName(BackProjectionPath path);
+
+// Parses "scalar", "avx2" or "avx512"; false for anything else.
+bool backProjectionPathFromName(const char *name, BackProjectionPath *path);
+
+// backProjectFast on a given path; a path the processor lacks falls back to Scalar.
+void backProjectFastOnPath(BackProjectionPath path, const double *filtered, int stride, int n, int m,
+                           int jBegin, int jEnd, double x0, double x1, double z0, double z1,
+                           double *image);
+
+// Row kernels: for xBegin <= x < xEnd, imageRow[x] += the interpolation of row at
+// t = x*cs + a. The caller guarantees 0 <= floor(t) <= N - 2 for every such x and that
+// row is followed by kBackProjectionPad readable doubles after its N samples.
+void backProjectRowScalar(double *imageRow, const double *row, int xBegin, int xEnd, double cs, double a);
+void backProjectRowAvx2(double *imageRow, const double *row, int xBegin, int xEnd, double cs, double a);
+void backProjectRowAvx512(double *imageRow, const double *row, int xBegin, int xEnd, double cs, double a);
