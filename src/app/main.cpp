@@ -10,6 +10,11 @@ int main(int argc, char *argv[])
     Config &cfg = config();
     cfg.parseCommandLine(argc, argv);
 
+    // A run without a window (batch work on a machine without a display) must not
+    // need an X server: use the offscreen platform unless one was chosen explicitly.
+    if (cfg.contains(QStringLiteral("-nw")) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     QApplication app(argc, argv);
 
     cfg.read(cfg.configFileName());
