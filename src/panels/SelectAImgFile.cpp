@@ -1,0 +1,97 @@
+#include "SelectAImgFile.h"
+
+#include "ColorBar.h"
+#include "FieldValue.h"
+#include "ImgData.h"
+
+#include <QDebug>
+#include <QTime>
+
+#include <cmath>
+
+SelectAImgFile::SelectAImgFile(QWidget *parent)
+    : SelectAFile(parent), view(nullptr)
+{
+    // The form's frame is set up on a scratch holder and moved right of Clear: this
+    // frame's own grid already belongs to the SelectAFile form.
+    auto *holder = new QFrame;
+    Ui::SelectAImgFile::setupUi(holder);
+    gridLayout_3->addWidget(SelectAImgFileBase, 0, 5);
+    delete holder;
+    gridLayout = nullptr;
+
+    defaultExpTime = realFieldValue(ExpTimeLE->text());
+
+    connect(&view, &ImgDispWPV::newPosInvY, this, &SelectAImgFile::noticedNewPos);
+    connect(this, &SelectAFile::fileSelected, this, &SelectAImgFile::loadImage);
+    connect(this, &SelectAFile::clear, this, &SelectAImgFile::clear);
+    connect(ShowImg, &QPushButton::clicked, this, &SelectAImgFile::showImageWindow);
+}
+
+SelectAImgFile::~SelectAImgFile()
+{
+    dropImage();
+}
+
+void SelectAImgFile::loadImage(const QString &fname)
+{
+    qDebug() << QTime::currentTime().toString("hh:mm:ss.zzz") << "loading" << fname;
+    ImgData *reader = newImgData(fileType(fname));
+    if (!reader) {
+        setStat(false);
+        return;
+    }
+    reader->setKeepInMemory(true);
+    reader->setFileName(fname);
+    if (!reader->open()) {
+        setStat(false);
+        delete reader;
+        return;
+    }
+    dropImage();
+    setStat(true);
+    image = reader;
+    rowBuffer.assign(size_t(image->imageWidth()), 0.0);
+    image->toImage(view.img, *view.CBar);
+    view.newImage();
+    view.show();
+}
+
+void SelectAImgFile::noticedNewPos(double x, double y)
+{
+    if (!image)
+        return;
+    // Truncation toward zero: -0.5 still reads column 0. NaN fails both comparisons.
+    const double column = std::trunc(x);
+    const double row = std::trunc(y);
+    double value = 0.0;
+    if (column >= 0 && column < image->imageWidth() && row >= 0 && row < image->imageHeight())
+        value = image->line(int(row), rowBuffer.data())[int(column)];
+    view.setVal(value);
+}
+
+void SelectAImgFile::clear()
+{
+    dropImage();
+    ExpTimeLE->setText(realFieldText(defaultExpTime));
+}
+
+void SelectAImgFile::setExpTime(double time)
+{
+    ExpTimeLE->setText(realFieldText(time));
+}
+
+// Brings back an image window the user has closed.
+void SelectAImgFile::showImageWindow()
+{
+    if (!image)
+        return;
+    view.show();
+    view.raise();
+}
+
+void SelectAImgFile::dropImage()
+{
+    delete image;
+    image = nullptr;
+}

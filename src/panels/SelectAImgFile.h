@@ -1,0 +1,45 @@
+#pragma once
+
+#include "SelectAFile.h"
+#include "ui_SelectAImgFile.h"
+
+#include "ImgDispWPV.h"
+
+#include <vector>
+
+class ImgData;
+
+// A file selector that reads the chosen image at once and shows it in an image
+// window of its own (hidden until the first good load). FilePath turns green on a
+// good load and red on a failed one; a failed load keeps the image held before.
+// The exposure-time field belongs to the image (the I0 and BG normalisation reads it).
+class SelectAImgFile : public SelectAFile, public Ui::SelectAImgFile
+{
+    Q_OBJECT
+public:
+    explicit SelectAImgFile(QWidget *parent = nullptr);
+    ~SelectAImgFile() override;
+
+    // The loaded image, owned; nullptr when none. The projection series keeps a
+    // link to this pointer, so it stays a plain member at a fixed place.
+    ImgData *image = nullptr;
+
+    ImgDispWPV &imageView() { return view; }
+    double defaultExposureTime() const { return defaultExpTime; }
+
+public slots:
+    void noticedNewPos(double x, double y);
+    void clear();
+    void setExpTime(double time);
+
+private slots:
+    void loadImage(const QString &fname);
+    void showImageWindow();
+
+private:
+    void dropImage();
+
+    ImgDispWPV view;
+    double defaultExpTime = 0.0;
+    std::vector<double> rowBuffer; // one image row for the value read-out
+};

@@ -1,0 +1,35 @@
+#include "SelectDir.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestSelectDir : public QObject
+{
+    Q_OBJECT
+private slots:
+    void dialogIsForDirectories()
+    {
+        SelectDir sel;
+        QCOMPARE(sel.fileDialog().fileMode(), QFileDialog::Directory);
+        QCOMPARE(sel.fileDialog().acceptMode(), QFileDialog::AcceptOpen);
+        QVERIFY(sel.SelectedDir->isReadOnly());
+        QCOMPARE(sel.SelectedDir->styleSheet(), QString("background-color: rgb(255, 255, 232);"));
+    }
+
+    void choiceIsShownAndReported()
+    {
+        SelectDir sel;
+        QSignalSpy spy(&sel, &SelectDir::aDirSelected);
+        emit sel.fileDialog().fileSelected("/data/sample-a");
+        QCOMPARE(sel.SelectedDir->text(), QString("/data/sample-a"));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toString(), QString("/data/sample-a"));
+
+        sel.setDirName("/data/other");
+        QCOMPARE(sel.SelectedDir->text(), QString("/data/other"));
+        QCOMPARE(spy.count(), 1);
+    }
+};
+
+QTEST_MAIN(TestSelectDir)
+#include "tst_SelectDir.moc"
