@@ -23,10 +23,10 @@ bool SinogramGenerator::genSinogram0(const ImgDatas &imgs, HSgm *hSgm, bool rotA
         qDebug() << "Slice out of range :" << slice;
         return false;
     }
-    hSgm->slice = slice;
     const SgmGeometry geometry = SgmGeometry::compute(rotAxIsV, dim, cor);
     if (geometry.halfW < 1)
         return false;
+    hSgm->slice = slice;
 
     const int w = geometry.w;
     const int m = imgs.count();
