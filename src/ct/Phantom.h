@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// A synthetic sample made of homogeneous ellipsoids, projected analytically, and the writer
+// of complete synthetic CT series (projections, I0 and BG images as ITEX files).
+//
+// Coordinates, all in detector pixels:
+// - detector row `row` (0 = first stored image row) sits at height v = row - (H - 1) / 2;
+// - in a slice, x runs along the detector at angle 0 (image column direction of a
+//   reconstructed slice) and z along the slice's image rows (downwards on screen), both
+//   measured from the rotation axis;
+// - projection at angle theta: the ray at detector position u (u = x_det - cor) is the line
+//   x cos(theta) - z sin(theta) = u, the same mapping the back-projection uses, so a slice
+//   reconstructed with the true cor shows attenuationAt() upright and unblurred.
+// Attenuation is per pixel length, so line integrals come out directly as -ln(I/I0).
+class Phantom
+{
+public:
+    // One ellipsoid with vertical principal axis; its slice at height v is an ellipse.
+    struct Ellipsoid
+    {
+        double cx = 0.0, cz = 0.0; // slice-plane centre (x, z)
+        double cv = 0.0;           // vertical centre (v)
+        double a = 0.0, b = 0.0;   // semi-axes in the slice plane
+        double c = 0.0;            // vertical semi-axis
+        double psi = 0.0;          // direction of the a axis in the (x, z) plane, radians from +x towards +z
+        double mu = 0.0;           // attenuation per pixel added inside, independent of energy
+        double absorber = 0.0;     // attenuation per pixel of the edge absorber, fully above its edge
+    };
+
+    // All settings of one synthetic series. See zorvel-phantom --help for the file names.
+    struct Series
+    {
+        int width = 256;
+        int height = 8;
+        int projections = 180;
+        double corOffset = 0.0;       // rotation axis relative to the detector centre (W - 1) / 2
+        double noisePhotons = 0.0;    // photons counted at the I0 peak; 0 = no noise
+        unsigned long long seed = 1;
+        QString folder;
+        QString sample = QStringLiteral("phantom");
+        std::vector<double> energies; // eV; empty = one series without energy tags
+        double edgeEnergy = 0.0;      // eV; 0 = 7112 eV when inside the energy range, else its middle
+        double i0Peak = 30000.0;      // counts of the I0 image at the beam maximum
+    };
+
+    static constexpr double darkLevel = 100.0;      // mean counts of the BG image
+    static constexpr double peakAttenuation = 2.0;  // largest line integral of the sample
+    static constexpr double defaultEdgeEnergy = 7112.0; // Fe K edge
+
+    Phantom(int detectorHeight, const std::vector<Ellipsoid> &ellipsoids);
+
+    // The Shepp-Logan head (modified contrasts) as ellipsoids, sized for a detector of this
+    // width with the axis at its centre (outer reach 0.8 (W - 1) / 2), attenuation scaled so
+    // that the largest line integral is peakAttenuation with the absorber fully above its edge.
+    // The right ventricle holds the absorber.
+    static Phantom sheppLogan(int detectorWidth, int detectorHeight);
+
+    // Energy of the projections (eV) and edge of the absorber; energy <= 0 shows the absorber as
+    // fully above its edge (the series without energies).
+    void setEnergy(double eV) { energyEV = eV; }
+    double energy() const { return energyEV; }
+    void setEdgeEnergy(double eV) { edgeEV = eV; }
+    double edgeEnergy() const { return edgeEV; }
+    // Fraction of the absorber's full attenuation at this energy: 0.15 below the edge, a step
+    // of 2 eV width at the edge, then falling like E^-3.
+    double absorberFraction(double eV) const;
+
+    // Line integral through detector row `row` at detector position u for angle theta.
+    double lineIntegral(int row, double u, double theta) const;
+    // Attenuation per pixel at (x, z) of the slice of detector row `row`.
+    double attenuationAt(int row, double x, double z) const;
+    // Largest distance of any part of the sample from the rotation axis.
+    double reach() const;
+    const std::vector<Ellipsoid> &ellipsoids() const { return parts; }
+
+    // Empty when the settings can be written, else a one-line reason.
+    static QString checkSeries(const Series &series);
+    // Writes the series into series.folder (created); the written file names are appended to
+    // written. False (with a debug line) on invalid settings or when a file cannot be written.
+    static bool writeSeries(const Series &series, QStringList *written = nullptr);
+    // Energy text of a file name: 7112.5 -> "7112_5eV", 7100 -> "7100eV" (up to 3 decimals).
+    static QString energyText(double eV);
+    // The edge energy writeSeries uses for these settings.
+    static double seriesEdgeEnergy(const Series &series);
+
+private:
+    double ellipseChord(const Ellipsoid &e, double v, double u, double theta) const;
+    double partAttenuation(const Ellipsoid &e) const;
+    double heightOf(int row) const { return row - (detectorRows - 1) * 0.5; }
+
+    int detectorRows;
+    std::vector<Ellipsoid> parts;
+    double energyEV = 0.0;
+    double edgeEV = defaultEdgeEnergy;
+};
