@@ -11,6 +11,8 @@
 #include <cstdio>
 
 namespace {
+constexpr int kWindowSide = 680;
+
 // Waits until the window is laid out and painted, points at the canvas centre so that
 // the read-out row shows a value, then writes the window to outFile and quits.
 void scheduleScreenshot(ImageViewer &viewer, const QString &outFile)
@@ -48,6 +50,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot read %s as an image\n", qPrintable(fileName));
         return 1;
     }
+    // Wide enough for the read-out row and the colour-bar fields side by side.
+    viewer.view()->resize(kWindowSide, kWindowSide);
     viewer.view()->show();
     if (parser.isSet(screenshot))
         scheduleScreenshot(viewer, parser.value(screenshot));
