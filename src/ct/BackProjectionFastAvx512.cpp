@@ -4,62 +4,119 @@
 
 #include "BackProjectionFast.h"
 
+// GCC 12's intrinsics pass an intentionally undefined vector through some conversions
+// and then warn about it.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 
 namespace {
 
 constexpr int kLanes = 8;
 
-// Adds 8 pixels at xv (as doubles; lanes past the row end repeat its last pixel and are
-// masked off). `base` is the smallest detector index of the 8 lanes: along 8 pixels t
-// moves by at most 7 samples, so f[i] and f[i + 1] lie in f[base .. base + 15], two
-// vector loads, and a two-register permute puts them into place instead of a gather.
-static inline __attribute__((always_inline)) void addPixels(double *pixels, const double *row, __m512d xv,
-                                                            __m512d csv, __m512d av, int base,
-                                                            __mmask8 mask)
+// Projections closer than this to 0 or 180 degrees take the wide window (below).
+constexpr double kSteepCosine = 1.0 - 1e-6;
+
+// t = x*cs + a and its floor, lane by lane as the reference computes them. Every lane
+// has t >= 0 (the caller's bounds), so truncation is the floor, and converting the index
+// back gives the reference's (double)i.
+struct Lanes
+{
+    __m512d t;
+    __m512i index;
+};
+
+static inline __attribute__((always_inline)) Lanes detectorLanes(__m512d xv, __m512d csv, __m512d av)
 {
     const __m512d t = _mm512_add_pd(_mm512_mul_pd(xv, csv), av);
-    // The masked forms avoid GCC's uninitialised-looking pass-through operand.
-    const __m512d floorT = _mm512_mask_roundscale_pd(t, 0xff, t, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
-    const __m512d fraction = _mm512_sub_pd(t, floorT);
-    const __m512i index = _mm512_sub_epi64(_mm512_cvttpd_epi64(floorT), _mm512_set1_epi64(base));
-    const __m512i nextIndex = _mm512_add_epi64(index, _mm512_set1_epi64(1));
-    const __m512d low = _mm512_loadu_pd(row + base);
-    const __m512d high = _mm512_loadu_pd(row + base + kLanes);
-    const __m512d f0 = _mm512_permutex2var_pd(low, index, high);
-    const __m512d f1 = _mm512_permutex2var_pd(low, nextIndex, high);
+    return {t, _mm512_cvttpd_epi64(t)};
+}
+
+// f[i] + (t - i)*(f[i+1] - f[i]) added to the pixels selected by mask.
+static inline __attribute__((always_inline)) void addInterpolated(double *pixels, const Lanes &lanes, __m512d f0,
+                                                                  __m512d f1, __mmask8 mask)
+{
+    const __m512d fraction = _mm512_sub_pd(lanes.t, _mm512_cvtepi64_pd(lanes.index));
     const __m512d v = _mm512_add_pd(f0, _mm512_mul_pd(fraction, _mm512_sub_pd(f1, f0)));
     const __m512d sum = _mm512_add_pd(_mm512_maskz_loadu_pd(mask, pixels), v);
     _mm512_mask_storeu_pd(pixels, mask, sum);
 }
 
-// The reference's detector index at pixel x, computed the same way as in the lanes.
-static inline int detectorIndex(int x, double cs, double a)
+// Usual projections: |cos| < 1 - 1e-6, so over 8 pixels t moves by less than 7 samples
+// (rounding adds far less than the margin) and the 8 indices span at most 7. Then
+// f[i] and f[i + 1] all lie in the two 8-sample blocks starting at the block of the
+// smallest index. Loaded as "even block" and "odd block" (block number parity), the
+// permute selects them with the index itself: bit 3 picks the block, bits 0-2 the
+// sample, and no index arithmetic is needed.
+static inline __attribute__((always_inline)) void addPixels(double *pixels, const double *row, __m512d xv,
+                                                            __m512d csv, __m512d av, long long backStep,
+                                                            __mmask8 mask)
 {
-    const double t = double(x) * cs + a;
-    return int(_mm_cvtsd_f64(_mm_floor_sd(_mm_setzero_pd(), _mm_set_sd(t))));
+    const Lanes lanes = detectorLanes(xv, csv, av);
+    // Smallest index: lane 0 when t grows along the row, else at least lane 0's minus 7.
+    long long smallest = _mm_cvtsi128_si64(_mm512_castsi512_si128(lanes.index)) - backStep;
+    smallest = smallest < 0 ? 0 : smallest;
+    const __m512d evenBlock = _mm512_loadu_pd(row + ((smallest + kLanes) & ~15LL));
+    const __m512d oddBlock = _mm512_loadu_pd(row + ((smallest & ~15LL) | kLanes));
+    const __m512d f0 = _mm512_permutex2var_pd(evenBlock, lanes.index, oddBlock);
+    const __m512d f1 =
+        _mm512_permutex2var_pd(evenBlock, _mm512_add_epi64(lanes.index, _mm512_set1_epi64(1)), oddBlock);
+    addInterpolated(pixels, lanes, f0, f1, mask);
+}
+
+// Projections within 1e-6 of 0 or 180 degrees: t may move by a rounding more than 7
+// samples over 8 pixels, so the window is the 16 samples from the smallest index
+// itself (exactly known here: lane 0 or lane 7), which leaves room for a span of 14.
+static inline __attribute__((always_inline)) void addPixelsSteep(double *pixels, const double *row, __m512d xv,
+                                                                 __m512d csv, __m512d av, bool falling,
+                                                                 __mmask8 mask)
+{
+    const Lanes lanes = detectorLanes(xv, csv, av);
+    const __m512i smallestLane = _mm512_set1_epi64(falling ? kLanes - 1 : 0);
+    const __m512i smallest = _mm512_permutexvar_epi64(smallestLane, lanes.index);
+    const long long base = _mm_cvtsi128_si64(_mm512_castsi512_si128(smallest));
+    const __m512i offset = _mm512_sub_epi64(lanes.index, smallest);
+    const __m512d low = _mm512_loadu_pd(row + base);
+    const __m512d high = _mm512_loadu_pd(row + base + kLanes);
+    const __m512d f0 = _mm512_permutex2var_pd(low, offset, high);
+    const __m512d f1 = _mm512_permutex2var_pd(low, _mm512_add_epi64(offset, _mm512_set1_epi64(1)), high);
+    addInterpolated(pixels, lanes, f0, f1, mask);
+}
+
+template <bool steep>
+static inline __attribute__((always_inline)) void addRow(double *imageRow, const double *row, int xBegin,
+                                                         int xEnd, double cs, double a)
+{
+    const __m512d csv = _mm512_set1_pd(cs);
+    const __m512d av = _mm512_set1_pd(a);
+    const __m512d step = _mm512_set1_pd(double(kLanes));
+    const bool falling = cs < 0.0;
+    const long long backStep = falling ? kLanes - 1 : 0;
+    __m512d xv = _mm512_add_pd(_mm512_set1_pd(double(xBegin)),
+                               _mm512_set_pd(7.0, 6.0, 5.0, 4.0, 3.0, 2.0, 1.0, 0.0));
+    int x = xBegin;
+    for (; x + kLanes <= xEnd; x += kLanes, xv = _mm512_add_pd(xv, step)) {
+        if (steep)
+            addPixelsSteep(imageRow + x, row, xv, csv, av, falling, 0xff);
+        else
+            addPixels(imageRow + x, row, xv, csv, av, backStep, 0xff);
+    }
+    if (x < xEnd) {
+        // Lanes past the row end repeat its last pixel and are masked off.
+        const __mmask8 mask = __mmask8((1u << (xEnd - x)) - 1u);
+        xv = _mm512_mask_min_pd(xv, 0xff, xv, _mm512_set1_pd(double(xEnd - 1)));
+        if (steep)
+            addPixelsSteep(imageRow + x, row, xv, csv, av, falling, mask);
+        else
+            addPixels(imageRow + x, row, xv, csv, av, backStep, mask);
+    }
 }
 
 } // namespace
 
 void backProjectRowAvx512(double *imageRow, const double *row, int xBegin, int xEnd, double cs, double a)
 {
-    const __m512d csv = _mm512_set1_pd(cs);
-    const __m512d av = _mm512_set1_pd(a);
-    const __m512d laneOffsets = _mm512_set_pd(7.0, 6.0, 5.0, 4.0, 3.0, 2.0, 1.0, 0.0);
-    // The lane with the smallest index: the first when t grows along the row, else the last.
-    const int smallestLane = cs < 0.0 ? kLanes - 1 : 0;
-    int x = xBegin;
-    for (; x + kLanes <= xEnd; x += kLanes) {
-        const __m512d xv = _mm512_add_pd(_mm512_set1_pd(double(x)), laneOffsets);
-        addPixels(imageRow + x, row, xv, csv, av, detectorIndex(x + smallestLane, cs, a), 0xff);
-    }
-    if (x < xEnd) {
-        const int count = xEnd - x;
-        const int lastX = xEnd - 1;
-        const __m512d unclamped = _mm512_add_pd(_mm512_set1_pd(double(x)), laneOffsets);
-        const __m512d xv = _mm512_mask_min_pd(unclamped, 0xff, unclamped, _mm512_set1_pd(double(lastX)));
-        const int baseX = cs < 0.0 ? lastX : x;
-        addPixels(imageRow + x, row, xv, csv, av, detectorIndex(baseX, cs, a), __mmask8((1u << count) - 1u));
-    }
+    if (cs < kSteepCosine && cs > -kSteepCosine)
+        addRow<false>(imageRow, row, xBegin, xEnd, cs, a);
+    else
+        addRow<true>(imageRow, row, xBegin, xEnd, cs, a);
 }
