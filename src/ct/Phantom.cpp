@@ -66,7 +66,8 @@ double largestUnitLineIntegral()
 {
     static const double largest = [] {
         double found = 0.0;
-        for (int iv = -20; iv <= 20; ++iv) {
+        // All ellipsoids are centred at mid-height: the upper half covers both.
+        for (int iv = 0; iv <= 20; ++iv) {
             // A one-row phantom whose row 0 sits at height v.
             std::vector<Phantom::Ellipsoid> parts = sheppLoganParts(1.0);
             for (Phantom::Ellipsoid &e : parts)
@@ -174,6 +175,8 @@ bool writeCounts(CountImage &image, const Phantom::Series &series, std::mt19937_
 Phantom::Phantom(int detectorHeight, const std::vector<Ellipsoid> &ellipsoids)
     : detectorRows(detectorHeight), parts(ellipsoids)
 {
+    for (const Ellipsoid &e : parts)
+        axes.emplace_back(std::cos(e.psi), std::sin(e.psi));
 }
 
 Phantom Phantom::sheppLogan(int detectorWidth, int detectorHeight)
@@ -195,23 +198,33 @@ double Phantom::absorberFraction(double eV) const
     return kAbsorberBelowEdge + (1.0 - kAbsorberBelowEdge) * step * decline;
 }
 
-double Phantom::partAttenuation(const Ellipsoid &e) const
+void Phantom::setEnergy(double eV)
 {
-    if (e.absorber == 0.0)
-        return e.mu;
-    return e.mu + e.absorber * (energyEV > 0.0 ? absorberFraction(energyEV) : 1.0);
+    energyEV = eV;
+    absorberOn = energyEV > 0.0 ? absorberFraction(energyEV) : 1.0;
 }
 
-double Phantom::ellipseChord(const Ellipsoid &e, double v, double u, double theta) const
+void Phantom::setEdgeEnergy(double eV)
 {
+    edgeEV = eV;
+    setEnergy(energyEV);
+}
+
+double Phantom::partAttenuation(const Ellipsoid &e) const
+{
+    return e.mu + e.absorber * absorberOn;
+}
+
+double Phantom::ellipseChord(size_t k, double v, double u, double cosT, double sinT) const
+{
+    const Ellipsoid &e = parts[k];
     const double dv = (v - e.cv) / e.c;
     const double squeeze = 1.0 - dv * dv;
     if (squeeze <= 0.0)
         return 0.0;
     const double a2 = e.a * e.a * squeeze, b2 = e.b * e.b * squeeze;
     // Ray: (x, z) = u n + s d with n = (cos, -sin), d = (sin, cos); in the ellipse's axes.
-    const double cosT = std::cos(theta), sinT = std::sin(theta);
-    const double cosP = std::cos(e.psi), sinP = std::sin(e.psi);
+    const double cosP = axes[k].first, sinP = axes[k].second;
     const double qx = u * cosT - e.cx, qz = -u * sinT - e.cz;
     const double xi0 = qx * cosP + qz * sinP, eta0 = -qx * sinP + qz * cosP;
     const double d1 = sinT * cosP + cosT * sinP, d2 = -sinT * sinP + cosT * cosP;
@@ -225,9 +238,10 @@ double Phantom::ellipseChord(const Ellipsoid &e, double v, double u, double thet
 double Phantom::lineIntegral(int row, double u, double theta) const
 {
     const double v = heightOf(row);
+    const double cosT = std::cos(theta), sinT = std::sin(theta);
     double sum = 0.0;
-    for (const Ellipsoid &e : parts)
-        sum += partAttenuation(e) * ellipseChord(e, v, u, theta);
+    for (size_t k = 0; k < parts.size(); ++k)
+        sum += partAttenuation(parts[k]) * ellipseChord(k, v, u, cosT, sinT);
     return sum;
 }
 
@@ -235,14 +249,15 @@ double Phantom::attenuationAt(int row, double x, double z) const
 {
     const double v = heightOf(row);
     double mu = 0.0;
-    for (const Ellipsoid &e : parts) {
+    for (size_t k = 0; k < parts.size(); ++k) {
+        const Ellipsoid &e = parts[k];
         const double dv = (v - e.cv) / e.c;
         const double squeeze = 1.0 - dv * dv;
         if (squeeze <= 0.0)
             continue;
         const double qx = x - e.cx, qz = z - e.cz;
-        const double xi = qx * std::cos(e.psi) + qz * std::sin(e.psi);
-        const double eta = -qx * std::sin(e.psi) + qz * std::cos(e.psi);
+        const double cosP = axes[k].first, sinP = axes[k].second;
+        const double xi = qx * cosP + qz * sinP, eta = -qx * sinP + qz * cosP;
         if (xi * xi / (e.a * e.a) + eta * eta / (e.b * e.b) <= squeeze)
             mu += partAttenuation(e);
     }

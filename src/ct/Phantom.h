@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
 #include <vector>
 
 // A synthetic sample made of homogeneous ellipsoids, projected analytically, and the writer
@@ -62,9 +63,9 @@ public:
 
     // Energy of the projections (eV) and edge of the absorber; energy <= 0 shows the absorber as
     // fully above its edge (the series without energies).
-    void setEnergy(double eV) { energyEV = eV; }
+    void setEnergy(double eV);
     double energy() const { return energyEV; }
-    void setEdgeEnergy(double eV) { edgeEV = eV; }
+    void setEdgeEnergy(double eV);
     double edgeEnergy() const { return edgeEV; }
     // Fraction of the absorber's full attenuation at this energy: 0.15 below the edge, a step
     // of 2 eV width at the edge, then falling like E^-3.
@@ -89,12 +90,14 @@ public:
     static double seriesEdgeEnergy(const Series &series);
 
 private:
-    double ellipseChord(const Ellipsoid &e, double v, double u, double theta) const;
+    double ellipseChord(size_t k, double v, double u, double cosT, double sinT) const;
     double partAttenuation(const Ellipsoid &e) const;
     double heightOf(int row) const { return row - (detectorRows - 1) * 0.5; }
 
     int detectorRows;
     std::vector<Ellipsoid> parts;
+    std::vector<std::pair<double, double>> axes; // cos and sin of each part's psi
     double energyEV = 0.0;
     double edgeEV = defaultEdgeEnergy;
+    double absorberOn = 1.0; // absorberFraction at the current energy
 };
