@@ -86,6 +86,10 @@ void TestImgDisp::layoutAndForms()
     QVERIFY(view->CBar->panelBase()->geometry().left() >= view->PVFrame->geometry().right());
     QVERIFY(view->PosX->isReadOnly() && view->PosY->isReadOnly() && view->Val->isReadOnly());
     QCOMPARE(view->ResetScale->text(), QString("Scale Reset"));
+    // Neither the button's label nor the range fields are squeezed by the read-out row.
+    QVERIFY(view->ResetScale->width() >= view->ResetScale->fontMetrics().horizontalAdvance("Scale Reset"));
+    QCOMPARE(view->CBar->minEdit()->width(), 60);
+    QCOMPARE(view->CBar->maxEdit()->width(), 60);
 }
 
 void TestImgDisp::firstImageSetsViewOnce()
