@@ -7,6 +7,8 @@ PopDockBase::PopDockBase(QWidget *parent)
 {
     setupUi(this);
     popBase.resize(500, 500);
+    // Closing the pop-out window docks the view; it never ends the program.
+    popBase.setAttribute(Qt::WA_QuitOnClose, false);
     connect(PopDock, &QPushButton::clicked, this, &PopDockBase::popDock);
     connect(&popBase, &ClosableBase::closed, this, &PopDockBase::moveToDockBase);
 }

@@ -14,6 +14,9 @@ SelectAFile::SelectAFile(QWidget *parent)
     AddTag->hide();
     // The toolkit's own dialog: the same on every desktop, and it stays non-modal.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // An open dialog must neither keep the program alive after the main window
+    // closed nor end it when it is the last window (no main window with -nw).
+    dialog.setAttribute(Qt::WA_QuitOnClose, false);
     dialog.setDirectory(dataRoot());
     setMode(OpenFile);
 

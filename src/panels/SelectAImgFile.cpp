@@ -21,6 +21,9 @@ SelectAImgFile::SelectAImgFile(QWidget *parent)
     gridLayout = nullptr;
 
     defaultExpTime = realFieldValue(ExpTimeLE->text());
+    // The image window is a helper of the main window: closing it must not end a
+    // script run without main window, and it must not keep the program alive.
+    view.setAttribute(Qt::WA_QuitOnClose, false);
 
     connect(&view, &ImgDispWPV::newPosInvY, this, &SelectAImgFile::noticedNewPos);
     connect(this, &SelectAFile::fileSelected, this, &SelectAImgFile::loadImage);

@@ -7,6 +7,7 @@ SelectDir::SelectDir(QWidget *parent)
 {
     setupUi(this);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAttribute(Qt::WA_QuitOnClose, false); // a helper window, not the program's
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(tr("(*)"));

@@ -1,3 +1,4 @@
+#include "DataRoot.h"
 #include "SelectAFile.h"
 
 #include <QDir>
@@ -34,6 +35,16 @@ private slots:
         QVERIFY(!sel.fileDialog().isModal());
         for (QLineEdit *field : {sel.FilePath, sel.Name, sel.AddTag})
             QCOMPARE(field->styleSheet(), QString("background-color: rgb(255, 255, 233);"));
+    }
+
+    void dialogStartsInTheDataRoot()
+    {
+        const QString root = tmp.filePath("root");
+        QVERIFY(QDir().mkpath(root));
+        setDataRoot(root);
+        SelectAFile sel;
+        QCOMPARE(sel.fileDialog().directory().absolutePath(), QDir(root).absolutePath());
+        QVERIFY(!sel.fileDialog().isModal());
     }
 
     void modes()

@@ -1,3 +1,4 @@
+#include "LastWindow.h"
 #include "SelectAImgFile.h"
 
 #include "ImgData.h"
@@ -208,8 +209,10 @@ private slots:
         QTest::mouseClick(sel.ShowImg, Qt::LeftButton);
         QVERIFY(!sel.imageView().isVisible()); // nothing to show yet
         sel.fileSelected0(writeImage("s.img", 1));
-        sel.imageView().close();
+        sel.hide();
+        QVERIFY(!closingEndsTheProgram(sel.imageView())); // a helper window never ends it
         QVERIFY(!sel.imageView().isVisible());
+        sel.show();
         QTest::mouseClick(sel.ShowImg, Qt::LeftButton);
         QVERIFY(sel.imageView().isVisible());
     }

@@ -1,4 +1,7 @@
+#include "DataRoot.h"
 #include "SelectDir.h"
+
+#include <QTemporaryDir>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -14,6 +17,15 @@ private slots:
         QCOMPARE(sel.fileDialog().acceptMode(), QFileDialog::AcceptOpen);
         QVERIFY(sel.SelectedDir->isReadOnly());
         QCOMPARE(sel.SelectedDir->styleSheet(), QString("background-color: rgb(255, 255, 232);"));
+    }
+
+    void dialogStartsInTheDataRoot()
+    {
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        setDataRoot(root.path());
+        SelectDir sel;
+        QCOMPARE(sel.fileDialog().directory().absolutePath(), QDir(root.path()).absolutePath());
     }
 
     void choiceIsShownAndReported()

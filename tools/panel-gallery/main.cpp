@@ -95,7 +95,7 @@ int main(int argc, char *argv[])
     const GalleryImages images = findImages(parser.value(dataOption), scratch);
 
     QFrame window;
-    window.setWindowTitle("Zorvel panel gallery");
+    window.setWindowTitle(QCoreApplication::translate("PanelGallery", "Zorvel panel gallery"));
     auto *grid = new QGridLayout(&window);
 
     auto *procCtrl = new ProcCtrl;
@@ -129,17 +129,17 @@ int main(int argc, char *argv[])
     dataDir->setDirName(QFileInfo(images.projection).absolutePath());
 
     int row = 0;
-    grid->addWidget(caption("CT Proc. Ctrl"), row++, 0);
+    grid->addWidget(caption(QCoreApplication::translate("PanelGallery", "CT Proc. Ctrl")), row++, 0);
     grid->addWidget(procCtrl, row++, 0);
-    grid->addWidget(caption("Row Images"), row++, 0);
+    grid->addWidget(caption(QCoreApplication::translate("PanelGallery", "Row Images")), row++, 0);
     grid->addWidget(seekCtrl, row++, 0);
-    grid->addWidget(caption("Auto Save Img"), row++, 0);
+    grid->addWidget(caption(QCoreApplication::translate("PanelGallery", "Auto Save Img")), row++, 0);
     grid->addWidget(imageSaveDir, row++, 0);
-    grid->addWidget(caption("I0 Image"), row++, 0);
+    grid->addWidget(caption(QCoreApplication::translate("PanelGallery", "I0 Image")), row++, 0);
     grid->addWidget(i0Sel, row++, 0);
-    grid->addWidget(caption("BG Image"), row++, 0);
+    grid->addWidget(caption(QCoreApplication::translate("PanelGallery", "BG Image")), row++, 0);
     grid->addWidget(bgSel, row++, 0);
-    grid->addWidget(caption("Sequential Exec"), row++, 0);
+    grid->addWidget(caption(QCoreApplication::translate("PanelGallery", "Sequential Exec")), row++, 0);
     grid->addWidget(dataDir, row++, 0);
     grid->setRowStretch(row, 1);
 
@@ -156,7 +156,7 @@ int main(int argc, char *argv[])
     }
     rawFrame->content = rawView;
     rawFrame->Layout->addWidget(rawView);
-    rawFrame->popBase.setWindowTitle("Measured Raw Image");
+    rawFrame->popBase.setWindowTitle(QCoreApplication::translate("PanelGallery", "Measured Raw Image"));
     grid->addWidget(rawFrame, 0, 1, row + 1, 1);
     grid->setColumnStretch(0, 3);
     grid->setColumnStretch(1, 2);
