@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -154,7 +155,7 @@ Run indexRun(Run run, int n, double cs, double inverseCs, double a)
     return result;
 }
 
-using RowKernel = void (*)(double *, const double *, int, int, double, double);
+using RowKernel = void (*)(double *, const ProjectionRow &, int, int, double, double);
 
 RowKernel rowKernel(BackProjectionPath path)
 {
@@ -191,6 +192,12 @@ std::vector<Angle> angles(int n, int m, int jBegin, int jEnd)
         result.push_back({cs, -s, k, 1.0 / cs});
     }
     return result;
+}
+
+double *alignedToCacheLine(double *p)
+{
+    const auto address = reinterpret_cast<std::uintptr_t>(p);
+    return p + ((64 - address % 64) % 64) / sizeof(double);
 }
 
 BackProjectionPath pathFromEnvironment()
@@ -262,12 +269,12 @@ bool backProjectionPathFromName(const char *name, BackProjectionPath *path)
     return false;
 }
 
-void backProjectRowScalar(double *imageRow, const double *row, int xBegin, int xEnd, double cs, double a)
+void backProjectRowScalar(double *imageRow, const ProjectionRow &row, int xBegin, int xEnd, double cs, double a)
 {
     for (int x = xBegin; x < xEnd; ++x) {
         const double t = x * cs + a;
         const int i = int(std::floor(t));
-        imageRow[x] += row[i] + (t - i) * (row[i + 1] - row[i]);
+        imageRow[x] += row.samples[i] + (t - i) * row.differences[i];
     }
 }
 
@@ -297,12 +304,23 @@ void backProjectFastOnPath(BackProjectionPath path, const double *filtered, int 
         rows[size_t(z - zBegin)] = run;
     }
     const std::vector<Angle> projections = angles(n, m, jBegin, jEnd);
+    std::vector<double> columns(size_t(n) + 8);
+    for (size_t x = 0; x < columns.size(); ++x)
+        columns[x] = double(x);
+    // Cache-line aligned like the filtered rows, so that window loads straddle no more
+    // lines than those of the samples. The padding stays 0: it is read by the vector
+    // loads but never part of a sum.
+    std::vector<double> differenceStore(size_t(n) + kBackProjectionPad + 1 + 8, 0.0);
+    double *differences = alignedToCacheLine(differenceStore.data());
 
     for (int blockBegin = zBegin; blockBegin < zEnd; blockBegin += kRowBlock) {
         const int blockEnd = std::min(blockBegin + kRowBlock, zEnd);
         for (int j = jBegin; j < jEnd; ++j) {
             const Angle &angle = projections[size_t(j - jBegin)];
-            const double *row = filtered + size_t(j) * size_t(stride);
+            const double *samples = filtered + size_t(j) * size_t(stride);
+            for (int i = 0; i + 1 < n; ++i)
+                differences[i] = samples[i + 1] - samples[i];
+            const ProjectionRow row{samples, differences, columns.data()};
             for (int z = blockBegin; z < blockEnd; ++z) {
                 const Run &circle = rows[size_t(z - zBegin)];
                 if (circle.begin >= circle.end)

@@ -28,9 +28,17 @@ void backProjectFastOnPath(BackProjectionPath path, const double *filtered, int 
                            int jBegin, int jEnd, double x0, double x1, double z0, double z1,
                            double *image);
 
-// Row kernels: for xBegin <= x < xEnd, imageRow[x] += the interpolation of row at
-// t = x*cs + a. The caller guarantees 0 <= floor(t) <= N - 2 for every such x and that
-// row is followed by kBackProjectionPad readable doubles after its N samples.
-void backProjectRowScalar(double *imageRow, const double *row, int xBegin, int xEnd, double cs, double a);
-void backProjectRowAvx2(double *imageRow, const double *row, int xBegin, int xEnd, double cs, double a);
-void backProjectRowAvx512(double *imageRow, const double *row, int xBegin, int xEnd, double cs, double a);
+// One projection as the row kernels read it. The differences are the reference's
+// f[i+1] - f[i], the same subtraction done once per sample instead of once per pixel.
+struct ProjectionRow
+{
+    const double *samples;     // f[0 .. N-1], then kBackProjectionPad readable doubles
+    const double *differences; // f[i+1] - f[i] for i = 0 .. N-2, then kBackProjectionPad + 1 readable doubles
+    const double *columns;     // columns[x] = x for x = 0 .. N + 7
+};
+
+// Row kernels: for xBegin <= x < xEnd, imageRow[x] += the interpolation of the row at
+// t = x*cs + a. The caller guarantees 0 <= floor(t) <= N - 2 for every such x.
+void backProjectRowScalar(double *imageRow, const ProjectionRow &row, int xBegin, int xEnd, double cs, double a);
+void backProjectRowAvx2(double *imageRow, const ProjectionRow &row, int xBegin, int xEnd, double cs, double a);
+void backProjectRowAvx512(double *imageRow, const ProjectionRow &row, int xBegin, int xEnd, double cs, double a);

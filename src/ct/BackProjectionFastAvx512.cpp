@@ -32,22 +32,34 @@ static inline __attribute__((always_inline)) Lanes detectorLanes(__m512d xv, __m
 }
 
 // f[i] + (t - i)*(f[i+1] - f[i]) added to the pixels selected by mask.
-static inline __attribute__((always_inline)) void addInterpolated(double *pixels, const Lanes &lanes, __m512d f0,
-                                                                  __m512d f1, __mmask8 mask)
+static inline __attribute__((always_inline)) void addInterpolated(double *pixels, const Lanes &lanes,
+                                                                  __m512d sample, __m512d difference,
+                                                                  __mmask8 mask)
 {
     const __m512d fraction = _mm512_sub_pd(lanes.t, _mm512_cvtepi64_pd(lanes.index));
-    const __m512d v = _mm512_add_pd(f0, _mm512_mul_pd(fraction, _mm512_sub_pd(f1, f0)));
-    const __m512d sum = _mm512_add_pd(_mm512_maskz_loadu_pd(mask, pixels), v);
-    _mm512_mask_storeu_pd(pixels, mask, sum);
+    const __m512d v = _mm512_add_pd(sample, _mm512_mul_pd(fraction, difference));
+    if (mask == 0xff) {
+        _mm512_storeu_pd(pixels, _mm512_add_pd(_mm512_loadu_pd(pixels), v));
+    } else {
+        const __m512d sum = _mm512_add_pd(_mm512_maskz_loadu_pd(mask, pixels), v);
+        _mm512_mask_storeu_pd(pixels, mask, sum);
+    }
 }
 
 // Usual projections: |cos| < 1 - 1e-6, so over 8 pixels t moves by less than 7 samples
-// (rounding adds far less than the margin) and the 8 indices span at most 7. Then
-// f[i] and f[i + 1] all lie in the two 8-sample blocks starting at the block of the
-// smallest index. Loaded as "even block" and "odd block" (block number parity), the
-// permute selects them with the index itself: bit 3 picks the block, bits 0-2 the
-// sample, and no index arithmetic is needed.
-static inline __attribute__((always_inline)) void addPixels(double *pixels, const double *row, __m512d xv,
+// (rounding adds far less than the margin) and the 8 indices span at most 7. Then all
+// indices lie in the two 8-sample blocks starting at the block of the smallest one.
+// Loaded as "even block" and "odd block" (block number parity), the permute selects
+// from them with the index itself: bit 3 picks the block, bits 0-2 the sample.
+static inline __attribute__((always_inline)) __m512d fromBlocks(const double *values, long long smallest,
+                                                                __m512i index)
+{
+    const __m512d evenBlock = _mm512_loadu_pd(values + ((smallest + kLanes) & ~15LL));
+    const __m512d oddBlock = _mm512_loadu_pd(values + ((smallest & ~15LL) | kLanes));
+    return _mm512_permutex2var_pd(evenBlock, index, oddBlock);
+}
+
+static inline __attribute__((always_inline)) void addPixels(double *pixels, const ProjectionRow &row, __m512d xv,
                                                             __m512d csv, __m512d av, long long backStep,
                                                             __mmask8 mask)
 {
@@ -55,65 +67,75 @@ static inline __attribute__((always_inline)) void addPixels(double *pixels, cons
     // Smallest index: lane 0 when t grows along the row, else at least lane 0's minus 7.
     long long smallest = _mm_cvtsi128_si64(_mm512_castsi512_si128(lanes.index)) - backStep;
     smallest = smallest < 0 ? 0 : smallest;
-    const __m512d evenBlock = _mm512_loadu_pd(row + ((smallest + kLanes) & ~15LL));
-    const __m512d oddBlock = _mm512_loadu_pd(row + ((smallest & ~15LL) | kLanes));
-    const __m512d f0 = _mm512_permutex2var_pd(evenBlock, lanes.index, oddBlock);
-    const __m512d f1 =
-        _mm512_permutex2var_pd(evenBlock, _mm512_add_epi64(lanes.index, _mm512_set1_epi64(1)), oddBlock);
-    addInterpolated(pixels, lanes, f0, f1, mask);
+    addInterpolated(pixels, lanes, fromBlocks(row.samples, smallest, lanes.index),
+                    fromBlocks(row.differences, smallest, lanes.index), mask);
 }
 
 // Projections within 1e-6 of 0 or 180 degrees: t may move by a rounding more than 7
 // samples over 8 pixels, so the window is the 16 samples from the smallest index
-// itself (exactly known here: lane 0 or lane 7), which leaves room for a span of 14.
-static inline __attribute__((always_inline)) void addPixelsSteep(double *pixels, const double *row, __m512d xv,
-                                                                 __m512d csv, __m512d av, bool falling,
-                                                                 __mmask8 mask)
+// itself (exactly known here: lane 0 or lane 7), which leaves room for a span of 15.
+static inline __attribute__((always_inline)) void addPixelsSteep(double *pixels, const ProjectionRow &row,
+                                                                 __m512d xv, __m512d csv, __m512d av,
+                                                                 bool falling, __mmask8 mask)
 {
     const Lanes lanes = detectorLanes(xv, csv, av);
     const __m512i smallestLane = _mm512_set1_epi64(falling ? kLanes - 1 : 0);
     const __m512i smallest = _mm512_permutexvar_epi64(smallestLane, lanes.index);
     const long long base = _mm_cvtsi128_si64(_mm512_castsi512_si128(smallest));
     const __m512i offset = _mm512_sub_epi64(lanes.index, smallest);
-    const __m512d low = _mm512_loadu_pd(row + base);
-    const __m512d high = _mm512_loadu_pd(row + base + kLanes);
-    const __m512d f0 = _mm512_permutex2var_pd(low, offset, high);
-    const __m512d f1 = _mm512_permutex2var_pd(low, _mm512_add_epi64(offset, _mm512_set1_epi64(1)), high);
-    addInterpolated(pixels, lanes, f0, f1, mask);
+    const __m512d sample = _mm512_permutex2var_pd(_mm512_loadu_pd(row.samples + base), offset,
+                                                  _mm512_loadu_pd(row.samples + base + kLanes));
+    const __m512d difference = _mm512_permutex2var_pd(_mm512_loadu_pd(row.differences + base), offset,
+                                                      _mm512_loadu_pd(row.differences + base + kLanes));
+    addInterpolated(pixels, lanes, sample, difference, mask);
 }
 
 template <bool steep>
-static inline __attribute__((always_inline)) void addRow(double *imageRow, const double *row, int xBegin,
-                                                         int xEnd, double cs, double a)
+static inline __attribute__((always_inline)) void addGroup(double *imageRow, const ProjectionRow &row, int x,
+                                                           int count, __m512d csv, __m512d av, bool falling,
+                                                           long long backStep)
 {
+    __m512d xv = _mm512_loadu_pd(row.columns + x);
+    __mmask8 mask = 0xff;
+    if (count < kLanes) {
+        // Lanes past the group repeat its last pixel and are masked off.
+        mask = __mmask8((1u << count) - 1u);
+        xv = _mm512_min_pd(xv, _mm512_set1_pd(double(x + count - 1)));
+    }
+    if (steep)
+        addPixelsSteep(imageRow + x, row, xv, csv, av, falling, mask);
+    else
+        addPixels(imageRow + x, row, xv, csv, av, backStep, mask);
+}
+
+template <bool steep>
+static inline __attribute__((always_inline)) void addRow(double *imageRow, const ProjectionRow &rowIn,
+                                                         int xBegin, int xEnd, double cs, double a)
+{
+    // A local copy: the image stores cannot change it, so its pointers stay in registers.
+    const ProjectionRow row = rowIn;
     const __m512d csv = _mm512_set1_pd(cs);
     const __m512d av = _mm512_set1_pd(a);
-    const __m512d step = _mm512_set1_pd(double(kLanes));
     const bool falling = cs < 0.0;
     const long long backStep = falling ? kLanes - 1 : 0;
-    __m512d xv = _mm512_add_pd(_mm512_set1_pd(double(xBegin)),
-                               _mm512_set_pd(7.0, 6.0, 5.0, 4.0, 3.0, 2.0, 1.0, 0.0));
     int x = xBegin;
-    for (; x + kLanes <= xEnd; x += kLanes, xv = _mm512_add_pd(xv, step)) {
-        if (steep)
-            addPixelsSteep(imageRow + x, row, xv, csv, av, falling, 0xff);
-        else
-            addPixels(imageRow + x, row, xv, csv, av, backStep, 0xff);
+    // A first, partial group up to a 64-byte boundary of the image row, so that the
+    // loads and stores of the pixels do not straddle cache lines.
+    const int misaligned = int((reinterpret_cast<unsigned long long>(imageRow + x) & 63u) / sizeof(double));
+    if (misaligned != 0 && x < xEnd) {
+        const int count = xEnd - x < kLanes - misaligned ? xEnd - x : kLanes - misaligned;
+        addGroup<steep>(imageRow, row, x, count, csv, av, falling, backStep);
+        x += count;
     }
-    if (x < xEnd) {
-        // Lanes past the row end repeat its last pixel and are masked off.
-        const __mmask8 mask = __mmask8((1u << (xEnd - x)) - 1u);
-        xv = _mm512_mask_min_pd(xv, 0xff, xv, _mm512_set1_pd(double(xEnd - 1)));
-        if (steep)
-            addPixelsSteep(imageRow + x, row, xv, csv, av, falling, mask);
-        else
-            addPixels(imageRow + x, row, xv, csv, av, backStep, mask);
-    }
+    for (; x + kLanes <= xEnd; x += kLanes)
+        addGroup<steep>(imageRow, row, x, kLanes, csv, av, falling, backStep);
+    if (x < xEnd)
+        addGroup<steep>(imageRow, row, x, xEnd - x, csv, av, falling, backStep);
 }
 
 } // namespace
 
-void backProjectRowAvx512(double *imageRow, const double *row, int xBegin, int xEnd, double cs, double a)
+void backProjectRowAvx512(double *imageRow, const ProjectionRow &row, int xBegin, int xEnd, double cs, double a)
 {
     if (cs < kSteepCosine && cs > -kSteepCosine)
         addRow<false>(imageRow, row, xBegin, xEnd, cs, a);
