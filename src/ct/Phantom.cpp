@@ -129,11 +129,10 @@ private:
 // Everything of a series that does not depend on the projection: dark counts and beam profile.
 struct Detector
 {
-    int width, height;
     std::vector<double> dark;    // counts without beam
     std::vector<double> profile; // beam shape, 1 at its maximum
 
-    Detector(int w, int h) : width(w), height(h), dark(size_t(w) * size_t(h)), profile(dark.size())
+    Detector(int w, int h) : dark(size_t(w) * size_t(h)), profile(dark.size())
     {
         // The beam centre sits a little off the detector centre, as it does at a beamline.
         const double beamX = 0.47 * (w - 1), beamRow = 0.52 * (h - 1);
@@ -158,17 +157,94 @@ std::mt19937_64 noiseStream(unsigned long long seed, int kind, int energyIndex, 
     return std::mt19937_64(sequence);
 }
 
-bool writeCounts(CountImage &image, const Phantom::Series &series, std::mt19937_64 random,
-                 const QString &fileName, QStringList *written)
+// Writes the files of one series in order: BG, then per energy its I0 and its projections.
+class SeriesWriter
 {
-    const double photonsPerCount = series.noisePhotons / series.i0Peak;
-    image.addNoise(photonsPerCount, random);
-    if (!image.write(fileName))
-        return false;
-    if (written)
-        written->append(fileName);
-    return true;
-}
+public:
+    SeriesWriter(const Phantom::Series &settings, QStringList *writtenFiles)
+        : series(settings), folder(settings.folder), detector(settings.width, settings.height),
+          phantom(Phantom::sheppLogan(settings.width, settings.height)),
+          cor(0.5 * (settings.width - 1) + settings.corOffset), written(writtenFiles)
+    {
+        phantom.setEdgeEnergy(Phantom::seriesEdgeEnergy(series));
+    }
+
+    bool writeDark()
+    {
+        CountImage bg(series.width, series.height);
+        forEachPixel([&](int x, int row, size_t i) { bg.at(x, row) = detector.dark[i]; });
+        return write(bg, noiseStream(series.seed, 0, 0, 0), QStringLiteral("bg.img"));
+    }
+
+    // One data set: energyIndex into series.energies, or 0 for the series without energies.
+    bool writeDataSet(int energyIndex)
+    {
+        const bool tagged = !series.energies.empty();
+        const double eV = tagged ? series.energies[size_t(energyIndex)] : 0.0;
+        const double flux = beamFlux(eV);
+        const QString tag = tagged ? Phantom::energyText(eV) : QString();
+        phantom.setEnergy(eV);
+
+        CountImage i0(series.width, series.height);
+        forEachPixel([&](int x, int row, size_t i) { i0.at(x, row) = detector.dark[i] + flux * detector.profile[i]; });
+        const QString i0Name = tagged ? QStringLiteral("i0-%1-00000.img").arg(tag) : QStringLiteral("i0.img");
+        if (!write(i0, noiseStream(series.seed, 1, energyIndex, 0), i0Name))
+            return false;
+
+        for (int j = 0; j < series.projections; ++j) {
+            const double theta = j * kPi / series.projections;
+            CountImage projection(series.width, series.height);
+            forEachPixel([&](int x, int row, size_t i) {
+                const double p = phantom.lineIntegral(row, x - cor, theta);
+                projection.at(x, row) = detector.dark[i] + flux * detector.profile[i] * std::exp(-p);
+            });
+            const QString number = QStringLiteral("%1").arg(j, 5, 10, QLatin1Char('0'));
+            const QString name = tagged ? QStringLiteral("%1-%2-%3.img").arg(series.sample, tag, number)
+                                        : QStringLiteral("%1_%2.img").arg(series.sample, number);
+            if (!write(projection, noiseStream(series.seed, 2, energyIndex, j), name))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    // Beam counts above dark at the profile maximum; with energies, falling over the range.
+    double beamFlux(double eV) const
+    {
+        double fraction = 0.0;
+        if (series.energies.size() > 1) {
+            const auto [lowest, highest] = std::minmax_element(series.energies.begin(), series.energies.end());
+            fraction = (eV - *lowest) / (*highest - *lowest);
+        }
+        return (series.i0Peak - Phantom::darkLevel) * (1.0 - kI0DropOverRange * fraction);
+    }
+
+    template <typename Fill>
+    void forEachPixel(Fill fill) const
+    {
+        for (int row = 0; row < series.height; ++row)
+            for (int x = 0; x < series.width; ++x)
+                fill(x, row, size_t(row) * size_t(series.width) + size_t(x));
+    }
+
+    bool write(CountImage &image, std::mt19937_64 random, const QString &name)
+    {
+        image.addNoise(series.noisePhotons / series.i0Peak, random);
+        const QString fileName = folder.filePath(name);
+        if (!image.write(fileName))
+            return false;
+        if (written)
+            written->append(fileName);
+        return true;
+    }
+
+    const Phantom::Series &series;
+    const QDir folder;
+    const Detector detector;
+    Phantom phantom;
+    const double cor;
+    QStringList *written;
+};
 
 } // namespace
 
@@ -335,60 +411,16 @@ bool Phantom::writeSeries(const Series &series, QStringList *written)
         qDebug() << "Invalid phantom series:" << problem;
         return false;
     }
-    const QDir folder(series.folder);
     if (!QDir().mkpath(series.folder)) {
         qDebug() << "Can not create phantom folder" << series.folder;
         return false;
     }
-    const int w = series.width, h = series.height;
-    const Detector detector(w, h);
-    Phantom phantom = sheppLogan(w, h);
-    phantom.setEdgeEnergy(seriesEdgeEnergy(series));
-    const double cor = 0.5 * (w - 1) + series.corOffset;
-
-    CountImage bg(w, h);
-    for (int row = 0; row < h; ++row)
-        for (int x = 0; x < w; ++x)
-            bg.at(x, row) = detector.dark[size_t(row) * size_t(w) + size_t(x)];
-    if (!writeCounts(bg, series, noiseStream(series.seed, 0, 0, 0), folder.filePath("bg.img"), written))
+    SeriesWriter writer(series, written);
+    if (!writer.writeDark())
         return false;
-
-    const bool tagged = !series.energies.empty();
-    const std::vector<double> energies = tagged ? series.energies : std::vector<double>{0.0};
-    const auto [lowest, highest] = std::minmax_element(energies.begin(), energies.end());
-    for (int ie = 0; ie < int(energies.size()); ++ie) {
-        const double eV = energies[size_t(ie)];
-        const double rangeFraction = *highest > *lowest ? (eV - *lowest) / (*highest - *lowest) : 0.0;
-        const double flux = (series.i0Peak - darkLevel) * (1.0 - kI0DropOverRange * rangeFraction);
-        phantom.setEnergy(eV);
-        const QString tag = tagged ? energyText(eV) : QString();
-
-        CountImage i0(w, h);
-        for (int row = 0; row < h; ++row)
-            for (int x = 0; x < w; ++x) {
-                const size_t i = size_t(row) * size_t(w) + size_t(x);
-                i0.at(x, row) = detector.dark[i] + flux * detector.profile[i];
-            }
-        const QString i0Name = tagged ? QStringLiteral("i0-%1-00000.img").arg(tag) : QStringLiteral("i0.img");
-        if (!writeCounts(i0, series, noiseStream(series.seed, 1, ie, 0), folder.filePath(i0Name), written))
+    const int dataSets = std::max(1, int(series.energies.size()));
+    for (int ie = 0; ie < dataSets; ++ie)
+        if (!writer.writeDataSet(ie))
             return false;
-
-        for (int j = 0; j < series.projections; ++j) {
-            const double theta = j * kPi / series.projections;
-            CountImage projection(w, h);
-            for (int row = 0; row < h; ++row)
-                for (int x = 0; x < w; ++x) {
-                    const size_t i = size_t(row) * size_t(w) + size_t(x);
-                    const double p = phantom.lineIntegral(row, x - cor, theta);
-                    projection.at(x, row) = detector.dark[i] + flux * detector.profile[i] * std::exp(-p);
-                }
-            const QString number = QStringLiteral("%1").arg(j, 5, 10, QLatin1Char('0'));
-            const QString name = tagged ? QStringLiteral("%1-%2-%3.img").arg(series.sample, tag, number)
-                                        : QStringLiteral("%1_%2.img").arg(series.sample, number);
-            if (!writeCounts(projection, series, noiseStream(series.seed, 2, ie, j), folder.filePath(name),
-                             written))
-                return false;
-        }
-    }
     return true;
 }

@@ -140,6 +140,19 @@ void warnIfTruncated(const Phantom::Series &s, QTextStream &err)
             << " on its shorter side; reconstructions around this cor will be truncated" << Qt::endl;
 }
 
+// Image files of an earlier run left in the folder would be loaded with this series.
+void warnAboutOtherImages(const QString &folder, const QStringList &written, QTextStream &err)
+{
+    const QDir dir(folder);
+    QStringList others;
+    for (const QString &name : dir.entryList({QStringLiteral("*.img")}, QDir::Files, QDir::Name))
+        if (!written.contains(dir.filePath(name)))
+            others << name;
+    if (!others.isEmpty())
+        err << "zorvel-phantom: warning: " << others.size() << " other .img files in the folder (from an earlier run?), e.g. "
+            << others.first() << Qt::endl;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -177,6 +190,7 @@ int main(int argc, char *argv[])
         err << "zorvel-phantom: can not write the series into " << series.folder << Qt::endl;
         return 1;
     }
+    warnAboutOtherImages(series.folder, written, err);
     const double cor = 0.5 * (series.width - 1) + series.corOffset;
     QTextStream out(stdout);
     out << "zorvel-phantom: wrote " << written.size() << " files to "
