@@ -44,4 +44,4 @@ private slots:
 };
 
 QTEST_MAIN(TestSelectDir)
-#include "tst_SelectDir.moc"
+#include "tst_selectdir.moc"

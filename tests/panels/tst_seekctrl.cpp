@@ -100,4 +100,4 @@ private slots:
 };
 
 QTEST_MAIN(TestSeekCtrl)
-#include "tst_SeekCtrl.moc"
+#include "tst_seekctrl.moc"

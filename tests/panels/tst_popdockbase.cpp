@@ -81,4 +81,4 @@ private slots:
 };
 
 QTEST_MAIN(TestPopDockBase)
-#include "tst_PopDockBase.moc"
+#include "tst_popdockbase.moc"

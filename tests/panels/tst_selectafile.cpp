@@ -129,4 +129,4 @@ private slots:
 };
 
 QTEST_MAIN(TestSelectAFile)
-#include "tst_SelectAFile.moc"
+#include "tst_selectafile.moc"

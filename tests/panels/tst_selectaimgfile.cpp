@@ -219,4 +219,4 @@ private slots:
 };
 
 QTEST_MAIN(TestSelectAImgFile)
-#include "tst_SelectAImgFile.moc"
+#include "tst_selectaimgfile.moc"

@@ -209,4 +209,4 @@ private slots:
 };
 
 QTEST_MAIN(TestProcCtrl)
-#include "tst_ProcCtrl.moc"
+#include "tst_procctrl.moc"
