@@ -200,28 +200,6 @@ double *alignedToCacheLine(double *p)
     return p + ((64 - address % 64) % 64) / sizeof(double);
 }
 
-BackProjectionPath pathFromEnvironment()
-{
-    BackProjectionPath best = BackProjectionPath::Scalar;
-    if (backProjectionPathSupported(BackProjectionPath::Avx512))
-        best = BackProjectionPath::Avx512;
-    else if (backProjectionPathSupported(BackProjectionPath::Avx2))
-        best = BackProjectionPath::Avx2;
-    const char *requested = std::getenv("ZORVEL_BP_PATH");
-    if (!requested || !*requested)
-        return best;
-    BackProjectionPath path;
-    if (!backProjectionPathFromName(requested, &path)) {
-        qDebug() << "Unknown back-projection path in ZORVEL_BP_PATH" << requested;
-        return best;
-    }
-    if (!backProjectionPathSupported(path)) {
-        qDebug() << "Back-projection path not supported by this processor" << requested;
-        return best;
-    }
-    return path;
-}
-
 } // namespace
 
 bool backProjectionPathSupported(BackProjectionPath path)
@@ -240,7 +218,28 @@ bool backProjectionPathSupported(BackProjectionPath path)
 
 BackProjectionPath backProjectionDefaultPath()
 {
-    static const BackProjectionPath path = pathFromEnvironment();
+    static const BackProjectionPath path = backProjectionPathFor(std::getenv("ZORVEL_BP_PATH"));
+    return path;
+}
+
+BackProjectionPath backProjectionPathFor(const char *requested)
+{
+    BackProjectionPath best = BackProjectionPath::Scalar;
+    if (backProjectionPathSupported(BackProjectionPath::Avx512))
+        best = BackProjectionPath::Avx512;
+    else if (backProjectionPathSupported(BackProjectionPath::Avx2))
+        best = BackProjectionPath::Avx2;
+    if (!requested || !*requested)
+        return best;
+    BackProjectionPath path;
+    if (!backProjectionPathFromName(requested, &path)) {
+        qDebug() << "Unknown back-projection path in ZORVEL_BP_PATH" << requested;
+        return best;
+    }
+    if (!backProjectionPathSupported(path)) {
+        qDebug() << "Back-projection path not supported by this processor" << requested;
+        return best;
+    }
     return path;
 }
 

@@ -14,9 +14,14 @@ enum class BackProjectionPath { Scalar, Avx2, Avx512 };
 // Whether this processor can run `path` (Scalar always can).
 bool backProjectionPathSupported(BackProjectionPath path);
 
-// The path backProjectFast uses: the widest supported one, unless the environment
-// variable ZORVEL_BP_PATH names another supported path ("scalar", "avx2", "avx512").
+// The path backProjectFast uses: backProjectionPathFor(the environment variable
+// ZORVEL_BP_PATH), decided once per process.
 BackProjectionPath backProjectionDefaultPath();
+
+// The path named by `requested` ("scalar", "avx2", "avx512") when this processor has it;
+// otherwise (null, empty, unknown or unsupported, the last two with a debug line) the
+// widest supported path.
+BackProjectionPath backProjectionPathFor(const char *requested);
 
 const char *backProjectionPathName(BackProjectionPath path);
 

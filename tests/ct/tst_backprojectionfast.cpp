@@ -192,7 +192,10 @@ class TestBackProjectionFast : public QObject
 private slots:
     void identicalToReference_data();
     void identicalToReference();
+    void steepRowsMatchScalarKernel_data();
+    void steepRowsMatchScalarKernel();
     void pathNames();
+    void pathFromEnvironmentValue();
     void defaultPathIsSupported();
 };
 
@@ -256,6 +259,63 @@ void TestBackProjectionFast::identicalToReference()
     }
 }
 
+void TestBackProjectionFast::steepRowsMatchScalarKernel_data()
+{
+    QTest::addColumn<int>("path");
+    QTest::addColumn<double>("cs");
+    // Slopes at and near +-1 take the kernels' steep variants; slopes beyond 1 (no
+    // cosine is) make 4 or 8 neighbouring indices span more than the usual window, so
+    // the span check and its one-by-one fallback run too.
+    for (BackProjectionPath path : {BackProjectionPath::Avx2, BackProjectionPath::Avx512}) {
+        for (double cs : {1.0, -1.0, 1.0 - 1e-7, -(1.0 - 1e-7), 1.0 - 2e-6, 1.2, -1.2, 1.37, -1.9})
+            QTest::addRow("%s cs=%.9g", backProjectionPathName(path), cs) << int(path) << cs;
+    }
+}
+
+void TestBackProjectionFast::steepRowsMatchScalarKernel()
+{
+    QFETCH(int, path);
+    QFETCH(double, cs);
+    const auto bpPath = BackProjectionPath(path);
+    if (!backProjectionPathSupported(bpPath))
+        QSKIP("This processor lacks the instruction set of this path");
+    const int n = 200;
+    const int stride = backProjectionStride(n);
+    std::mt19937_64 generator(99);
+    GuardedRows samples(1, stride);
+    GuardedRows differences(1, stride + 1);
+    QVERIFY(samples.data() && differences.data());
+    fillRows(samples, n, stride, Magnitude::Mixed, generator);
+    for (size_t i = 0; i < differences.size(); ++i)
+        differences.data()[i] = int(i) < n - 1 ? samples.data()[i + 1] - samples.data()[i]
+                                               : std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> columns(size_t(n) + 8);
+    for (size_t x = 0; x < columns.size(); ++x)
+        columns[x] = double(x);
+    const ProjectionRow row{samples.data(), differences.data(), columns.data()};
+
+    std::uniform_real_distribution<double> start(-1.0, 1.0);
+    // Every start column (so every alignment of the first group) and several lengths,
+    // with t kept inside 0 ... N - 2 (rising from 1.37 or falling from N - 3.4).
+    for (int xBegin = 0; xBegin < 9; ++xBegin) {
+        for (int length : {1, 3, 4, 7, 8, 9, 31, 90}) {
+            const int xEnd = xBegin + length;
+            const double a = cs > 0.0 ? 1.37 - cs * xBegin : (n - 3.4) - cs * xBegin;
+            std::vector<double> expected(static_cast<size_t>(n));
+            for (double &v : expected)
+                v = start(generator);
+            std::vector<double> actual = expected;
+            backProjectRowScalar(expected.data(), row, xBegin, xEnd, cs, a);
+            if (bpPath == BackProjectionPath::Avx2)
+                backProjectRowAvx2(actual.data(), row, xBegin, xEnd, cs, a);
+            else
+                backProjectRowAvx512(actual.data(), row, xBegin, xEnd, cs, a);
+            QVERIFY2(std::memcmp(actual.data(), expected.data(), sizeof(double) * size_t(n)) == 0,
+                     qPrintable(QString("x=%1..%2").arg(xBegin).arg(xEnd)));
+        }
+    }
+}
+
 void TestBackProjectionFast::pathNames()
 {
     for (BackProjectionPath path :
@@ -268,6 +328,28 @@ void TestBackProjectionFast::pathNames()
     QVERIFY(!backProjectionPathFromName("sse", &untouched));
     QVERIFY(!backProjectionPathFromName("", &untouched));
     QCOMPARE(int(untouched), int(BackProjectionPath::Avx2));
+}
+
+void TestBackProjectionFast::pathFromEnvironmentValue()
+{
+    const BackProjectionPath widest = backProjectionPathFor(nullptr);
+    QVERIFY(backProjectionPathSupported(widest));
+    if (backProjectionPathSupported(BackProjectionPath::Avx2))
+        QVERIFY(widest != BackProjectionPath::Scalar);
+    QCOMPARE(int(backProjectionPathFor("")), int(widest));
+    QCOMPARE(int(backProjectionPathFor("scalar")), int(BackProjectionPath::Scalar));
+    for (BackProjectionPath path : {BackProjectionPath::Avx2, BackProjectionPath::Avx512}) {
+        const char *name = backProjectionPathName(path);
+        if (backProjectionPathSupported(path)) {
+            QCOMPARE(int(backProjectionPathFor(name)), int(path));
+        } else {
+            QTest::ignoreMessage(QtDebugMsg,
+                                 qPrintable(QString("Back-projection path not supported by this processor %1").arg(name)));
+            QCOMPARE(int(backProjectionPathFor(name)), int(widest));
+        }
+    }
+    QTest::ignoreMessage(QtDebugMsg, "Unknown back-projection path in ZORVEL_BP_PATH AVX512");
+    QCOMPARE(int(backProjectionPathFor("AVX512")), int(widest));
 }
 
 void TestBackProjectionFast::defaultPathIsSupported()
