@@ -25,7 +25,9 @@
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr int kRowBlock = 16;
+// Rows per block: about 256 KiB of image, which stays in the second-level cache while
+// every projection of the block is added.
+constexpr size_t kBlockBytes = 256 * 1024;
 
 // Same handling of the region bounds as the reference: pixels outside 1 ... n - 1 never
 // pass the circle test, so bounds are clamped to [-1, n + 1]; NaN counts as -1.
@@ -57,17 +59,22 @@ bool insideCircle(int x, int z, double c)
     return r < c;
 }
 
-// The reference's detector index at pixel x of a row with a = z*(-s) + K, and its test.
-int detectorIndex(int x, double cs, double a)
+// The reference's detector position t at pixel x of a row with a = z*(-s) + K, and its
+// index test 0 <= floor(t) <= N - 2 written without the floor: for a finite t,
+// floor(t) >= 0 exactly when t >= 0, and floor(t) <= N - 2 exactly when t < N - 1.
+double detectorPosition(int x, double cs, double a)
 {
-    const double t = x * cs + a;
-    return int(std::floor(t));
+    return x * cs + a;
 }
 
-bool indexInRange(int x, double cs, double a, int n)
+bool notBelowFirstSample(int x, double cs, double a)
 {
-    const int i = detectorIndex(x, cs, a);
-    return i >= 0 && i <= n - 2;
+    return detectorPosition(x, cs, a) >= 0.0;
+}
+
+bool notPastLastInterval(int x, double cs, double a, int n)
+{
+    return detectorPosition(x, cs, a) < double(n - 1);
 }
 
 int clampGuess(double guess, int lo, int hi)
@@ -80,10 +87,11 @@ int clampGuess(double guess, int lo, int hi)
 }
 
 // Smallest x in [lo, hi] with pass(x), or hi + 1; pass must be false then true on [lo, hi].
+// The guess only saves steps: it may be off, huge or NaN.
 template <typename Pass>
 int firstPassing(int lo, int hi, double guess, Pass pass)
 {
-    int x = clampGuess(std::ceil(guess), lo, hi + 1);
+    int x = clampGuess(guess, lo, hi + 1);
     while (x > lo && pass(x - 1))
         --x;
     while (x <= hi && !pass(x))
@@ -95,7 +103,7 @@ int firstPassing(int lo, int hi, double guess, Pass pass)
 template <typename Pass>
 int lastPassing(int lo, int hi, double guess, Pass pass)
 {
-    int x = clampGuess(std::floor(guess), lo - 1, hi);
+    int x = clampGuess(guess, lo - 1, hi);
     while (x < hi && pass(x + 1))
         ++x;
     while (x >= lo && !pass(x))
@@ -134,14 +142,14 @@ Run circleRun(int z, int n)
 Run indexRun(Run run, int n, double cs, double inverseCs, double a)
 {
     const int last = run.end - 1;
+    const auto notBelow = [cs, a](int x) { return notBelowFirstSample(x, cs, a); };
+    const auto notAbove = [cs, a, n](int x) { return notPastLastInterval(x, cs, a, n); };
     if (!(cs > 0.0) && !(cs < 0.0)) { // t does not change along the row
-        if (!indexInRange(run.begin, cs, a, n))
+        if (!notBelow(run.begin) || !notAbove(run.begin))
             return {};
         return run;
     }
     // Along the row t grows with x when cs > 0 and falls when cs < 0.
-    const auto notBelow = [cs, a](int x) { return detectorIndex(x, cs, a) >= 0; };
-    const auto notAbove = [cs, a, n](int x) { return detectorIndex(x, cs, a) <= n - 2; };
     const double atZero = (0.0 - a) * inverseCs;                // t = 0
     const double atLast = (double(n - 1) - a) * inverseCs;      // t = N - 1
     Run result;
@@ -312,8 +320,9 @@ void backProjectFastOnPath(BackProjectionPath path, const double *filtered, int 
     std::vector<double> differenceStore(size_t(n) + kBackProjectionPad + 1 + 8, 0.0);
     double *differences = alignedToCacheLine(differenceStore.data());
 
-    for (int blockBegin = zBegin; blockBegin < zEnd; blockBegin += kRowBlock) {
-        const int blockEnd = std::min(blockBegin + kRowBlock, zEnd);
+    const int rowsPerBlock = int(std::max<size_t>(1, kBlockBytes / (sizeof(double) * size_t(n))));
+    for (int blockBegin = zBegin; blockBegin < zEnd; blockBegin += rowsPerBlock) {
+        const int blockEnd = std::min(blockBegin + rowsPerBlock, zEnd);
         for (int j = jBegin; j < jEnd; ++j) {
             const Angle &angle = projections[size_t(j - jBegin)];
             const double *samples = filtered + size_t(j) * size_t(stride);
