@@ -280,7 +280,7 @@ void backProjectRowScalar(double *imageRow, const ProjectionRow &row, int xBegin
 {
     for (int x = xBegin; x < xEnd; ++x) {
         const double t = x * cs + a;
-        const int i = int(std::floor(t));
+        const int i = int(t); // t >= 0 on the run, so truncation is the floor
         imageRow[x] += row.samples[i] + (t - i) * row.differences[i];
     }
 }
