@@ -180,6 +180,10 @@ std::vector<Case> fixedCases()
         {100, 90, 0, 90, 10, 90, 10, nan, Magnitude::Unit, 114},
         {1024, 12, 0, 12, 0, 1024, 0, 1024, Magnitude::Unit, 115},
         {300, 400, 0, 400, 0, 300, 0, 300, Magnitude::Mixed, 116},
+        // Odd sizes do not come from the engines (N is rounded down to even), but the
+        // centre then lies between pixels, which the circle bounds must handle too.
+        {17, 40, 0, 40, 0, 17, 0, 17, Magnitude::Unit, 117},
+        {101, 90, 0, 91, -3, 120, -3, 120, Magnitude::Unit, 118},
     };
 }
 
