@@ -5,9 +5,10 @@
 // Every path gives the same bits as backProjectReference: the row kernels evaluate the
 // reference's expressions lane by lane, t = x*cs + a with a = z*(-sin) + K, then
 // i = floor(t) and f[i] + (t - i)*(f[i+1] - f[i]) added to the pixel, with no fused
-// multiply-add. Only the pixel bounds (solved per row instead of tested per pixel) and
-// the way f[i], f[i+1] are fetched (a window load and a permute instead of a gather)
-// differ from the reference.
+// multiply-add, and every pixel receives its projections in the reference's order. What
+// differs is where the work goes: the pixel bounds are solved per row instead of tested
+// per pixel, f[i+1] - f[i] is subtracted once per sample instead of once per pixel, and
+// f[i] is fetched by a window load and a permute instead of a gather.
 
 enum class BackProjectionPath { Scalar, Avx2, Avx512 };
 
