@@ -212,6 +212,8 @@ double *alignedToCacheLine(double *p)
 
 bool backProjectionPathSupported(BackProjectionPath path)
 {
+    // Safe to repeat; needed only when this runs before the runtime's own constructors.
+    __builtin_cpu_init();
     switch (path) {
     case BackProjectionPath::Scalar:
         return true;
