@@ -135,6 +135,17 @@ void BpCore::backProjectAll(double x0, double x1, double z0, double z1)
     done = true;
 }
 
+void BpCore::reconstructSlice(const double *rows, int rowStride, double divisor,
+                              double x0, double x1, double z0, double z1)
+{
+    resizeImage(N);
+    for (int j = 0; j < storedM; ++j)
+        transformRow(rows + size_t(j) * size_t(rowStride), j);
+    for (int j = 0; j < storedM; ++j)
+        filterRow(j, divisor);
+    backProjectAll(x0, x1, z0, z1);
+}
+
 void BpCore::imageMinMax()
 {
     if (!done || N <= 0 || imageN != N)

@@ -43,6 +43,10 @@ public:
     void backProject(int j, double x0, double x1, double z0, double z1);
     // Adds projections 0 ... M-1 in order, same sums as backProject for each j; sets done.
     void backProjectAll(double x0, double x1, double z0, double z1);
+    // One whole slice after setupCore: N x N zeros, then transform, filter (divisor) and
+    // back-projection of every row, row j of the sinogram at rows + j * rowStride.
+    void reconstructSlice(const double *rows, int rowStride, double divisor,
+                          double x0, double x1, double z0, double z1);
     // min and max over all N*N values when done is set and the image is N x N.
     void imageMinMax();
 

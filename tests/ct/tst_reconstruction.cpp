@@ -38,13 +38,7 @@ void reconstructCt2(BpCore &core, const HSgm &record)
 {
     const int n = (record.w / 2) * 2;
     core.setupCore(n, record.h);
-    core.resizeImage(n);
-    for (int j = 0; j < record.h; ++j)
-        core.transformRow(record.sgm + size_t(j) * record.w, j);
-    for (int j = 0; j < record.h; ++j)
-        core.filterRow(j, n);
-    for (int j = 0; j < record.h; ++j)
-        core.backProject(j, 0, n, 0, n);
+    core.reconstructSlice(record.sgm, record.w, n, 0, n, 0, n);
 }
 
 struct RingStats

@@ -112,12 +112,7 @@ bool reconstruct(const ImgDatas &series, const Options &options, double cor, int
         return false;
     const int n = (sinogram.w / 2) * 2;
     core.setupCore(n, sinogram.h);
-    core.resizeImage(n);
-    for (int j = 0; j < sinogram.h; ++j)
-        core.transformRow(sinogram.sgm + size_t(j) * sinogram.w, j);
-    for (int j = 0; j < sinogram.h; ++j)
-        core.filterRow(j, n);
-    core.backProjectAll(0, n, 0, n);
+    core.reconstructSlice(sinogram.sgm, sinogram.w, n, 0, n, 0, n);
     core.imageMinMax();
     return true;
 }
