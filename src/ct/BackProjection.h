@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 // Back-projection of filtered projections into a slice image.
 //
 // Coordinates: the image is N x N, row-major, image[z * N + x]; the centre is c = N/2.
@@ -7,12 +9,18 @@
 // of radius c about (c, c) receives the linear interpolation of filtered row j at
 //     t = x*cos(theta) + (z*(-sin(theta)) + K),  K = c - (cos(theta)*c + (-sin(theta))*c),
 // when 0 <= floor(t) <= N - 2. The region is x from (int)x0 while x < x1, z from
-// (int)z0 while z < z1 (truncation toward zero, exclusive upper bounds).
+// (int)z0 while z < z1 (truncation toward zero, exclusive upper bounds). A region with a
+// NaN bound is empty.
 //
 // Filtered rows: row j starts at filtered + j * stride; it holds N samples followed by
 // at least kBackProjectionPad readable doubles (their values are never used in a sum).
 
 constexpr int kBackProjectionPad = 16;
+
+inline bool regionHasNaN(double x0, double x1, double z0, double z1)
+{
+    return std::isnan(x0) || std::isnan(x1) || std::isnan(z0) || std::isnan(z1);
+}
 
 // Row stride (in doubles) for N samples plus the padding, rounded up to a multiple of 8.
 inline int backProjectionStride(int n)

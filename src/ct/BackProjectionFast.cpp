@@ -30,11 +30,9 @@ constexpr double kPi = 3.141592653589793;
 constexpr size_t kBlockBytes = 256 * 1024;
 
 // Same handling of the region bounds as the reference: pixels outside 1 ... n - 1 never
-// pass the circle test, so bounds are clamped to [-1, n + 1]; NaN counts as -1.
+// pass the circle test, so bounds are clamped to [-1, n + 1].
 double clampBound(double v, int n)
 {
-    if (std::isnan(v))
-        return -1.0;
     return std::min(std::max(v, -1.0), double(n) + 1.0);
 }
 
@@ -291,7 +289,7 @@ void backProjectFastOnPath(BackProjectionPath path, const double *filtered, int 
                            int jBegin, int jEnd, double x0, double x1, double z0, double z1,
                            double *image)
 {
-    if (n <= 0 || m <= 0 || jEnd <= jBegin)
+    if (n <= 0 || m <= 0 || jEnd <= jBegin || regionHasNaN(x0, x1, z0, z1))
         return;
     if (!backProjectionPathSupported(path))
         path = BackProjectionPath::Scalar;

@@ -6,12 +6,10 @@
 namespace {
 
 // Pixels outside 1 ... n - 1 never pass the circle test, so bounds beyond
-// [-1, n + 1] select the same pixels; clamping keeps huge or non-finite region
+// [-1, n + 1] select the same pixels; clamping keeps huge or infinite region
 // values from overflowing the integer loop counters or looping for ages.
 double clampBound(double v, int n)
 {
-    if (std::isnan(v))
-        return -1.0;
     return std::min(std::max(v, -1.0), double(n) + 1.0);
 }
 
@@ -44,7 +42,7 @@ void addProjection(const double *row, int n, double theta, int xBegin, double x1
 void backProjectReference(const double *filtered, int stride, int n, int m, int jBegin, int jEnd,
                           double x0, double x1, double z0, double z1, double *image)
 {
-    if (n <= 0 || m <= 0)
+    if (n <= 0 || m <= 0 || regionHasNaN(x0, x1, z0, z1))
         return;
     x0 = clampBound(x0, n);
     x1 = clampBound(x1, n);
