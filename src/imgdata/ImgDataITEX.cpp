@@ -7,6 +7,8 @@
 #include <QTextStream>
 #include <QtEndian>
 
+#include <limits>
+
 namespace {
 const QString kWidthKey = QStringLiteral("Prop_ImageWidth=");
 const QString kHeightKey = QStringLiteral("Prop_ImageHeight=");
@@ -21,6 +23,14 @@ int intAfter(const QString &item, const QString &key)
 {
     const QStringList values = itemsAfter(item, key);
     return values.isEmpty() ? 0 : values.first().toInt(nullptr, 10);
+}
+
+// end - start of two corner coordinates; 0 when a coordinate is not a number or the
+// span does not fit a 32-bit size (hostile corners must not overflow).
+int areaSpan(const QString &start, const QString &end)
+{
+    const qint64 span = qint64(end.toInt()) - qint64(start.toInt());
+    return span > std::numeric_limits<int>::max() || span < std::numeric_limits<int>::min() ? 0 : int(span);
 }
 
 double doubleAfter(const QString &item, const QString &key)
@@ -68,8 +78,8 @@ void ImgDataITEX::evaluateItem(const QString &item, int &areaW, int &areaH)
         text.remove(u'"');
         QString x0, y0, x1, y1;
         nextItem(nextItem(nextItem(nextItem(text, x0), y0), x1), y1);
-        areaW = x1.toInt() - x0.toInt();
-        areaH = y1.toInt() - y0.toInt();
+        areaW = areaSpan(x0, x1);
+        areaH = areaSpan(y0, y1);
     }
 }
 
@@ -138,12 +148,13 @@ bool ImgDataITEX::readProps(const QString &name, int &w, int &h)
 
     // Only 2- and 4-byte pixels are defined; anything else cannot be decoded safely.
     if (bytesPerPixel != 2 && bytesPerPixel != 4) {
-        qDebug() << QString("ITEX pixel size %1 is neither 2 nor 4 bytes : ").arg(bytesPerPixel) << name;
+        qDebug() << qUtf8Printable(QString("ITEX pixel size %1 is neither 2 nor 4 bytes : ").arg(bytesPerPixel)) << name;
         return false;
     }
-    const qint64 blockBytes = qint64(width) * qint64(height) * bytesPerPixel;
-    if (blockBytes >= maxPixelBlockBytes) {
-        qDebug() << QString("ITEX pixel block of %1 bytes is too large : ").arg(blockBytes) << name;
+    // Width and height are below 2^31 and the pixel size at most 4: no overflow in 64 bits unsigned.
+    const quint64 blockBytes = quint64(width) * quint64(height) * quint64(bytesPerPixel);
+    if (blockBytes >= quint64(maxPixelBlockBytes)) {
+        qDebug() << qUtf8Printable(QString("ITEX pixel block of %1 bytes is too large : ").arg(blockBytes)) << name;
         return false;
     }
     return true;
@@ -165,8 +176,8 @@ bool ImgDataITEX::load()
             got = 0;
     }
     if (got < blockBytes)
-        qDebug() << QString("ITEX pixel block is %1 bytes short, missing pixels read as 0 : ")
-                        .arg(blockBytes - got)
+        qDebug() << qUtf8Printable(QString("ITEX pixel block is %1 bytes short, missing pixels read as 0 : ")
+                                       .arg(blockBytes - got))
                  << fileName;
     return true;
 }

@@ -23,8 +23,8 @@ bool ImgDatas::add(const QString &fileName)
     }
     if (width != 0 && (reader->imageWidth() != width || reader->imageHeight() != height)) {
         qDebug() << "Mismatch image size"
-                 << QString(": (%1, %2) != (%3, %4) : ")
-                        .arg(width).arg(height).arg(reader->imageWidth()).arg(reader->imageHeight())
+                 << qUtf8Printable(QString(": (%1, %2) != (%3, %4) : ")
+                                       .arg(width).arg(height).arg(reader->imageWidth()).arg(reader->imageHeight()))
                  << fileName;
         return false;
     }
