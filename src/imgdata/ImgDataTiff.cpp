@@ -5,6 +5,8 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
@@ -44,6 +46,7 @@ TiffHandle openTiff(const QString &fileName)
 
 struct Layout {
     quint32 width = 0, height = 0;
+    quint32 tileWidth = 0, tileHeight = 0; // 0 for strips
     quint16 bitsPerSample = 1, samplesPerPixel = 1, sampleFormat = SAMPLEFORMAT_UINT;
     quint16 photometric = PHOTOMETRIC_MINISBLACK;
 };
@@ -58,6 +61,10 @@ Layout readLayout(TIFF *tif)
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &l.sampleFormat);
     if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &l.photometric))
         l.photometric = PHOTOMETRIC_MINISBLACK;
+    if (TIFFIsTiled(tif)) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &l.tileWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &l.tileHeight);
+    }
     return l;
 }
 
@@ -88,6 +95,16 @@ QString describe(const Layout &l)
         .arg(l.samplesPerPixel).arg(l.bitsPerSample).arg(format).arg(l.photometric);
 }
 
+// True when a width x height block of sampleBytes samples is not empty, has 32-bit signed
+// sides and stays below 2^31 bytes. Sides below 2^31 and samples of at most 4 bytes
+// cannot overflow 64 bits unsigned.
+bool blockFits(quint32 width, quint32 height, int sampleBytes)
+{
+    if (width < 1 || height < 1 || width > quint32(INT_MAX) || height > quint32(INT_MAX))
+        return false;
+    return quint64(width) * height * quint64(sampleBytes) < quint64(kMaxSampleBytes);
+}
+
 // Copies a decoded block (strip or tile, blockW x blockH samples) into the image at (x0, y0),
 // clipped to the image.
 void copyBlock(const unsigned char *block, quint32 blockW, quint32 blockH, quint32 x0, quint32 y0,
@@ -102,10 +119,9 @@ void copyBlock(const unsigned char *block, quint32 blockW, quint32 blockH, quint
 
 bool readTiles(TIFF *tif, unsigned char *image, quint32 width, quint32 height, int sampleBytes)
 {
-    quint32 tileW = 0, tileH = 0;
-    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileW);
-    TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileH);
-    if (tileW == 0 || tileH == 0)
+    const Layout layout = readLayout(tif);
+    const quint32 tileW = layout.tileWidth, tileH = layout.tileHeight;
+    if (!blockFits(tileW, tileH, sampleBytes))
         return false;
     std::vector<unsigned char> tile(size_t(TIFFTileSize(tif)));
     if (tile.size() < size_t(tileW) * tileH * sampleBytes)
@@ -127,8 +143,11 @@ bool readStrips(TIFF *tif, unsigned char *image, quint32 width, quint32 height, 
     std::vector<unsigned char> strip(size_t(width) * rowsPerStrip * sampleBytes);
     for (quint32 y = 0; y < height; y += rowsPerStrip) {
         const tstrip_t index = TIFFComputeStrip(tif, y, 0);
-        if (TIFFReadEncodedStrip(tif, index, strip.data(), tmsize_t(strip.size())) < 0)
+        const tmsize_t got = TIFFReadEncodedStrip(tif, index, strip.data(), tmsize_t(strip.size()));
+        if (got < 0)
             return false;
+        // A strip that decodes short must not leave the previous strip's samples behind.
+        std::fill(strip.begin() + got, strip.end(), 0);
         copyBlock(strip.data(), width, rowsPerStrip, 0, y, image, width, height, sampleBytes);
     }
     return true;
@@ -173,13 +192,19 @@ bool ImgDataTiff::readProps(const QString &name, int &w, int &h)
     const Layout layout = readLayout(tif.get());
     const int sampleKind = kindOf(layout);
     if (sampleKind == NoSamples) {
-        qDebug() << QString("Unsupported TIFF layout (%1) : ").arg(describe(layout)) << name;
+        qDebug() << qUtf8Printable(QString("Unsupported TIFF layout (%1) : ").arg(describe(layout))) << name;
         return false;
     }
-    const qint64 bytes = qint64(layout.width) * layout.height * (layout.bitsPerSample / 8);
-    if (layout.width < 1 || layout.height < 1 || layout.width > quint32(INT_MAX)
-        || layout.height > quint32(INT_MAX) || bytes >= kMaxSampleBytes) {
-        qDebug() << QString("Unsupported TIFF size %1 x %2 : ").arg(layout.width).arg(layout.height) << name;
+    if (!blockFits(layout.width, layout.height, layout.bitsPerSample / 8)) {
+        qDebug() << qUtf8Printable(QString("Unsupported TIFF size %1 x %2 : ").arg(layout.width).arg(layout.height))
+                 << name;
+        return false;
+    }
+    // A tile may overhang the image, but must not ask for more memory than any image may hold.
+    if (TIFFIsTiled(tif.get()) && !blockFits(layout.tileWidth, layout.tileHeight, layout.bitsPerSample / 8)) {
+        qDebug() << qUtf8Printable(QString("Unsupported TIFF tile size %1 x %2 : ")
+                                       .arg(layout.tileWidth).arg(layout.tileHeight))
+                 << name;
         return false;
     }
     kind = sampleKind;
