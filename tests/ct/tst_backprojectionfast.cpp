@@ -24,11 +24,9 @@ namespace {
 class GuardedRows
 {
 public:
-    GuardedRows(int rows, int stride)
-        : count(size_t(rows) * size_t(stride))
+    GuardedRows(int rows, int stride) : count(size_t(rows) * size_t(stride))
     {
-        const size_t page = size_t(sysconf(_SC_PAGESIZE));
-        const size_t bytes = count * sizeof(double);
+        const size_t page = size_t(sysconf(_SC_PAGESIZE)), bytes = count * sizeof(double);
         const size_t dataPages = (bytes + page - 1) / page;
         mappedBytes = (dataPages + 2) * page;
         void *mapping = mmap(nullptr, mappedBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -39,20 +37,14 @@ public:
         mprotect(base + (dataPages + 1) * page, page, PROT_NONE);
         values = reinterpret_cast<double *>(base + (dataPages + 1) * page - bytes);
     }
-    ~GuardedRows()
-    {
-        if (base)
-            munmap(base, mappedBytes);
-    }
+    ~GuardedRows() { if (base) munmap(base, mappedBytes); }
     GuardedRows(const GuardedRows &) = delete;
     GuardedRows &operator=(const GuardedRows &) = delete;
-
     double *data() const { return values; }
     size_t size() const { return count; }
 
 private:
-    size_t count;
-    size_t mappedBytes = 0;
+    size_t count, mappedBytes = 0;
     char *base = nullptr;
     double *values = nullptr;
 };
@@ -63,10 +55,7 @@ enum class Magnitude { Unit, Huge, Tiny, Mixed };
 
 struct Case
 {
-    int n;
-    int m;
-    int jBegin;
-    int jEnd;
+    int n, m, jBegin, jEnd;
     double x0, x1, z0, z1;
     Magnitude magnitude;
     unsigned seed;
@@ -92,10 +81,8 @@ void fillRows(GuardedRows &rows, int n, int stride, Magnitude magnitude, std::mt
 
 QByteArray describe(const Case &c)
 {
-    return QByteArray("N=") + QByteArray::number(c.n) + " M=" + QByteArray::number(c.m) + " j="
-         + QByteArray::number(c.jBegin) + ".." + QByteArray::number(c.jEnd) + " x=" + QByteArray::number(c.x0)
-         + ".." + QByteArray::number(c.x1) + " z=" + QByteArray::number(c.z0) + ".."
-         + QByteArray::number(c.z1) + " magnitude=" + QByteArray::number(int(c.magnitude));
+    return QString::asprintf("N=%d M=%d j=%d..%d x=%g..%g z=%g..%g magnitude=%d", c.n, c.m, c.jBegin, c.jEnd, c.x0,
+                             c.x1, c.z0, c.z1, int(c.magnitude)).toLatin1();
 }
 
 // A region of one of the kinds the engines and scripts can produce.
