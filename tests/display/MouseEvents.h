@@ -15,29 +15,14 @@ inline void sendMouse(QWidget *w, QEvent::Type type, const QPointF &at, Qt::Mous
 }
 
 inline void moveTo(QWidget *w, const QPointF &at, Qt::MouseButtons held = Qt::NoButton,
-                   Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-{
-    sendMouse(w, QEvent::MouseMove, at, Qt::NoButton, held, modifiers);
-}
+                   Qt::KeyboardModifiers m = Qt::NoModifier)
+{ sendMouse(w, QEvent::MouseMove, at, Qt::NoButton, held, m); }
 
-inline void press(QWidget *w, const QPointF &at, Qt::MouseButton button,
-                  Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-{
-    sendMouse(w, QEvent::MouseButtonPress, at, button, button, modifiers);
-}
+inline void press(QWidget *w, const QPointF &at, Qt::MouseButton b, Qt::KeyboardModifiers m = Qt::NoModifier)
+{ sendMouse(w, QEvent::MouseButtonPress, at, b, b, m); }
 
-inline void release(QWidget *w, const QPointF &at, Qt::MouseButton button,
-                    Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-{
-    sendMouse(w, QEvent::MouseButtonRelease, at, button, Qt::NoButton, modifiers);
-}
-
-inline void click(QWidget *w, const QPointF &at, Qt::MouseButton button,
-                  Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-{
-    press(w, at, button, modifiers);
-    release(w, at, button, modifiers);
-}
+inline void release(QWidget *w, const QPointF &at, Qt::MouseButton b, Qt::KeyboardModifiers m = Qt::NoModifier)
+{ sendMouse(w, QEvent::MouseButtonRelease, at, b, Qt::NoButton, m); }
 
 inline void turnWheel(QWidget *w, const QPointF &at, int angleDeltaY)
 {

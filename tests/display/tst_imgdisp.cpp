@@ -1,4 +1,3 @@
-#include "ImgDispWPV.h"
 #include "MouseEvents.h"
 #include "RawDisp.h"
 
@@ -17,30 +16,23 @@ class TestImgDisp : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { delete view; }
     void layoutAndForms();
-    void firstImageSetsViewOnce();
-    void emptyImageIsIgnored();
-    void pointerReportsImagePixel();
+    void firstImageSetsViewAndPointerReportsPixel();
     void wheelZoomKeepsPointUnderPointer_data();
     void wheelZoomKeepsPointUnderPointer();
     void newImageKeepsZoomAndResetShowsWhole();
-    void plainClicks_data();
-    void plainClicks();
-    void leftDragPansAndPicksReleasePoint();
-    void rightDragDoesNothing();
-    void shiftDragSelects();
-    void shiftClickMakesNoSelection();
-    void shiftRightClearsSelection();
+    void clicks_data();
+    void clicks();
+    void drags_data();
+    void drags();
     void drawsVisiblePartOnly();
     void saveWritesVisiblePartAtImageResolution();
-    void saveFailureIsLogged();
 
 private:
-    static QImage pattern(int w, int h);
-    void showImage(const QImage &image);
+    void showImage(int w, int h);
     QWidget *canvas() const { return view->dispA; }
-    bool near(double a, double b, double tol = 1e-9) { return std::abs(a - b) <= tol; }
+    static bool near(double a, double b) { return std::abs(a - b) <= 1e-6; }
     RawDisp *view = nullptr;
 };
 
@@ -53,69 +45,42 @@ void TestImgDisp::init()
     QCOMPARE(view->dispA->size(), QSize(512, 512));
 }
 
-void TestImgDisp::cleanup()
-{
-    delete view;
-    view = nullptr;
-}
-
-QImage TestImgDisp::pattern(int w, int h)
+// A w x h grey pattern whose bytes differ from pixel to pixel.
+void TestImgDisp::showImage(int w, int h)
 {
     QImage image(w, h, QImage::Format_Grayscale8);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             image.scanLine(y)[x] = uchar((x + 3 * y) % 256);
-    return image;
-}
-
-void TestImgDisp::showImage(const QImage &image)
-{
     view->img = image;
     view->newImage();
 }
 
 void TestImgDisp::layoutAndForms()
 {
-    QCOMPARE(view->windowTitle(), QString("Image Display with Position and Value"));
-    QCOMPARE(view->CBar->parentWidget(), static_cast<QWidget *>(view));
+    // Bar right of the canvas; read-out row, then the bar's panel, below it.
     QCOMPARE(view->CBar->panelBase()->parentWidget(), static_cast<QWidget *>(view));
-    QCOMPARE(view->PVFrame->parentWidget(), static_cast<QWidget *>(view));
-    // Bar right of the canvas, read-out row and bar panel below it.
     QVERIFY(view->CBar->geometry().left() >= view->dispA->geometry().right());
     QVERIFY(view->PVFrame->geometry().top() >= view->dispA->geometry().bottom());
     QVERIFY(view->CBar->panelBase()->geometry().left() >= view->PVFrame->geometry().right());
-    QVERIFY(view->PosX->isReadOnly() && view->PosY->isReadOnly() && view->Val->isReadOnly());
-    QCOMPARE(view->ResetScale->text(), QString("Scale Reset"));
     // Neither the button's label nor the range fields are squeezed by the read-out row.
     QVERIFY(view->ResetScale->width() >= view->ResetScale->fontMetrics().horizontalAdvance("Scale Reset"));
     QCOMPARE(view->CBar->minEdit()->width(), 60);
     QCOMPARE(view->CBar->maxEdit()->width(), 60);
 }
 
-void TestImgDisp::firstImageSetsViewOnce()
+void TestImgDisp::firstImageSetsViewAndPointerReportsPixel()
 {
     QSignalSpy newS(view, &ImgDisp::newS);
-    showImage(pattern(2048, 2048));
+    showImage(0, 0);
+    QVERIFY(!view->scaleSet);
+    showImage(2048, 2048);
     QVERIFY(view->scaleSet);
     QCOMPARE(view->view, QRectF(0, 0, 2048, 2048));
+    showImage(2048, 2048);
     QCOMPARE(newS.count(), 1);
     QCOMPARE(newS.at(0).at(0).toRectF(), QRectF(0, 0, 2048, 2048));
-    showImage(pattern(2048, 2048));
-    QCOMPARE(newS.count(), 1);
-}
 
-void TestImgDisp::emptyImageIsIgnored()
-{
-    QSignalSpy newS(view, &ImgDisp::newS);
-    showImage(QImage());
-    QVERIFY(!view->scaleSet);
-    QCOMPARE(newS.count(), 0);
-    QCOMPARE(view->view, QRectF());
-}
-
-void TestImgDisp::pointerReportsImagePixel()
-{
-    showImage(pattern(2048, 2048));
     QSignalSpy newPos(view, &ImgDisp::newPos);
     QSignalSpy invY(view, &ImgDispWPV::newPosInvY);
     moveTo(canvas(), QPointF(256, 128));
@@ -125,7 +90,7 @@ void TestImgDisp::pointerReportsImagePixel()
     QCOMPARE(view->PosX->text(), QString("1024"));
     QCOMPARE(view->PosY->text(), QString("512"));
     QCOMPARE(invY.count(), 1);
-    QCOMPARE(invY.at(0).at(0).toDouble(), 1024.0);
+    QCOMPARE(invY.at(0).at(1).toDouble(), 512.0);
     view->setVal(1234.56789);
     QCOMPARE(view->Val->text(), QString("1234.57"));
     // The converter owners draw their overlays with follows the view.
@@ -137,40 +102,42 @@ void TestImgDisp::wheelZoomKeepsPointUnderPointer_data()
 {
     QTest::addColumn<QPointF>("pointer");
     QTest::addColumn<int>("delta");
+    QTest::addColumn<int>("notches");
     QTest::addColumn<QRectF>("expected");
-    const double in = 2048 / 1.1, out = 2048 * 1.1;
+    const double in = 2048 / 1.1, in2 = in / 1.1, out = 2048 * 1.1;
     QTest::newRow("forward at centre shrinks")
-        << QPointF(256, 256) << 120 << QRectF(1024 - in / 2, 1024 - in / 2, in, in);
-    QTest::newRow("backward at top-left grows") << QPointF(0, 0) << -120 << QRectF(0, 0, out, out);
-    QTest::newRow("forward off-centre")
-        << QPointF(128, 384) << 120 << QRectF(512 - in / 4, 1536 - in * 3 / 4, in, in);
+        << QPointF(256, 256) << 120 << 1 << QRectF(1024 - in / 2, 1024 - in / 2, in, in);
+    QTest::newRow("backward at top-left grows") << QPointF(0, 0) << -120 << 1 << QRectF(0, 0, out, out);
+    // The second notch starts from a view that no longer begins at the image origin.
+    QTest::newRow("twice forward off-centre")
+        << QPointF(128, 384) << 120 << 2 << QRectF(512 - in2 / 4, 1536 - in2 * 3 / 4, in2, in2);
 }
 
 void TestImgDisp::wheelZoomKeepsPointUnderPointer()
 {
     QFETCH(QPointF, pointer);
     QFETCH(int, delta);
+    QFETCH(int, notches);
     QFETCH(QRectF, expected);
-    showImage(pattern(2048, 2048));
+    showImage(2048, 2048);
     QSignalSpy newS(view, &ImgDisp::newS);
     moveTo(canvas(), pointer);
-    turnWheel(canvas(), pointer, delta);
-    QCOMPARE(newS.count(), 1);
+    for (int i = 0; i < notches; ++i)
+        turnWheel(canvas(), pointer, delta);
+    QCOMPARE(newS.count(), notches);
     const QRectF v = view->view;
-    QVERIFY2(near(v.x(), expected.x(), 1e-6) && near(v.y(), expected.y(), 1e-6)
-                 && near(v.width(), expected.width(), 1e-6) && near(v.height(), expected.height(), 1e-6),
-             qPrintable(QString("view %1 %2 %3 %4").arg(v.x()).arg(v.y()).arg(v.width()).arg(v.height())));
-    QCOMPARE(newS.at(0).at(0).toRectF(), v);
+    QVERIFY(near(v.x(), expected.x()) && near(v.y(), expected.y()));
+    QVERIFY(near(v.width(), expected.width()) && near(v.height(), expected.height()));
+    QCOMPARE(newS.last().at(0).toRectF(), v);
 }
 
 void TestImgDisp::newImageKeepsZoomAndResetShowsWhole()
 {
-    showImage(pattern(2048, 2048));
-    moveTo(canvas(), QPointF(256, 256));
+    showImage(2048, 2048);
     turnWheel(canvas(), QPointF(256, 256), 120);
     const QRectF zoomed = view->view;
     QSignalSpy newS(view, &ImgDisp::newS);
-    showImage(pattern(100, 80));
+    showImage(100, 80);
     QCOMPARE(view->view, zoomed);
     QTest::mouseClick(view->ResetScale, Qt::LeftButton);
     QCOMPARE(view->view, QRectF(0, 0, 100, 80));
@@ -179,101 +146,91 @@ void TestImgDisp::newImageKeepsZoomAndResetShowsWhole()
     QVERIFY(near(view->coord.toRealX(256), 50));
 }
 
-void TestImgDisp::plainClicks_data()
+void TestImgDisp::clicks_data()
 {
     QTest::addColumn<int>("button");
     QTest::addColumn<int>("modifiers");
-    QTest::addColumn<bool>("picked");
-    QTest::addColumn<int>("stat");
-    QTest::newRow("left") << int(Qt::LeftButton) << 0 << true << int(MouseC::MLeft);
-    QTest::newRow("right") << int(Qt::RightButton) << 0 << true << int(MouseC::MRight);
-    QTest::newRow("shift left") << int(Qt::LeftButton) << int(Qt::ShiftModifier) << false << 0;
-    QTest::newRow("ctrl left") << int(Qt::LeftButton) << int(Qt::ControlModifier) << false << 0;
-    QTest::newRow("alt left") << int(Qt::LeftButton) << int(Qt::AltModifier) << false << 0;
-    QTest::newRow("ctrl right") << int(Qt::RightButton) << int(Qt::ControlModifier) << false << 0;
-    QTest::newRow("shift right") << int(Qt::RightButton) << int(Qt::ShiftModifier) << false << 0;
-    QTest::newRow("middle") << int(Qt::MiddleButton) << 0 << false << 0;
+    QTest::addColumn<int>("stat");  // -1: no point picked
+    QTest::newRow("left") << int(Qt::LeftButton) << 0 << int(MouseC::MLeft);
+    QTest::newRow("right") << int(Qt::RightButton) << 0 << int(MouseC::MRight);
+    QTest::newRow("shift left") << int(Qt::LeftButton) << int(Qt::ShiftModifier) << -1;
+    QTest::newRow("ctrl left") << int(Qt::LeftButton) << int(Qt::ControlModifier) << -1;
+    QTest::newRow("ctrl right") << int(Qt::RightButton) << int(Qt::ControlModifier) << -1;
+    QTest::newRow("middle") << int(Qt::MiddleButton) << 0 << -1;
 }
 
-void TestImgDisp::plainClicks()
+void TestImgDisp::clicks()
 {
     QFETCH(int, button);
     QFETCH(int, modifiers);
-    QFETCH(bool, picked);
     QFETCH(int, stat);
-    showImage(pattern(2048, 1024));
+    showImage(2048, 1024);
     QSignalSpy points(view, &ImgDisp::selectedAPoint);
-    click(canvas(), QPointF(101, 51), Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(points.count(), picked ? 1 : 0);
-    if (picked) {
+    press(canvas(), QPointF(101, 51), Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers));
+    release(canvas(), QPointF(101, 51), Qt::MouseButton(button), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(points.count(), stat < 0 ? 0 : 1);
+    if (stat >= 0) {
         // Not truncated: 4 image pixels per canvas pixel across, 2 down.
         QCOMPARE(points.at(0).at(0).toDouble(), 404.0);
         QCOMPARE(points.at(0).at(1).toDouble(), 102.0);
         QCOMPARE(int(points.at(0).at(2).value<MouseC::MStat>()), stat);
     }
-    QVERIFY(!view->selValid);
+    QVERIFY(!view->selValid && !view->selecting);
 }
 
-void TestImgDisp::leftDragPansAndPicksReleasePoint()
+void TestImgDisp::drags_data()
 {
-    showImage(pattern(2048, 1024));
-    QSignalSpy newS(view, &ImgDisp::newS);
-    QSignalSpy points(view, &ImgDisp::selectedAPoint);
-    press(canvas(), QPointF(100, 100), Qt::LeftButton);
-    moveTo(canvas(), QPointF(150, 120), Qt::LeftButton);
-    QCOMPARE(view->view, QRectF(-200, -40, 2048, 1024));
-    QCOMPARE(newS.count(), 1);
-    release(canvas(), QPointF(150, 120), Qt::LeftButton);
-    QCOMPARE(points.count(), 1);
-    // The released point in the panned view is the pressed image point.
-    QCOMPARE(points.at(0).at(0).toDouble(), 400.0);
-    QCOMPARE(points.at(0).at(1).toDouble(), 200.0);
-}
-
-void TestImgDisp::rightDragDoesNothing()
-{
-    showImage(pattern(2048, 1024));
-    QSignalSpy newS(view, &ImgDisp::newS);
-    press(canvas(), QPointF(100, 100), Qt::RightButton, Qt::ControlModifier);
-    moveTo(canvas(), QPointF(150, 120), Qt::RightButton, Qt::ControlModifier);
-    release(canvas(), QPointF(150, 120), Qt::RightButton, Qt::ControlModifier);
-    QCOMPARE(view->view, QRectF(0, 0, 2048, 1024));
-    QCOMPARE(newS.count(), 0);
-}
-
-void TestImgDisp::shiftDragSelects()
-{
-    showImage(pattern(2048, 1024));
-    QSignalSpy points(view, &ImgDisp::selectedAPoint);
-    QSignalSpy newS(view, &ImgDisp::newS);
-    press(canvas(), QPointF(100, 100), Qt::LeftButton, Qt::ShiftModifier);
-    QVERIFY(view->selecting);
-    moveTo(canvas(), QPointF(50, 60), Qt::LeftButton, Qt::ShiftModifier);
-    release(canvas(), QPointF(50, 60), Qt::LeftButton, Qt::ShiftModifier);
-    QVERIFY(!view->selecting);
-    QVERIFY(view->selValid);
+    // From canvas (100, 100) over a 2048 x 1024 image: 4 image pixels per canvas pixel
+    // across, 2 down.
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QPointF>("to");
+    QTest::addColumn<QRectF>("finalView");
+    QTest::addColumn<int>("newS");
+    QTest::addColumn<int>("points");
+    QTest::addColumn<QRectF>("selection");  // null: no valid selection
+    const QRectF whole(0, 0, 2048, 1024);
+    const int left = Qt::LeftButton;
+    // The image follows the pointer; the release point is the pressed image point.
+    QTest::newRow("left pans") << left << 0 << QPointF(150, 120) << QRectF(-200, -40, 2048, 1024) << 1
+                               << 1 << QRectF();
     // Dragged up and left: normalised to positive width and height.
-    QCOMPARE(view->sel, QRectF(200, 120, 200, 80));
-    QCOMPARE(points.count(), 0);
-    QCOMPARE(newS.count(), 0);
-    QCOMPARE(view->view, QRectF(0, 0, 2048, 1024));
+    QTest::newRow("shift left selects") << left << int(Qt::ShiftModifier) << QPointF(50, 60) << whole
+                                        << 0 << 0 << QRectF(200, 120, 200, 80);
+    QTest::newRow("ctrl right does nothing") << int(Qt::RightButton) << int(Qt::ControlModifier)
+                                             << QPointF(150, 120) << whole << 0 << 0 << QRectF();
 }
 
-void TestImgDisp::shiftClickMakesNoSelection()
+void TestImgDisp::drags()
 {
-    showImage(pattern(2048, 1024));
-    click(canvas(), QPointF(100, 100), Qt::LeftButton, Qt::ShiftModifier);
+    QFETCH(int, button);
+    QFETCH(int, modifiers);
+    QFETCH(QPointF, to);
+    QFETCH(QRectF, finalView);
+    QFETCH(int, newS);
+    QFETCH(int, points);
+    QFETCH(QRectF, selection);
+    showImage(2048, 1024);
+    QSignalSpy newSSpy(view, &ImgDisp::newS);
+    QSignalSpy pointSpy(view, &ImgDisp::selectedAPoint);
+    const auto b = Qt::MouseButton(button);
+    const auto m = Qt::KeyboardModifiers(modifiers);
+    press(canvas(), QPointF(100, 100), b, m);
+    moveTo(canvas(), to, b, m);
+    release(canvas(), to, b, m);
+    QCOMPARE(view->view, finalView);
+    QCOMPARE(newSSpy.count(), newS);
+    QCOMPARE(pointSpy.count(), points);
+    if (points) {
+        QCOMPARE(pointSpy.at(0).at(0).toDouble(), 400.0);
+        QCOMPARE(pointSpy.at(0).at(1).toDouble(), 200.0);
+    }
     QVERIFY(!view->selecting);
-    QVERIFY(!view->selValid);
-}
-
-void TestImgDisp::shiftRightClearsSelection()
-{
-    showImage(pattern(2048, 1024));
-    press(canvas(), QPointF(100, 100), Qt::LeftButton, Qt::ShiftModifier);
-    moveTo(canvas(), QPointF(200, 150), Qt::LeftButton, Qt::ShiftModifier);
-    release(canvas(), QPointF(200, 150), Qt::LeftButton, Qt::ShiftModifier);
-    QVERIFY(view->selValid);
+    QCOMPARE(view->selValid, !selection.isNull());
+    if (!view->selValid)
+        return;
+    QCOMPARE(view->sel, selection);
+    // Shift + right press clears the selection.
     press(canvas(), QPointF(10, 10), Qt::RightButton, Qt::ShiftModifier);
     QVERIFY(!view->selValid);
     QCOMPARE(view->sel, QRectF());
@@ -281,42 +238,27 @@ void TestImgDisp::shiftRightClearsSelection()
 
 void TestImgDisp::drawsVisiblePartOnly()
 {
-    // A 4 x 4 image whose left half is black and right half white, zoomed onto its
-    // right half: the canvas is white throughout.
-    QImage image(4, 4, QImage::Format_Grayscale8);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            image.scanLine(y)[x] = x < 2 ? 0 : 255;
-    showImage(image);
-    QImage shot = view->dispA->grab().toImage();
-    QCOMPARE(qGray(shot.pixel(100, 256)), 0);
-    QCOMPARE(qGray(shot.pixel(400, 256)), 255);
+    // A 4 x 4 pattern (byte x + 3y) stretched over the canvas, then its right half only.
+    showImage(4, 4);
+    QCOMPARE(qGray(view->dispA->grab().toImage().pixel(100, 320)), 6);
     view->view = QRectF(2, 0, 2, 4);
-    shot = view->dispA->grab().toImage();
-    QCOMPARE(qGray(shot.pixel(100, 256)), 255);
-    QCOMPARE(qGray(shot.pixel(400, 256)), 255);
+    QCOMPARE(qGray(view->dispA->grab().toImage().pixel(100, 320)), 8);
 }
 
 void TestImgDisp::saveWritesVisiblePartAtImageResolution()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QImage image = pattern(300, 200);
-    showImage(image);
+    showImage(300, 200);
     view->view = QRectF(10.7, 20.2, 100.9, 50.5);
     const QString name = dir.filePath("crop.png");
     QVERIFY(view->saveImage(name));
     const QImage saved(name);
     QCOMPARE(saved.size(), QSize(100, 50));
     for (const QPoint &p : {QPoint(0, 0), QPoint(99, 0), QPoint(0, 49), QPoint(57, 31)})
-        QCOMPARE(qGray(saved.pixel(p)), int(image.scanLine(20 + p.y())[10 + p.x()]));
-}
+        QCOMPARE(qGray(saved.pixel(p)), int(view->img.scanLine(20 + p.y())[10 + p.x()]));
 
-void TestImgDisp::saveFailureIsLogged()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    showImage(pattern(30, 20));
+    // A failed write is reported, with one debug line.
     const QString badSuffix = dir.filePath("crop.nosuchformat");
     QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to save the image \"%1\"").arg(badSuffix)));
     QVERIFY(!view->saveImage(badSuffix));
