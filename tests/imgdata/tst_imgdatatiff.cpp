@@ -103,10 +103,8 @@ class TstImgDataTiff : public QObject
 private slots:
     void init();
     void cleanup();
-    void supportedLayouts_data();
-    void supportedLayouts();
-    void refusedLayouts_data();
-    void refusedLayouts();
+    void layouts_data();
+    void layouts();
     void hostileHeaders_data();
     void hostileHeaders();
     void signature();
@@ -132,39 +130,59 @@ void TstImgDataTiff::cleanup()
     qInstallMessageHandler(previousHandler);
 }
 
-void TstImgDataTiff::supportedLayouts_data()
+void TstImgDataTiff::layouts_data()
 {
     QTest::addColumn<int>("bits");
     QTest::addColumn<int>("format");
     QTest::addColumn<int>("compression");
     QTest::addColumn<bool>("tiled");
     QTest::addColumn<bool>("bigEndian");
-    QTest::newRow("8-bit") << 8 << SAMPLEFORMAT_UINT << COMPRESSION_NONE << false << false;
-    QTest::newRow("16-bit") << 16 << SAMPLEFORMAT_UINT << COMPRESSION_NONE << false << false;
-    QTest::newRow("16-bit big-endian") << 16 << SAMPLEFORMAT_UINT << COMPRESSION_NONE << false << true;
-    QTest::newRow("32-bit big-endian") << 32 << SAMPLEFORMAT_UINT << COMPRESSION_NONE << false << true;
-    QTest::newRow("float") << 32 << SAMPLEFORMAT_IEEEFP << COMPRESSION_NONE << false << false;
-    QTest::newRow("float big-endian tiled") << 32 << SAMPLEFORMAT_IEEEFP << COMPRESSION_NONE << true << true;
-    QTest::newRow("16-bit LZW") << 16 << SAMPLEFORMAT_UINT << COMPRESSION_LZW << false << false;
-    QTest::newRow("16-bit deflate tiled big-endian") << 16 << SAMPLEFORMAT_UINT << COMPRESSION_ADOBE_DEFLATE << true << true;
-    QTest::newRow("8-bit packbits tiled") << 8 << SAMPLEFORMAT_UINT << COMPRESSION_PACKBITS << true << false;
+    QTest::addColumn<int>("samples");
+    QTest::addColumn<int>("photometric");
+    QTest::addColumn<QString>("refusal"); // the layout named in the refusal; empty: read
+    const int uint = SAMPLEFORMAT_UINT, none = COMPRESSION_NONE, grey = PHOTOMETRIC_MINISBLACK;
+    QTest::newRow("8-bit") << 8 << uint << none << false << false << 1 << grey << "";
+    QTest::newRow("16-bit") << 16 << uint << none << false << false << 1 << grey << "";
+    QTest::newRow("16-bit big-endian") << 16 << uint << none << false << true << 1 << grey << "";
+    QTest::newRow("32-bit big-endian") << 32 << uint << none << false << true << 1 << grey << "";
+    QTest::newRow("float") << 32 << int(SAMPLEFORMAT_IEEEFP) << none << false << false << 1 << grey << "";
+    QTest::newRow("float big-endian tiled") << 32 << int(SAMPLEFORMAT_IEEEFP) << none << true << true << 1 << grey << "";
+    QTest::newRow("16-bit LZW") << 16 << uint << int(COMPRESSION_LZW) << false << false << 1 << grey << "";
+    QTest::newRow("16-bit deflate tiled big-endian")
+        << 16 << uint << int(COMPRESSION_ADOBE_DEFLATE) << true << true << 1 << grey << "";
+    QTest::newRow("8-bit packbits tiled") << 8 << uint << int(COMPRESSION_PACKBITS) << true << false << 1 << grey << "";
+    QTest::newRow("RGB") << 8 << uint << none << false << false << 3 << int(PHOTOMETRIC_RGB)
+                         << "3 sample(s) of 8-bit unsigned, photometric 2";
+    QTest::newRow("min is white") << 16 << uint << none << false << false << 1 << int(PHOTOMETRIC_MINISWHITE)
+                                  << "1 sample(s) of 16-bit unsigned, photometric 0";
+    QTest::newRow("signed 16-bit") << 16 << int(SAMPLEFORMAT_INT) << none << false << false << 1 << grey
+                                   << "1 sample(s) of 16-bit signed, photometric 1";
+    QTest::newRow("64-bit float") << 64 << int(SAMPLEFORMAT_IEEEFP) << none << false << false << 1 << grey
+                                  << "1 sample(s) of 64-bit float, photometric 1";
 }
 
-void TstImgDataTiff::supportedLayouts()
+void TstImgDataTiff::layouts()
 {
     QFETCH(int, bits);
     QFETCH(int, format);
     QFETCH(int, compression);
     QFETCH(bool, tiled);
     QFETCH(bool, bigEndian);
+    QFETCH(int, samples);
+    QFETCH(int, photometric);
+    QFETCH(QString, refusal);
     const int width = 37, height = 21; // not multiples of the tile or strip size
     const QString file = dir.filePath("t.tif");
-    QVERIFY(writeTiff(file, width, height, {bits, format, compression, tiled, bigEndian}));
-
+    QVERIFY(writeTiff(file, width, height, {bits, format, compression, tiled, bigEndian, samples, photometric}));
     QCOMPARE(fileType(file), int(ImgTypeTIFF));
     std::unique_ptr<ImgData> reader(newImgData(ImgTypeTIFF));
     reader->setFileName(file);
-    QVERIFY(reader->open());
+    QCOMPARE(reader->open(), refusal.isEmpty());
+    if (!refusal.isEmpty()) {
+        QCOMPARE(messages, QStringList{"Unsupported TIFF layout (" + refusal + ") :  \"" + file + "\""});
+        return;
+    }
+    QCOMPARE(messages, QStringList());
     QCOMPARE(reader->imageWidth(), width);
     QCOMPARE(reader->imageHeight(), height);
     QCOMPARE(reader->exposureTime(), 1.0);
@@ -177,40 +195,6 @@ void TstImgDataTiff::supportedLayouts()
     reader->column(width - 1, col.data());
     for (int y = 0; y < height; ++y)
         QCOMPARE(col[size_t(y)], expectedValue(width - 1, y));
-    QCOMPARE(messages, QStringList());
-}
-
-void TstImgDataTiff::refusedLayouts_data()
-{
-    QTest::addColumn<int>("bits");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("samples");
-    QTest::addColumn<int>("photometric");
-    QTest::addColumn<QString>("layout");
-    QTest::newRow("RGB") << 8 << SAMPLEFORMAT_UINT << 3 << int(PHOTOMETRIC_RGB)
-                         << "3 sample(s) of 8-bit unsigned, photometric 2";
-    QTest::newRow("min is white") << 16 << SAMPLEFORMAT_UINT << 1 << int(PHOTOMETRIC_MINISWHITE)
-                                  << "1 sample(s) of 16-bit unsigned, photometric 0";
-    QTest::newRow("signed 16-bit") << 16 << SAMPLEFORMAT_INT << 1 << int(PHOTOMETRIC_MINISBLACK)
-                                   << "1 sample(s) of 16-bit signed, photometric 1";
-    QTest::newRow("64-bit float") << 64 << SAMPLEFORMAT_IEEEFP << 1 << int(PHOTOMETRIC_MINISBLACK)
-                                  << "1 sample(s) of 64-bit float, photometric 1";
-}
-
-void TstImgDataTiff::refusedLayouts()
-{
-    QFETCH(int, bits);
-    QFETCH(int, format);
-    QFETCH(int, samples);
-    QFETCH(int, photometric);
-    QFETCH(QString, layout);
-    const QString file = dir.filePath("bad.tif");
-    QVERIFY(writeTiff(file, 8, 4, {bits, format, COMPRESSION_NONE, false, false, samples, photometric}));
-    ImgDataTiff reader;
-    reader.setFileName(file);
-    QVERIFY(!reader.open());
-    QVERIFY(!reader.isValid());
-    QCOMPARE(messages, QStringList{"Unsupported TIFF layout (" + layout + ") :  \"" + file + "\""});
 }
 
 void TstImgDataTiff::hostileHeaders_data()
@@ -254,24 +238,20 @@ void TstImgDataTiff::hostileHeaders()
 
 void TstImgDataTiff::signature()
 {
-    auto writeBytes = [&](const QString &name, const QByteArray &bytes) {
-        QFile f(dir.filePath(name));
+    const QStringList names{"one.bin", "ii.img", "mm.bin", "im.tif"};
+    const QList<QByteArray> heads{"I", "II*", "MM\0*", "IM\0\0"};
+    QList<int> types;
+    for (int i = 0; i < names.size(); ++i) {
+        QFile f(dir.filePath(names[i]));
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    };
-    writeBytes("one.bin", "I");
-    writeBytes("ii.img", "II*\0");
-    writeBytes("mm.bin", "MM\0*");
-    writeBytes("im.tif", "IM\0\0");
-    QVERIFY(!isTIFFFile(dir.filePath("one.bin")));
-    QVERIFY(isTIFFFile(dir.filePath("ii.img")));
-    QVERIFY(isTIFFFile(dir.filePath("mm.bin")));
-    QVERIFY(!isTIFFFile(dir.filePath("im.tif")));
-    QCOMPARE(fileType(dir.filePath("im.tif")), int(ImgTypeITEX));
-    QCOMPARE(messages, QStringList());
+        f.write(heads[i]);
+        f.close();
+        types << fileType(f.fileName());
+    }
+    QCOMPARE(types, (QList<int>{ImgTypeUnknown, ImgTypeTIFF, ImgTypeTIFF, ImgTypeITEX}));
     const QString absent = dir.filePath("absent");
     QCOMPARE(fileType(absent), int(ImgTypeUnknown));
-    QCOMPARE(messages, (QStringList{"Check File Type (TIFF):: Can not open \"" + absent + "\"",
+    QCOMPARE(messages, (QStringList{"Unknown file type :  \"" + dir.filePath("one.bin") + "\"","Check File Type (TIFF):: Can not open \"" + absent + "\"",
                                     "Check File Type (ITEX):: Can not open \"" + absent + "\"",
                                     "Unknown file type :  \"" + absent + "\""}));
 }
