@@ -23,8 +23,6 @@ public:
     QPointer<QWidget> content; // cleared by itself when the owner deletes the view
     ClosableBase popBase;
 
-    bool isPoppedOut() const { return popBase.isVisible(); }
-
 signals:
     void closed();
 

@@ -17,7 +17,6 @@ public:
     explicit SelectAFile(QWidget *parent = nullptr);
 
     void setMode(int mode);
-    int currentMode() const { return mode; }
     // Shows path in FilePath; in save mode a non-empty path is created first
     // (with all missing parents; a failure is not reported, the path is shown anyway).
     void showPath(const QString &path);

@@ -25,7 +25,6 @@ public:
     ImgData *image = nullptr;
 
     ImgDispWPV &imageView() { return view; }
-    double defaultExposureTime() const { return defaultExpTime; }
 
 public slots:
     void noticedNewPos(double x, double y);
