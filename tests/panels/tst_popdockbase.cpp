@@ -9,6 +9,14 @@ class TestPopDockBase : public QObject
 {
     Q_OBJECT
 private:
+    // Installs a view the way the main window does.
+    static QLabel *install(PopDockBase &frame)
+    {
+        auto *view = new QLabel("view");
+        frame.content = view;
+        frame.Layout->addWidget(view);
+        return view;
+    }
     static bool isDocked(PopDockBase &frame, QWidget *view)
     {
         return view->parentWidget() == &frame && frame.Layout->indexOf(view) >= 0
@@ -21,32 +29,20 @@ private:
     }
 
 private slots:
-    void popAndDockTwice()
+    void popDockTwiceThenCloseThePopOut()
     {
         PopDockBase frame;
-        auto *view = new QLabel("view");
-        frame.content = view;
-        frame.Layout->addWidget(view);
+        QLabel *view = install(frame);
         frame.show();
-        QVERIFY(isDocked(frame, view));
         for (int round = 0; round < 2; ++round) {
             QTest::mouseClick(frame.PopDock, Qt::LeftButton);
             QVERIFY(isPoppedOut(frame, view));
             QTest::mouseClick(frame.PopDock, Qt::LeftButton);
             QVERIFY(isDocked(frame, view));
         }
-    }
-
-    void closingThePopOutDocks()
-    {
-        PopDockBase frame;
-        auto *view = new QLabel("view");
-        frame.content = view;
-        frame.Layout->addWidget(view);
-        frame.show();
+        // Closing the pop-out window docks the view (and never ends the program).
         QSignalSpy closedSpy(&frame.popBase, &ClosableBase::closed);
         QTest::mouseClick(frame.PopDock, Qt::LeftButton);
-        QVERIFY(isPoppedOut(frame, view));
         frame.hide(); // the pop-out window is the last one shown
         QVERIFY(!closingEndsTheProgram(frame.popBase));
         QCOMPARE(closedSpy.count(), 1);
@@ -54,29 +50,6 @@ private slots:
         QVERIFY(isDocked(frame, view));
         QTest::mouseClick(frame.PopDock, Qt::LeftButton);
         QVERIFY(isPoppedOut(frame, view));
-    }
-
-    void withoutContentOnlyTheWindowToggles()
-    {
-        PopDockBase frame;
-        frame.show();
-        QTest::mouseClick(frame.PopDock, Qt::LeftButton);
-        QVERIFY(frame.popBase.isVisible());
-        QTest::mouseClick(frame.PopDock, Qt::LeftButton);
-        QVERIFY(!frame.popBase.isVisible());
-    }
-
-    void contentDeletedByItsOwner()
-    {
-        PopDockBase frame;
-        auto *view = new QLabel("view");
-        frame.content = view;
-        frame.Layout->addWidget(view);
-        frame.popDock();
-        delete view;
-        QVERIFY(frame.content.isNull());
-        frame.popDock(); // docks nothing, only hides the window
-        QVERIFY(!frame.popBase.isVisible());
     }
 };
 

@@ -6,12 +6,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+// Relative names resolve in a scratch folder made the working directory.
 class TestSelectAFile : public QObject
 {
     Q_OBJECT
 private:
     QTemporaryDir tmp;
     QString startDir;
+
+    QStringList scratchEntries() const
+    {
+        return QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    }
 
 private slots:
     void initTestCase()
@@ -22,77 +28,59 @@ private slots:
     }
     void cleanupTestCase() { QDir::setCurrent(startDir); }
 
-    void constructedForOpening()
+    void constructedForOpeningInTheDataRoot()
     {
+        setDataRoot(tmp.path());
         SelectAFile sel;
-        QCOMPARE(sel.currentMode(), 0);
-        QVERIFY(sel.Name->isHidden());
-        QVERIFY(sel.AddTag->isHidden());
-        QCOMPARE(sel.fileDialog().acceptMode(), QFileDialog::AcceptOpen);
-        QCOMPARE(sel.fileDialog().fileMode(), QFileDialog::ExistingFile);
-        QCOMPARE(sel.fileDialog().nameFilters(),
+        QFileDialog &dialog = sel.fileDialog();
+        QCOMPARE(dialog.directory().absolutePath(), QDir(tmp.path()).absolutePath());
+        QVERIFY(!dialog.isModal());
+        QVERIFY(dialog.acceptMode() == QFileDialog::AcceptOpen && dialog.fileMode() == QFileDialog::ExistingFile);
+        QCOMPARE(dialog.nameFilters(),
                  QStringList({"Img file (*.img)", "Tiff file (*.tif *.tiff)", "Any file (* *.*)"}));
-        QVERIFY(!sel.fileDialog().isModal());
+        QVERIFY(sel.Name->isHidden() && sel.AddTag->isHidden());
         for (QLineEdit *field : {sel.FilePath, sel.Name, sel.AddTag})
             QCOMPARE(field->styleSheet(), QString("background-color: rgb(255, 255, 233);"));
-    }
 
-    void dialogStartsInTheDataRoot()
-    {
-        const QString root = tmp.filePath("root");
-        QVERIFY(QDir().mkpath(root));
-        setDataRoot(root);
-        SelectAFile sel;
-        QCOMPARE(sel.fileDialog().directory().absolutePath(), QDir(root).absolutePath());
-        QVERIFY(!sel.fileDialog().isModal());
-    }
-
-    void modes()
-    {
-        SelectAFile sel;
         sel.setMode(1);
-        QCOMPARE(sel.fileDialog().acceptMode(), QFileDialog::AcceptSave);
-        QCOMPARE(sel.fileDialog().fileMode(), QFileDialog::AnyFile);
-        QCOMPARE(sel.fileDialog().nameFilters(), QStringList({"Any file (* *.*)"}));
-        sel.setMode(7); // stored only: the dialog keeps the save settings
-        QCOMPARE(sel.currentMode(), 7);
-        QCOMPARE(sel.fileDialog().acceptMode(), QFileDialog::AcceptSave);
+        QVERIFY(dialog.acceptMode() == QFileDialog::AcceptSave && dialog.fileMode() == QFileDialog::AnyFile);
+        QCOMPARE(dialog.nameFilters(), QStringList({"Any file (* *.*)"}));
+        sel.setMode(7); // only stored: the dialog keeps the save settings
+        QVERIFY(dialog.acceptMode() == QFileDialog::AcceptSave && dialog.fileMode() == QFileDialog::AnyFile);
     }
 
-    void saveModeCreatesTheDirectory()
+    // A choice by the dialog (or by fileSelected0): the field by mode, the base name
+    // before the first dot, the full name reported.
+    void choice_data()
     {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("save creates the directory, shown absolute")
+            << 1 << "out/run1/slice.tif" << QDir(tmp.path()).absoluteFilePath("out/run1") << "slice";
+        QTest::newRow("open shows the name as given") << 0 << "a/b/scan.x.img" << "a/b/scan.x.img" << "scan";
+        QTest::newRow("other mode shows nothing") << 7 << "c/d/i0.img" << "" << "i0";
+    }
+    void choice()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, chosen);
+        QFETCH(QString, shown);
+        QFETCH(QString, name);
+        const QStringList before = scratchEntries();
         SelectAFile sel;
-        sel.setMode(1);
+        sel.setMode(mode);
         QSignalSpy spy(&sel, &SelectAFile::fileSelected);
-        const QString chosen = "out/run1/slice.tif";
-        QVERIFY(!QDir("out/run1").exists());
-        sel.fileSelected0(chosen);
-        const QString expectedDir = QDir(tmp.path()).absoluteFilePath("out/run1");
-        QVERIFY(QDir(expectedDir).exists());
-        QCOMPARE(sel.FilePath->text(), expectedDir);
-        QCOMPARE(sel.Name->text(), QString("slice"));
+        emit sel.fileDialog().fileSelected(chosen);
+        QCOMPARE(sel.FilePath->text(), shown);
+        QCOMPARE(sel.Name->text(), name);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toString(), chosen);
-    }
-
-    void openModeShowsTheNameAsGiven()
-    {
-        SelectAFile sel;
-        QSignalSpy spy(&sel, &SelectAFile::fileSelected);
-        sel.fileSelected0("a/b/scan.x.img");
-        QCOMPARE(sel.FilePath->text(), QString("a/b/scan.x.img"));
-        QCOMPARE(sel.Name->text(), QString("scan"));
-        QVERIFY(!QDir("a").exists()); // opening never creates anything
-        QCOMPARE(spy.count(), 1);
-    }
-
-    void dialogChoiceReachesTheField()
-    {
-        SelectAFile sel;
-        QSignalSpy spy(&sel, &SelectAFile::fileSelected);
-        emit sel.fileDialog().fileSelected("c/d/i0.img");
-        QCOMPARE(sel.FilePath->text(), QString("c/d/i0.img"));
-        QCOMPARE(spy.count(), 1);
+        if (mode == 1)
+            QVERIFY(QDir(shown).exists());
+        else
+            QCOMPARE(scratchEntries(), before); // only a save location is created
     }
 
     void clearCreatesNothing()
@@ -100,31 +88,13 @@ private slots:
         SelectAFile sel;
         sel.setMode(1);
         sel.fileSelected0("keep/slice.png");
-        const QStringList before = QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const QStringList before = scratchEntries();
         QSignalSpy clearSpy(&sel, &SelectAFile::clear);
         QTest::mouseClick(sel.Clear, Qt::LeftButton);
         QCOMPARE(clearSpy.count(), 1);
         QVERIFY(sel.FilePath->text().isEmpty());
         QVERIFY(sel.Name->text().isEmpty());
-        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
-    }
-
-    void typedPathIsCreatedInSaveMode()
-    {
-        SelectAFile sel;
-        sel.setMode(1);
-        sel.showPath("typed/deeper/still");
-        QVERIFY(QDir("typed/deeper/still").exists());
-        QCOMPARE(sel.FilePath->text(), QString("typed/deeper/still"));
-    }
-
-    void statusColours()
-    {
-        SelectAFile sel;
-        sel.setStat(true);
-        QCOMPARE(sel.FilePath->styleSheet(), QString("background-color: rgb(211, 255, 241);"));
-        sel.setStat(false);
-        QCOMPARE(sel.FilePath->styleSheet(), QString("background-color: rgb(255, 192, 192);"));
+        QCOMPARE(scratchEntries(), before);
     }
 };
 

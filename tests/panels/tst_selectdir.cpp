@@ -1,36 +1,27 @@
 #include "DataRoot.h"
 #include "SelectDir.h"
 
-#include <QTemporaryDir>
-
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestSelectDir : public QObject
 {
     Q_OBJECT
 private slots:
-    void dialogIsForDirectories()
-    {
-        SelectDir sel;
-        QCOMPARE(sel.fileDialog().fileMode(), QFileDialog::Directory);
-        QCOMPARE(sel.fileDialog().acceptMode(), QFileDialog::AcceptOpen);
-        QVERIFY(sel.SelectedDir->isReadOnly());
-        QCOMPARE(sel.SelectedDir->styleSheet(), QString("background-color: rgb(255, 255, 232);"));
-    }
-
-    void dialogStartsInTheDataRoot()
+    void dialogInTheDataRootShowsAndReportsTheChoice()
     {
         QTemporaryDir root;
         QVERIFY(root.isValid());
         setDataRoot(root.path());
         SelectDir sel;
+        QCOMPARE(sel.fileDialog().fileMode(), QFileDialog::Directory);
+        QCOMPARE(sel.fileDialog().acceptMode(), QFileDialog::AcceptOpen);
         QCOMPARE(sel.fileDialog().directory().absolutePath(), QDir(root.path()).absolutePath());
-    }
+        QVERIFY(!sel.fileDialog().isModal());
+        QVERIFY(sel.SelectedDir->isReadOnly());
+        QCOMPARE(sel.SelectedDir->styleSheet(), QString("background-color: rgb(255, 255, 232);"));
 
-    void choiceIsShownAndReported()
-    {
-        SelectDir sel;
         QSignalSpy spy(&sel, &SelectDir::aDirSelected);
         emit sel.fileDialog().fileSelected("/data/sample-a");
         QCOMPARE(sel.SelectedDir->text(), QString("/data/sample-a"));
