@@ -144,11 +144,9 @@ void TestPhantom::discLineIntegralIsChordTimesAttenuation_data()
     // A sphere of radius 20 centred on row 20 of 41: the slice of row r has radius sqrt(400 - (r - 20)^2).
     QTest::newRow("centre") << 0.0 << 0.0 << 20 << 0.0 << 0.0 << 40.0;
     QTest::newRow("u 12, oblique") << 0.0 << 0.0 << 20 << 12.0 << 0.7 << 32.0;
-    QTest::newRow("near rim, negative u") << 0.0 << 0.0 << 20 << -19.5 << 2.5 << 2.0 * std::sqrt(400.0 - 19.5 * 19.5);
     QTest::newRow("just outside") << 0.0 << 0.0 << 20 << 20.5 << 1.0 << 0.0;
     QTest::newRow("row 12 above centre, u 10") << 0.0 << 0.0 << 8 << 10.0 << 0.2 << 2.0 * std::sqrt(256.0 - 100.0);
     QTest::newRow("right of axis, 90 deg") << 10.0 << 0.0 << 20 << 0.0 << kPi / 2 << 40.0;
-    QTest::newRow("below axis, 45 deg") << 0.0 << 10.0 << 20 << 0.0 << kPi / 4 << 40.0;
     QTest::newRow("left and below, 115 deg, u 12") << -7.0 << 5.0 << 20 << 12.0 << 2.0 << 32.0;
 }
 

@@ -11,7 +11,6 @@
 #include <cmath>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -83,7 +82,6 @@ private slots:
     void sliceOutOfRangeIsRefused();
     void emptySeries();
     void unusableReferencesAreNeutral();
-    void concurrentCallsAgree();
 };
 
 void TestSinogramGenerator::normalisation_data()
@@ -266,35 +264,6 @@ void TestSinogramGenerator::unusableReferencesAreNeutral()
         QVERIFY(SinogramGenerator::genSinogram0(series.imgs, &record, true, 10.0, 3));
         for (int i = 0; i < record.w * record.h; ++i)
             QVERIFY(std::abs(record.sgm[i] + std::log(40.0)) <= 1e-12);
-    }
-}
-
-// Workers build sinograms of different slices at the same time from one series.
-void TestSinogramGenerator::concurrentCallsAgree()
-{
-    Series series;
-    QVERIFY(series.addProjections(60, 120, 8, pattern));
-    QVERIFY(series.setI0(120, 8, [](int x, int y) { return quint32(9000 + x + y); }));
-    QVERIFY(series.setBg(120, 8, [](int x, int) { return quint32(10 + x % 7); }));
-    const int threads = 4;
-    std::vector<HSgm> sequential(threads), parallel(threads);
-    for (int t = 0; t < threads; ++t)
-        QVERIFY(SinogramGenerator::genSinogram0(series.imgs, &sequential[size_t(t)], true, 59.25, t * 2));
-    for (int round = 0; round < 5; ++round) {
-        std::vector<std::thread> workers;
-        std::vector<char> built(threads, 0);
-        for (int t = 0; t < threads; ++t)
-            workers.emplace_back([&, t] {
-                built[size_t(t)] = SinogramGenerator::genSinogram0(series.imgs, &parallel[size_t(t)], true, 59.25, t * 2);
-            });
-        for (std::thread &worker : workers)
-            worker.join();
-        for (int t = 0; t < threads; ++t) {
-            const HSgm &a = sequential[size_t(t)], &b = parallel[size_t(t)];
-            QVERIFY(built[size_t(t)] && b.w == a.w && b.h == a.h);
-            QVERIFY(std::equal(a.sgm, a.sgm + a.w * a.h, b.sgm));
-            QVERIFY(std::equal(a.rawSgm, a.rawSgm + a.w * a.h, b.rawSgm));
-        }
     }
 }
 
