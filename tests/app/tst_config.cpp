@@ -72,7 +72,7 @@ void TstConfig::commandLine()
     QStringList got;
     for (const char *key : {"zorvel", "z", "spare", "run.bat", "-c", "-config", "-nw", "-b", "-x", "-d", "-5", "-e"})
         if (cfg.contains(key))
-            got << key + "=" + cfg.value(key, "default");
+            got << QString(key) + "=" + cfg.value(key, "default");
     QStringList expected = entries.isEmpty() ? QStringList() : entries.split(';');
     std::sort(got.begin(), got.end());
     std::sort(expected.begin(), expected.end());
