@@ -190,8 +190,15 @@ double ImgDataITEX::pixel(qint64 index) const
     return double(qFromLittleEndian<quint32>(p));
 }
 
+bool ImgDataITEX::holdsPixels() const
+{
+    return bytesPerPixel > 0 && pixels.size() == size_t(width) * size_t(height) * size_t(bytesPerPixel);
+}
+
 double *ImgDataITEX::line(int y, double *buffer) const
 {
+    if (!holdsPixels())
+        return buffer;
     const qint64 start = qint64(y) * width;
     for (int x = 0; x < width; ++x)
         buffer[x] = pixel(start + x);
@@ -200,6 +207,8 @@ double *ImgDataITEX::line(int y, double *buffer) const
 
 double *ImgDataITEX::column(int x, double *buffer) const
 {
+    if (!holdsPixels())
+        return buffer;
     for (int r = 0; r < height; ++r)
         buffer[r] = pixel(qint64(r) * width + x);
     return buffer;

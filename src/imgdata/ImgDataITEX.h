@@ -27,6 +27,9 @@ public:
 
 private:
     double pixel(qint64 index) const;
+    // The pixel block matches the geometry (false before load and after reset), so rows
+    // and columns are only read from a block that holds them.
+    bool holdsPixels() const;
     void evaluateItem(const QString &item, int &areaW, int &areaH);
 
     int dataOffset = 0;

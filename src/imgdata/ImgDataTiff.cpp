@@ -262,8 +262,15 @@ double ImgDataTiff::sample(qint64 index) const
     }
 }
 
+bool ImgDataTiff::holdsPixels() const
+{
+    return kind != NoSamples && samples.size() == size_t(width) * size_t(height) * size_t(bytesPerSample());
+}
+
 double *ImgDataTiff::line(int y, double *buffer) const
 {
+    if (!holdsPixels())
+        return buffer;
     const qint64 start = qint64(y) * width;
     for (int x = 0; x < width; ++x)
         buffer[x] = sample(start + x);
@@ -272,6 +279,8 @@ double *ImgDataTiff::line(int y, double *buffer) const
 
 double *ImgDataTiff::column(int x, double *buffer) const
 {
+    if (!holdsPixels())
+        return buffer;
     for (int r = 0; r < height; ++r)
         buffer[r] = sample(qint64(r) * width + x);
     return buffer;

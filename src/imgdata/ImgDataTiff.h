@@ -24,6 +24,9 @@ public:
 
 private:
     double sample(qint64 index) const;
+    // The pixel block matches the geometry (false before load and after reset), so rows
+    // and columns are only read from a block that holds them.
+    bool holdsPixels() const;
     int bytesPerSample() const;
 
     int kind = NoSamples; // the reader's own field; zero after construction and reset()

@@ -180,6 +180,14 @@ void TstImgDataITEX::fourBytePixelsAreUnsigned()
     reader.minMax(lo, hi);
     QCOMPARE(lo, 7.0);
     QCOMPARE(hi, 4294967295.0);
+
+    // After reset the reader holds no pixel block: rows and columns leave the buffer alone.
+    reader.reset();
+    row[0] = row[1] = row[2] = -1.0;
+    reader.line(1, row);
+    reader.column(0, row);
+    QCOMPARE(row[0], -1.0);
+    QCOMPARE(row[2], -1.0);
 }
 
 QTEST_GUILESS_MAIN(TstImgDataITEX)
