@@ -35,6 +35,9 @@ int main(int argc, char *argv[])
     QObject::connect(&body, &Body::finishing, &app, &QCoreApplication::quit);
     if (!noWindow)
         body.show();
+    // The batch engine is not part of this build yet: say so instead of ignoring -b/-x.
+    if (cfg.contains(QStringLiteral("-b")) || cfg.contains(QStringLiteral("-x")))
+        qDebug() << "Batch scripts are not supported by this build; not loading : " << cfg.value(QStringLiteral("-b"));
 
     return app.exec();
 }
