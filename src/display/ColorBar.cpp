@@ -1,5 +1,6 @@
 #include "ColorBar.h"
 
+#include "FieldValue.h"
 #include "ui_CBarUI.h"
 
 #include <QApplication>
@@ -13,7 +14,6 @@ constexpr double kLabelLength = 95;
 constexpr double kLabelMaxPointSize = 10;
 constexpr int kLabelInset = 50;
 
-QString fieldText(double v) { return QString::number(v, 'g', 6); }
 } // namespace
 
 ColorBar::ColorBar(QWidget *parent)
@@ -42,8 +42,8 @@ void ColorBar::setRange(double minValue, double maxValue)
 {
     scale.minV = minValue;
     scale.maxV = maxValue;
-    ui->CMinLE->setText(fieldText(minValue));
-    ui->CMaxLE->setText(fieldText(maxValue));
+    ui->CMinLE->setText(realFieldText(minValue));
+    ui->CMaxLE->setText(realFieldText(maxValue));
     update();
 }
 
@@ -106,7 +106,7 @@ void ColorBar::drawLabels(QPainter *p) const
     p->setPen(QColor(0, 255, 192));
     const auto label = [&](double value, int cy, int alignment) {
         textDrawer.drawRotatedText(p, 90, w / 2, cy, kLabelLength, w, font,
-                                   alignment | Qt::AlignVCenter, 1, fieldText(value),
+                                   alignment | Qt::AlignVCenter, 1, realFieldText(value),
                                    kLabelMaxPointSize);
     };
     label(scale.maxV, kLabelInset, Qt::AlignLeft);
@@ -144,14 +144,14 @@ void ColorBar::onMouseReleased() { grabbed = false; }
 
 void ColorBar::minVEdited()
 {
-    scale.minV = ui->CMinLE->text().toDouble();
+    scale.minV = realFieldValue(ui->CMinLE->text());
     update();
     emit newBar();
 }
 
 void ColorBar::maxVEdited()
 {
-    scale.maxV = ui->CMaxLE->text().toDouble();
+    scale.maxV = realFieldValue(ui->CMaxLE->text());
     update();
     emit newBar();
 }

@@ -1,5 +1,7 @@
 #include "ImgDispWPV.h"
 
+#include "FieldValue.h"
+
 #include <QGridLayout>
 
 #include <algorithm>
@@ -18,9 +20,9 @@ ImgDispWPV::ImgDispWPV(QWidget *parent) : ImgDispWCBar(parent)
 
 void ImgDispWPV::noticedNewPos(int ix, int iy)
 {
-    PosX->setText(QString::number(double(ix), 'g', 6));
-    PosY->setText(QString::number(double(iy), 'g', 6));
+    PosX->setText(realFieldText(ix));
+    PosY->setText(realFieldText(iy));
     emit newPosInvY(ix, iy);
 }
 
-void ImgDispWPV::setVal(double v) { Val->setText(QString::number(v, 'g', 6)); }
+void ImgDispWPV::setVal(double v) { Val->setText(realFieldText(v)); }
