@@ -139,6 +139,7 @@ void TestColorBar::fieldEdits_data()
     QTest::newRow("min letters") << true << "abc" << 0.0;
     QTest::newRow("max number") << false << "4000" << 4000.0;
     QTest::newRow("max letters") << false << "1x2" << 0.0;
+    QTest::newRow("max not finite") << false << "inf" << 0.0;
 }
 
 void TestColorBar::fieldEdits()
