@@ -120,16 +120,6 @@ std::vector<quint32> phantomProjection(int width, int height, double cor, int j,
     return pixels;
 }
 
-std::unique_ptr<ImgData> openReader(const QString &fileName)
-{
-    std::unique_ptr<ImgData> reader(newImgData(fileType(fileName)));
-    if (!reader)
-        return nullptr;
-    reader->setFileName(fileName);
-    reader->setValid(reader->open());
-    return reader;
-}
-
 // One slice as a reconstruction worker computes it: sinogram, transforms, filter,
 // back-projection. Prints the time of each stage; false when the series cannot be made.
 bool timeWholeSlice(int n, int m)
@@ -155,8 +145,8 @@ bool timeWholeSlice(int n, int m)
     if (!ItexWriter::write(i0Name, width, height, 2, std::vector<quint32>(size_t(width) * height, 20100))
         || !ItexWriter::write(bgName, width, height, 2, std::vector<quint32>(size_t(width) * height, 100)))
         return false;
-    std::unique_ptr<ImgData> i0 = openReader(i0Name);
-    std::unique_ptr<ImgData> bg = openReader(bgName);
+    const std::unique_ptr<ImgData> i0 = openImgData(i0Name);
+    const std::unique_ptr<ImgData> bg = openImgData(bgName);
     ImgData *i0Slot = i0.get();
     ImgData *bgSlot = bg.get();
     series.setI0Link(&i0Slot);

@@ -27,6 +27,17 @@ ImgData *newImgData(int type)
     }
 }
 
+std::unique_ptr<ImgData> openImgData(const QString &fileName)
+{
+    std::unique_ptr<ImgData> reader(newImgData(fileType(fileName)));
+    if (!reader)
+        return nullptr;
+    reader->setFileName(fileName);
+    if (!reader->open())
+        return nullptr;
+    return reader;
+}
+
 bool ImgData::open()
 {
     valid = false;

@@ -2,11 +2,12 @@
 
 #include <QString>
 
+#include <limits>
+#include <memory>
+#include <vector>
+
 class ColorBar;
 class QImage;
-
-#include <limits>
-#include <vector>
 
 // One measured image file (projection, I0 or BG). A reader reads the file's
 // properties, loads its pixels once into memory and hands out rows and columns
@@ -78,3 +79,6 @@ enum ImgFileType { ImgTypeITEX = 0, ImgTypeTIFF = 1, ImgTypeUnknown = 2 };
 int fileType(const QString &fileName);
 // A new, empty reader for the type code; nullptr for any other code. Caller owns it.
 ImgData *newImgData(int type);
+// fileType, newImgData and open in one: the opened reader of the file, or nullptr (after
+// the readers' own debug lines) when its type is unknown or it cannot be opened.
+std::unique_ptr<ImgData> openImgData(const QString &fileName);

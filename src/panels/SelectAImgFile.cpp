@@ -39,21 +39,14 @@ SelectAImgFile::~SelectAImgFile()
 void SelectAImgFile::loadImage(const QString &fname)
 {
     qDebug() << QTime::currentTime().toString("hh:mm:ss.zzz") << "loading" << fname;
-    ImgData *reader = newImgData(fileType(fname));
+    std::unique_ptr<ImgData> reader = openImgData(fname);
     if (!reader) {
         setStat(false);
         return;
     }
-    reader->setKeepInMemory(true);
-    reader->setFileName(fname);
-    if (!reader->open()) {
-        setStat(false);
-        delete reader;
-        return;
-    }
     dropImage();
     setStat(true);
-    image = reader;
+    image = reader.release();
     rowBuffer.assign(size_t(image->imageWidth()), 0.0);
     image->toImage(view.img, *view.CBar);
     view.newImage();

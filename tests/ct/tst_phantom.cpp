@@ -20,17 +20,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-std::unique_ptr<ImgData> openImage(const QString &fileName)
-{
-    std::unique_ptr<ImgData> reader(newImgData(fileType(fileName)));
-    if (reader) {
-        reader->setFileName(fileName);
-        if (!reader->open())
-            reader.reset();
-    }
-    return reader;
-}
-
 std::vector<double> imageLine(const ImgData &image, int row)
 {
     std::vector<double> values(size_t(image.imageWidth()));
@@ -60,8 +49,8 @@ double reconstructionCorrelation(const QString &folder, int projections, double 
     for (int j = 0; j < projections; ++j)
         if (!imgs.add(dir.filePath(QString("phantom_%1.img").arg(j, 5, 10, QLatin1Char('0')))))
             return std::nan("");
-    const std::unique_ptr<ImgData> i0 = openImage(dir.filePath("i0.img"));
-    const std::unique_ptr<ImgData> bg = openImage(dir.filePath("bg.img"));
+    const std::unique_ptr<ImgData> i0 = openImgData(dir.filePath("i0.img"));
+    const std::unique_ptr<ImgData> bg = openImgData(dir.filePath("bg.img"));
     if (!i0 || !bg)
         return std::nan("");
     ImgData *i0Slot = i0.get(), *bgSlot = bg.get();
@@ -239,8 +228,8 @@ void TestPhantom::writtenSeriesReadsBack()
     QCOMPARE(projections.count(), 12);
     QCOMPARE(projections.imageWidth(), 64);
     QCOMPARE(projections.imageHeight(), 4);
-    const std::unique_ptr<ImgData> i0 = openImage(dir.filePath("i0.img"));
-    const std::unique_ptr<ImgData> bg = openImage(dir.filePath("bg.img"));
+    const std::unique_ptr<ImgData> i0 = openImgData(dir.filePath("i0.img"));
+    const std::unique_ptr<ImgData> bg = openImgData(dir.filePath("bg.img"));
     QVERIFY(i0 && bg);
     QCOMPARE(static_cast<ImgDataITEX *>(i0.get())->pixelBytes(), 2);
 
@@ -298,8 +287,8 @@ void TestPhantom::noiseIsReproducibleBySeed()
         QVERIFY(fileBytes(tmp.filePath("clean/" + name)) != a);
     }
     // 1000 photons at a 30000-count peak: each count is a Poisson number of photons times 30.
-    const std::unique_ptr<ImgData> noisy = openImage(tmp.filePath("a/i0.img"));
-    const std::unique_ptr<ImgData> clean = openImage(tmp.filePath("clean/i0.img"));
+    const std::unique_ptr<ImgData> noisy = openImgData(tmp.filePath("a/i0.img"));
+    const std::unique_ptr<ImgData> clean = openImgData(tmp.filePath("clean/i0.img"));
     QVERIFY(noisy && clean);
     double normalisedSquares = 0.0;
     int n = 0;
@@ -335,12 +324,12 @@ void TestPhantom::energySeriesWritesNamedDataSets()
 
     // Each data set normalised with its own I0: above the edge the absorber (right
     // ventricle) adds attenuation, the left half is unchanged within the count rounding.
-    const std::unique_ptr<ImgData> bg = openImage(dir.filePath("bg.img"));
+    const std::unique_ptr<ImgData> bg = openImgData(dir.filePath("bg.img"));
     QVERIFY(bg);
     std::vector<std::vector<double>> rows;
     for (const QString text : {"7100eV", "7130eV"}) {
-        const std::unique_ptr<ImgData> i0 = openImage(dir.filePath(QString("i0-%1-00000.img").arg(text)));
-        const std::unique_ptr<ImgData> projection = openImage(dir.filePath(QString("phantom-%1-00000.img").arg(text)));
+        const std::unique_ptr<ImgData> i0 = openImgData(dir.filePath(QString("i0-%1-00000.img").arg(text)));
+        const std::unique_ptr<ImgData> projection = openImgData(dir.filePath(QString("phantom-%1-00000.img").arg(text)));
         QVERIFY(i0 && projection);
         rows.push_back(measuredAttenuation(*projection, *i0, *bg, 1));
     }

@@ -117,12 +117,9 @@ void TestReconstruction::toothSeries()
     ImgDatas imgs;
     for (int j = 0; j < 180; ++j)
         QVERIFY(imgs.add(tooth.filePath(QString("tooth_%1.img").arg(j, 3, 10, QChar('0')))));
-    std::unique_ptr<ImgData> i0(newImgData(ImgTypeITEX)), bg(newImgData(ImgTypeITEX));
-    i0->setFileName(tooth.filePath("i0.img"));
-    bg->setFileName(tooth.filePath("bg.img"));
-    i0->setValid(i0->open());
-    bg->setValid(bg->open());
-    QVERIFY(i0->isValid() && bg->isValid());
+    const std::unique_ptr<ImgData> i0 = openImgData(tooth.filePath("i0.img"));
+    const std::unique_ptr<ImgData> bg = openImgData(tooth.filePath("bg.img"));
+    QVERIFY(i0 && bg);
     ImgData *i0Slot = i0.get(), *bgSlot = bg.get();
     imgs.setI0Link(&i0Slot);
     imgs.setBgLink(&bgSlot);

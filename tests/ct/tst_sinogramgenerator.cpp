@@ -50,10 +50,8 @@ struct Series
     ImgData *reference(std::unique_ptr<ImgData> &reader, const QString &name, int width, int height, const PixelFn &pixel)
     {
         const QString path = write(name, width, height, pixel);
-        reader.reset(newImgData(fileType(path)));
-        reader->setFileName(path);
-        reader->setValid(reader->open());
-        return reader->isValid() ? reader.get() : nullptr;
+        reader = openImgData(path);
+        return reader.get();
     }
     bool setI0(int width, int height, const PixelFn &pixel) { return (i0 = reference(i0Reader, "i0.img", width, height, pixel)); }
     bool setBg(int width, int height, const PixelFn &pixel) { return (bg = reference(bgReader, "bg.img", width, height, pixel)); }

@@ -135,10 +135,8 @@ void TestImageRendering::realTiff()
     const QString fileName = QDir(root).filePath("savu/tiffs/raw_00000.tiff");
     if (root.isEmpty() || !QFile::exists(fileName))
         QSKIP("real data not available");
-    std::unique_ptr<ImgData> reader(newImgData(fileType(fileName)));
+    const std::unique_ptr<ImgData> reader = openImgData(fileName);
     QVERIFY(reader);
-    reader->setFileName(fileName);
-    QVERIFY(reader->open());
     ColorBar bar;
     QImage image;
     reader->toImage(image, bar);

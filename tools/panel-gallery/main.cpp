@@ -146,13 +146,10 @@ int main(int argc, char *argv[])
     // The measured projection in a frame that can be popped out, as on the main window's tabs.
     auto *rawFrame = new PopDockBase;
     auto *rawView = new ImgDispWPV;
-    std::unique_ptr<ImgData> projection(newImgData(fileType(images.projection)));
+    const std::unique_ptr<ImgData> projection = openImgData(images.projection);
     if (projection) {
-        projection->setFileName(images.projection);
-        if (projection->open()) {
-            projection->toImage(rawView->img, *rawView->CBar);
-            rawView->newImage();
-        }
+        projection->toImage(rawView->img, *rawView->CBar);
+        rawView->newImage();
     }
     rawFrame->content = rawView;
     rawFrame->Layout->addWidget(rawView);

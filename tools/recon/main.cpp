@@ -40,13 +40,7 @@ std::unique_ptr<ImgData> openReference(const QString &fileName)
 {
     if (fileName.isEmpty())
         return nullptr;
-    std::unique_ptr<ImgData> reader(newImgData(fileType(fileName)));
-    if (!reader)
-        return nullptr;
-    reader->setFileName(fileName);
-    if (!reader->open())
-        return nullptr;
-    return reader;
+    return openImgData(fileName);
 }
 
 bool parse(QCoreApplication &app, Options &options)

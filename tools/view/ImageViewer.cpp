@@ -18,14 +18,9 @@ ImageViewer::~ImageViewer() = default;
 
 bool ImageViewer::open(const QString &fileName)
 {
-    reader.reset(newImgData(fileType(fileName)));
+    reader = openImgData(fileName);
     if (!reader)
         return false;
-    reader->setFileName(fileName);
-    if (!reader->open()) {
-        reader.reset();
-        return false;
-    }
     row.assign(size_t(reader->imageWidth()), 0.0);
     display->setWindowTitle(QString("%1 (%2 x %3)")
                                 .arg(QFileInfo(fileName).fileName())
