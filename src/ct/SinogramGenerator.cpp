@@ -32,11 +32,17 @@ bool SinogramGenerator::genSinogram0(const ImgDatas &imgs, HSgm *hSgm, bool rotA
     const int m = imgs.count();
     hSgm->resize(w, m);
 
-    std::vector<double> i0Row(static_cast<size_t>(w));
+    std::vector<double> numRow(static_cast<size_t>(w));
     std::vector<double> bgRow(static_cast<size_t>(w));
     std::vector<double> lineBuf(static_cast<size_t>(dim));
-    referenceRow(imgs.i0Image(), imgs, geometry, slice, 1.0, i0Row.data(), lineBuf.data());
+    referenceRow(imgs.i0Image(), imgs, geometry, slice, 1.0, numRow.data(), lineBuf.data());
     referenceRow(imgs.bgImage(), imgs, geometry, slice, 0.0, bgRow.data(), lineBuf.data());
+    // I0 - BG is the same for every projection: computed once, in place of the I0 row.
+    for (int k = 0; k < w; ++k) {
+        numRow[k] -= bgRow[k];
+        if (numRow[k] <= 0.0)
+            numRow[k] = 1.0;
+    }
 
     for (int j = 0; j < m; ++j) {
         readLine(*imgs.at(j), rotAxIsV, slice, lineBuf.data());
@@ -44,13 +50,10 @@ bool SinogramGenerator::genSinogram0(const ImgDatas &imgs, HSgm *hSgm, bool rotA
         double *att = hSgm->sgm + size_t(j) * w;
         resampleLine(lineBuf.data(), raw, geometry);
         for (int k = 0; k < w; ++k) {
-            double num = i0Row[k] - bgRow[k];
-            if (num <= 0.0)
-                num = 1.0;
             double den = raw[k] - bgRow[k];
             if (den <= 0.0)
                 den = 1.0;
-            att[k] = std::log(num / den);
+            att[k] = std::log(numRow[k] / den);
         }
     }
     return true;
