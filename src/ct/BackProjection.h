@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 
 // Back-projection of filtered projections into a slice image.
@@ -20,6 +21,14 @@ constexpr int kBackProjectionPad = 16;
 inline bool regionHasNaN(double x0, double x1, double z0, double z1)
 {
     return std::isnan(x0) || std::isnan(x1) || std::isnan(z0) || std::isnan(z1);
+}
+
+// Pixels outside 1 ... n - 1 never pass the circle test, so region bounds beyond
+// [-1, n + 1] select the same pixels; clamping keeps huge or infinite bounds from
+// overflowing the integer loop counters or looping for ages.
+inline double clampBound(double v, int n)
+{
+    return std::min(std::max(v, -1.0), double(n) + 1.0);
 }
 
 // Row stride (in doubles) for N samples plus the padding, rounded up to a multiple of 8.

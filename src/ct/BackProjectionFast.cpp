@@ -29,13 +29,6 @@ constexpr double kPi = 3.141592653589793;
 // every projection of the block is added.
 constexpr size_t kBlockBytes = 256 * 1024;
 
-// Same handling of the region bounds as the reference: pixels outside 1 ... n - 1 never
-// pass the circle test, so bounds are clamped to [-1, n + 1].
-double clampBound(double v, int n)
-{
-    return std::min(std::max(v, -1.0), double(n) + 1.0);
-}
-
 // First integer x of the loop "for (x = int(v0); x < v1; ...)" and one past its last,
 // for clamped v0, v1.
 int loopBegin(double v0)

@@ -1,17 +1,8 @@
 #include "BackProjection.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace {
-
-// Pixels outside 1 ... n - 1 never pass the circle test, so bounds beyond
-// [-1, n + 1] select the same pixels; clamping keeps huge or infinite region
-// values from overflowing the integer loop counters or looping for ages.
-double clampBound(double v, int n)
-{
-    return std::min(std::max(v, -1.0), double(n) + 1.0);
-}
 
 void addProjection(const double *row, int n, double theta, int xBegin, double x1, int zBegin, double z1,
                    double *image)
