@@ -33,9 +33,8 @@ void BpCore::setupCore(int n, int m)
     M = m;
     if (n == N && m == storedM)
         return;
-    releaseCore();
+    releaseCore(); // keeps M
     N = n;
-    M = m;
     if (N == 0)
         return;
     Q_ASSERT(FftwPlannerThread::isCurrent());
