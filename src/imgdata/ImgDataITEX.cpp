@@ -90,26 +90,20 @@ bool ImgDataITEX::readProps(const QString &name, int &w, int &h)
     width = 0;
     height = 0;
     dataOffset = 0;
-    {
-        QFile f(name);
-        if (!f.open(QIODevice::ReadOnly)) {
-            qDebug() << "Can not open ITEX file to read props." << name;
-            return false;
-        }
-        const QByteArray head = f.read(10);
-        if (head.size() < 10) {
-            qDebug() << "Error on reading ITEX file props." << name;
-            return false;
-        }
-        const int commentLength = quint8(head.at(2)) + 256 * quint8(head.at(3));
-        dataOffset = kHeaderBytes + commentLength;
-    }
-
     QFile f(name);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!f.open(QIODevice::ReadOnly)) {
         qDebug() << "Can not open ITEX file to read props." << name;
         return false;
     }
+    const QByteArray head = f.read(10);
+    if (head.size() < 10) {
+        qDebug() << "Error on reading ITEX file props." << name;
+        return false;
+    }
+    dataOffset = kHeaderBytes + quint8(head.at(2)) + 256 * quint8(head.at(3));
+
+    // The header is binary (its length bytes may be 13); the comment is read as text.
+    f.setTextModeEnabled(true);
     QTextStream in(&f);
     in.setEncoding(QStringConverter::Utf8);
     in.seek(kHeaderBytes);
