@@ -39,31 +39,32 @@ void Config::parseArguments(const QStringList &args)
     }
 }
 
+qsizetype Config::indexOf(const QString &key) const
+{
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        if (entries.at(i).first == key)
+            return i;
+    return -1;
+}
+
 void Config::setEntry(const QString &key, const QString &value)
 {
-    for (auto &entry : entries) {
-        if (entry.first == key) {
-            entry.second = value;
-            return;
-        }
-    }
-    entries.append({key, value});
+    const qsizetype i = indexOf(key);
+    if (i < 0)
+        entries.append({key, value});
+    else
+        entries[i].second = value;
 }
 
 bool Config::contains(const QString &key) const
 {
-    for (const auto &entry : entries)
-        if (entry.first == key)
-            return true;
-    return false;
+    return indexOf(key) >= 0;
 }
 
 QString Config::value(const QString &key, const QString &defaultValue) const
 {
-    for (const auto &entry : entries)
-        if (entry.first == key)
-            return entry.second;
-    return defaultValue;
+    const qsizetype i = indexOf(key);
+    return i < 0 ? defaultValue : entries.at(i).second;
 }
 
 QString Config::configFileName() const

@@ -32,6 +32,7 @@ public:
     static constexpr int maxIncludeDepth = 16;
 
 private:
+    qsizetype indexOf(const QString &key) const; // -1 when absent
     void setEntry(const QString &key, const QString &value);
     bool readNested(const QString &fileName, int depth);
 
