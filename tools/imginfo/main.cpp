@@ -4,6 +4,7 @@
 // file was unreadable.
 
 #include "ImgData.h"
+#include "ImgDataITEX.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -15,17 +16,13 @@ namespace {
 
 QString describe(const QString &fileName)
 {
-    const int type = fileType(fileName);
-    std::unique_ptr<ImgData> reader(newImgData(type));
+    const std::unique_ptr<ImgData> reader = openImgData(fileName);
     if (!reader)
-        return QString();
-    reader->setFileName(fileName);
-    if (!reader->open())
         return QString();
     double minValue = 0, maxValue = 0;
     reader->minMax(minValue, maxValue);
     return QString("%1 %2x%3 exp=%4 min=%5 max=%6")
-        .arg(type == ImgTypeITEX ? "ITEX" : "TIFF")
+        .arg(dynamic_cast<const ImgDataITEX *>(reader.get()) ? "ITEX" : "TIFF")
         .arg(reader->imageWidth())
         .arg(reader->imageHeight())
         .arg(QString::number(reader->exposureTime(), 'g', 6))
