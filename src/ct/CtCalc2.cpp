@@ -1,0 +1,178 @@
+#include "CtCalc2.h"
+
+#include "CtCalc2Ui.h"
+#include "FftwPlannerThread.h"
+#include "ResultFiles.h"
+#include "SavingData.h"
+#include "SinogramGenerator.h"
+
+#include <QDebug>
+
+CtCalc2::CtCalc2(QObject *parent) : QObject(parent)
+{
+    // Before any worker thread exists: cores destroyed away from the GUI thread (a
+    // worker deleted at shutdown) must not corrupt the planner.
+    FftwPlannerThread::makePlannerThreadSafe();
+}
+
+CtCalc2::~CtCalc2() = default;
+
+void CtCalc2::setPanel(CtCalc2Ui *panel)
+{
+    ui = panel;
+    if (panel)
+        panel->setWorker(this);
+}
+
+void CtCalc2::setImgDatas(const ImgDatas *imgDatas) { imgs = imgDatas; }
+
+void CtCalc2::setupCore(int n, int m)
+{
+    const std::lock_guard<std::mutex> lock(coreLock);
+    core.setupCore(n, m);
+}
+
+void CtCalc2::beginingCt()
+{
+    busy = true;
+    if (ui)
+        QMetaObject::invokeMethod(ui, &CtCalc2Ui::showStartTime, Qt::QueuedConnection);
+}
+
+void CtCalc2::endingCt()
+{
+    busy = false;
+    if (ui) {
+        QMetaObject::invokeMethod(ui, &CtCalc2Ui::showEndTime, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(ui, &CtCalc2Ui::showSpentT, Qt::QueuedConnection);
+    }
+    emit calcFinished();
+}
+
+void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice)
+{
+    startCt(ctc2, rotAxIsV, cor, slice, true);
+}
+
+void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genAndDispImage)
+{
+    if (ctc2 != this || busy)
+        return;
+    if (!ui) {
+        // Nowhere to show or save a slice; still answer, or the run would wait forever.
+        emit calcFinished();
+        return;
+    }
+    display = genAndDispImage;
+    beginingCt();
+    QMetaObject::invokeMethod(ui, [panel = ui, slice]() { panel->showSliceNo(slice); }, Qt::QueuedConnection);
+    if (reconstruct(rotAxIsV, cor, slice))
+        saveResults(slice);
+    endingCt();
+}
+
+bool CtCalc2::reconstruct(bool rotAxIsV, double cor, int slice)
+{
+    // A sinogram that could not be built leaves the record as it was: never
+    // reconstruct the previous slice's rows.
+    if (!imgs || !SinogramGenerator::genSinogram0(*imgs, &hSgm, rotAxIsV, cor, slice))
+        return false;
+    if (!hSgm.sgm || qint64(hSgm.w) * hSgm.h < 1)
+        return false;
+    M = hSgm.h;
+    N = (hSgm.w / 2) * 2;
+    const std::lock_guard<std::mutex> lock(coreLock);
+    core.resizeImage(N);
+    imageMade = false;
+    if (N == 0)
+        return false;
+    if (core.n() != N || core.m() != M) {
+        qDebug() << "The transforms are not set up for slice" << slice;
+        return false;
+    }
+    const CalcRegion region = ui->regionForSlice(N);
+    core.reconstructSlice(hSgm.sgm, hSgm.w, N, region.x0, region.x1, region.z0, region.z1);
+    return true;
+}
+
+void CtCalc2::saveResults(int slice)
+{
+    const QString imageName = ResultFiles::autoName(imageSave.name, imageSave.tag, slice, QStringLiteral("png"));
+    const QString dataName = ResultFiles::autoName(dataSave.name, dataSave.tag, slice, QStringLiteral("dat"));
+    if (display)
+        genResImage();
+    if (imageSave.f)
+        saveImage(imageName);
+    if (dataSave.f)
+        saveData(dataName);
+}
+
+void CtCalc2::genResImage()
+{
+    if (!ui)
+        return;
+    const CtCalc2Ui::RenderState state = ui->renderState();
+    ColorScale scale = state.scale;
+    std::shared_ptr<std::vector<double>> values;
+    int side = 0;
+    {
+        const std::lock_guard<std::mutex> lock(coreLock);
+        side = core.imageSide();
+        if (side < 1 || !core.isDone())
+            return;
+        if (!state.fixed) {
+            core.imageMinMax();
+            scale.minV = core.minValue();
+            scale.maxV = core.maxValue();
+        }
+        image = QImage(side, side, QImage::Format_Grayscale8);
+        const double *v = core.image();
+        for (int z = 0; z < side; ++z) {
+            uchar *line = image.scanLine(z);
+            for (int x = 0; x < side; ++x)
+                line[x] = uchar(scale.colorIndex(v[size_t(z) * side + x]));
+        }
+        values = std::make_shared<std::vector<double>>(v, v + size_t(side) * side);
+    }
+    imageMade = true;
+    QMetaObject::invokeMethod(
+        ui,
+        [panel = ui, shown = image, values, side, autoRanged = !state.fixed, scale, show = display]() {
+            panel->installImage(shown, values, side, autoRanged, scale.minV, scale.maxV, show);
+        },
+        Qt::QueuedConnection);
+}
+
+void CtCalc2::saveImage(QString fname)
+{
+    const QString path = ResultFiles::fullPath(imageSave.path, fname);
+    if (!imageMade)
+        genResImage();
+    if (!imageMade || !ui)
+        return;
+    // Queued after the image was handed over, so the file shows this slice.
+    QMetaObject::invokeMethod(ui, [panel = ui, path]() { panel->saveImage(path); }, Qt::QueuedConnection);
+}
+
+void CtCalc2::saveData(QString fname)
+{
+    if (!ui)
+        return;
+    auto *record = new SavingData;
+    record->fileName = ResultFiles::fullPath(dataSave.path, fname);
+    {
+        const std::lock_guard<std::mutex> lock(coreLock);
+        record->data = ResultFiles::dataText(core.image(), core.imageSide(), ui->calcRegion());
+    }
+    emit saveDataWDiscard(record);
+}
+
+void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)
+{
+    imageSave = SaveSettings{f, path, name, tag};
+}
+
+void CtCalc2::setSaveData(bool f, QString path, QString name, QString tag)
+{
+    dataSave = SaveSettings{f, path, name, tag};
+}

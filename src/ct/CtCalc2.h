@@ -1,0 +1,92 @@
+#pragma once
+
+#include "BpCore.h"
+#include "HSgm.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class CtCalc2Ui;
+class ImgDatas;
+struct SavingData;
+struct SavingImg;
+
+// One CT2 worker: reconstructs whole slices on a thread of its own, with its own
+// sinogram record and back-projection core, renders the slice through its panel's
+// colour scale, saves the image (through the panel) and the data file (through the
+// DataSaver), and reports calcFinished.
+//
+// Threads: the object lives on its worker thread; the main window (GUI thread) sets
+// the panel and the image series before the thread starts and calls setupCore only
+// while the worker is idle. The worker reaches its panel only through the panel's
+// thread-safe copies and queued calls.
+class CtCalc2 : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CtCalc2(QObject *parent = nullptr);
+    ~CtCalc2() override;
+
+    // Attaches the panel (both ways).
+    void setPanel(CtCalc2Ui *panel);
+    CtCalc2Ui *panel() const { return ui; }
+    // The projection series the sinograms are built from (the sinogram panel's).
+    void setImgDatas(const ImgDatas *imgDatas);
+    // GUI thread, worker idle: transforms for image side n and m projections.
+    void setupCore(int n, int m);
+
+    // Worker thread (or any thread while the worker is idle).
+    bool isBusy() const { return busy; }
+    const BpCore &bpCore() const { return core; }
+
+signals:
+    void askToStartCalc();
+    void calcFinished();
+    void saveDataWDiscard(SavingData *data);
+    void saveImgWDiscard(SavingImg *img);
+
+public slots:
+    void beginingCt();
+    void endingCt();
+    void genResImage();
+    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genAndDispImage);
+    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice);
+    void saveImage(QString fname);
+    void saveData(QString fname);
+    void setSaveImage(bool f, QString path, QString name, QString tag);
+    void setSaveData(bool f, QString path, QString name, QString tag);
+
+private:
+    struct SaveSettings
+    {
+        bool f = false;
+        QString path;
+        QString name;
+        QString tag;
+    };
+
+    // Builds, transforms, filters and back-projects the slice; false when there is
+    // nothing to show (no sinogram, N = 0 or transforms not set up for it).
+    bool reconstruct(bool rotAxIsV, double cor, int slice);
+    void saveResults(int slice);
+
+    CtCalc2Ui *ui = nullptr;
+    const ImgDatas *imgs = nullptr;
+    HSgm hSgm;
+    bool busy = false;
+    int N = 0;
+    int M = 0;
+    // Held while the core is set up (GUI thread) or used (worker thread).
+    std::mutex coreLock;
+    BpCore core;
+    QImage image;       // the last rendered slice
+    bool imageMade = false;
+    bool display = true;
+    SaveSettings imageSave;
+    SaveSettings dataSave;
+};
