@@ -1,15 +1,793 @@
 #include "Body.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include "CtCalc2.h"
+#include "CtCalc2Ui.h"
+#include "DataSaver.h"
+#include "DataSetName.h"
+#include "DrainingThread.h"
+#include "FieldStyle.h"
+#include "FieldValue.h"
+#include "ImgData.h"
+#include "SavingData.h"
+#include "SavingImg.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QPainter>
+#include <QThread>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+const QString timeFormat = QStringLiteral("yy/MM/dd hh:mm:ss.zzz");
+
+// Installs a view as the content of a frame on one of the fixed tabs.
+void dock(PopDockBase *base, QWidget *view, const QString &title)
+{
+    base->content = view;
+    base->Layout->addWidget(view);
+    base->popBase.setWindowTitle(title);
+}
+
+}
 
 Body::Body(const QStringList &configLines, QWidget *parent)
-    : QFrame(parent), configLines(configLines)
+    : QFrame(parent)
 {
-    setWindowTitle(tr("Zorvel"));
-    auto *layout = new QVBoxLayout(this);
-    auto *title = new QLabel(tr("Zorvel CT workbench"), this);
-    title->setObjectName(QStringLiteral("Title"));
-    layout->addWidget(title);
-    resize(640, 400);
+    qRegisterMetaType<BatchCmd>("BatchCmd");
+    // Slice requests carry the addressed worker across threads.
+    qRegisterMetaType<CtCalc2 *>("CtCalc2*");
+    qRegisterMetaType<SavingData *>("SavingData*");
+    qRegisterMetaType<SavingImg *>("SavingImg*");
+    buildForm();
+
+    cursorPen = QPen(QColor(255, 255, 0));
+    slicePen = QPen(QColor(255, 232, 232));
+    corPen = QPen(QColor(255, 232, 232));
+    corPen.setDashPattern({10, 3, 4, 3});
+    draggingPen = QPen(QColor(255, 0, 0));
+    selectedPen = QPen(QColor(232, 255, 0));
+
+    connect(procCtrl, &ProcCtrl::sliceNoUpdated, &sinogramPanel, &Sinogram::sliceNoUpdated);
+    connect(procCtrl, &ProcCtrl::corUpdated, &sinogramPanel, &Sinogram::corUpdated);
+    connect(procCtrl, &ProcCtrl::rotAxUpdated, &sinogramPanel, &Sinogram::rotAxUpdated);
+    connect(procCtrl, &ProcCtrl::autoUpdateUpdated, &sinogramPanel, &Sinogram::autoUpdateUpdated);
+    sinogramPanel.setProcCtrl(procCtrl);
+    sinogramPanel.setImgDatas(&imgs);
+    ctCalc.setSinogramPanel(&sinogramPanel);
+    if (procCtrl->AutoUpdate->isChecked()) {
+        sinogramPanel.genSinogram();
+        sinogramPanel.genImage();
+    }
+
+    buildViews();
+    buildCt2Pool();
+    imgs.setI0Link(&I0ImgSel->image);
+    imgs.setBgLink(&BGImgSel->image);
+
+    ctSelGroup = new QButtonGroup(this);
+    ctSelGroup->setExclusive(true);
+    ctSelGroup->addButton(SelectCt1);
+    ctSelGroup->addButton(SelectCt2);
+    SelectCt1->setChecked(true);
+    connect(ctSelGroup, &QButtonGroup::buttonClicked, this, &Body::changedCtSel);
+
+    connectPanels();
+    startBatchEngine();
+    startSequenceController();
+    showAdditionalInfo(ShowAdditionalInfo->isChecked());
+    executeConfigLines(configLines);
+}
+
+Body::~Body()
+{
+    shutdown();
+}
+
+void Body::buildForm()
+{
+    setupUi(this);
+    CalcCT->setStyleSheet(FieldStyle::idle);
+    for (SelectAFile *saveDir : {SelectImageSaveDir, SelectDataSaveDir}) {
+        saveDir->setMode(SelectAFile::SaveLocation);
+        saveDir->Name->show();
+        saveDir->AddTag->show();
+    }
+    SelI0Files->setKeepConditions(true);
+    SelI0Files->Title->setText(tr("I0 File Set"));
+    I0ofRawImage_->Title->setText(tr("I0 of Raw Image"));
+    I0ofI0Image_->Title->setText(tr("I0 of I0 Image"));
+}
+
+void Body::buildViews()
+{
+    dock(RawImgBase, &rawDisp, tr("Measured Raw Image"));
+    dock(SinogramImgBase, &sinogramPanel, tr("Check Sinogram"));
+    dock(CtImgBase, &ctCalc, tr("CT Reconstruction"));
+    dock(I0ImgBase, &I0ImgSel->imageView(), tr("I0 Image"));
+    dock(BGImgBase, &BGImgSel->imageView(), tr("BG Image"));
+}
+
+void Body::buildCt2Pool()
+{
+    dataSaver = new DataSaver;
+    saverThread = new DrainingThread(this);
+    dataSaver->moveToThread(saverThread);
+    saverThread->start(QThread::InheritPriority);
+
+    for (int i = 1; i <= ct2PoolSize; ++i) {
+        auto *page = new QWidget;
+        auto *pageLayout = new QGridLayout(page);
+        auto *base = new PopDockBase(page);
+        pageLayout->addWidget(base);
+        auto *worker = new CtCalc2;
+        auto *panel = new CtCalc2Ui;
+        worker->setPanel(panel);
+        panel->setWorker(worker);
+        ImgsTab->addTab(page, tr("CT2 %1").arg(i));
+        dock(base, panel, tr("CT Calc2 %1").arg(i));
+        worker->setImgDatas(&imgs);
+
+        auto *thread = new QThread(this);
+        worker->moveToThread(thread);
+        thread->start(QThread::InheritPriority);
+
+        connect(this, qOverload<CtCalc2 *, bool, double, int, bool>(&Body::startCt), worker,
+                qOverload<CtCalc2 *, bool, double, int, bool>(&CtCalc2::startCt));
+        connect(worker, &CtCalc2::calcFinished, this, &Body::execMultiCtCalc);
+        connect(worker, &CtCalc2::saveDataWDiscard, dataSaver, &DataSaver::saveDataWDiscard);
+        connect(worker, &CtCalc2::saveImgWDiscard, dataSaver, &DataSaver::saveImgWDiscard);
+        connect(panel, &CtCalc2Ui::cRUpdated, this, &Body::cRUpdated);
+        connect(panel, &CtCalc2Ui::dRUpdated, this, &Body::dRUpdated);
+        workers.append(worker);
+        panels.append(panel);
+        workerThreads.append(thread);
+    }
+    handedSlice.assign(size_t(ct2PoolSize), 0);
+    dispatcher.setWorkers(workers);
+    connect(&dispatcher, &CtDispatcher::startCt, this,
+            qOverload<CtCalc2 *, bool, double, int, bool>(&Body::startCt));
+    connect(&dispatcher, &CtDispatcher::startCt, this,
+            [this](CtCalc2 *worker, bool, double, int slice, bool) { noteHandedOut(worker, slice); });
+    connect(&dispatcher, &CtDispatcher::finished, this, &Body::endRun);
+    procCtrl->Threads->setMaximum(ct2PoolSize);
+    procCtrl->Threads->setValue(ct2PoolSize);
+}
+
+void Body::connectPanels()
+{
+    connect(CTFiles, &SelectDataFiles::filesSelected, this, &Body::dataFilesSelected);
+    connect(SelI0Files, &SelectDataFiles::filesSelected, this, &Body::i0FilesSelected);
+    connect(&rawDisp, &ImgDispWPV::newPosInvY, this, &Body::newPosOnRawImg);
+    connect(&rawDisp, &ImgDispWCBar::newBar, this, &Body::updateRawImage);
+    connect(&rawDisp, &DispAWLayout::drawImage2, this, &Body::draw);
+    connect(&rawDisp, &ImgDisp::selectedAPoint, this, &Body::selectedAPointInRawImg);
+    connect(seekCtrl, &SeekCtrl::newIndex, this, &Body::updateRawImage);
+    auto repaintRaw = [this] { rawDisp.dispA->update(); };
+    connect(&imgs, &ImgDatas::imageUpdated, this, repaintRaw);
+    connect(procCtrl, &ProcCtrl::rotAxUpdated, this, repaintRaw);
+    connect(procCtrl, &ProcCtrl::sliceNoUpdated, this, repaintRaw);
+    connect(procCtrl, &ProcCtrl::corUpdated, this, repaintRaw);
+    connect(procCtrl, &ProcCtrl::autoExecUpdated, this, &Body::changedAutoExec);
+    connect(&ctCalc, &CtCalc::askToStartCalc, this, &Body::toggleCalcCt);
+    connect(CalcCT, &QPushButton::clicked, this, &Body::toggleCalcCt);
+    connect(&ctCalc, &CtCalc::calcFinished, this, &Body::ctCalcFinished);
+    connect(&ctCalc, &CtCalc::dRUpdated, this, &Body::dRUpdated);
+    connect(&ctCalc, &CtCalc::cRUpdated, this, &Body::cRUpdated);
+    connect(ShowAdditionalInfo, &QCheckBox::toggled, this, &Body::showAdditionalInfo);
+    connect(FixColorScale, &QCheckBox::toggled, this, &Body::fixColorScaleToggled);
+    connect(SelDDir, &SelectDataDir::selected, this, &Body::selectedDir);
+    connect(SelDDir, &SelectDataDir::selectedFileInfoList, this, &Body::selectedFileInfoList);
+}
+
+void Body::startBatchEngine()
+{
+    batchThread = new QThread(this);
+    batch.moveToThread(batchThread);
+    connect(this, &Body::callBatchLoad, &batch, &Batch::batchLoad);
+    connect(this, &Body::callBatchExec, &batch, &Batch::batchExec);
+    connect(&batch, &Batch::batchExCmd, this, &Body::batchExCmd);
+    connect(this, &Body::callBatchCheckEnd, &batch, &Batch::batchCheckEnd);
+    connect(&batch, &Batch::batchStopped, this, &Body::batchEngineStopped);
+    connect(this, &Body::batchCalcStart, this, &Body::startCalcCt);
+    connect(this, &Body::batchCalcFinished, this, &Body::callBatchCheckEnd);
+    batchThread->start(QThread::InheritPriority);
+}
+
+void Body::startSequenceController()
+{
+    xafsThread = new QThread(this);
+    xafsBatch.moveToThread(xafsThread);
+    connect(&xafsBatch, &XafsBatch::execCalculation, this, &Body::startCalcCt);
+    connect(this, &Body::calcFinished, &xafsBatch, &XafsBatch::calcFinished);
+    connect(&xafsBatch, &XafsBatch::starting, this, &Body::startingSeqCalc);
+    connect(&xafsBatch, &XafsBatch::finished, this, &Body::finishedSeqCalc);
+    connect(&xafsBatch, &XafsBatch::stage, this, &Body::noticedStage);
+    connect(SeqCalc, &QPushButton::clicked, &xafsBatch, &XafsBatch::start);
+    connect(&xafsBatch, &XafsBatch::setFirstImageSet, SelDDir, &SelectDataDir::setFirstSet);
+    connect(&xafsBatch, &XafsBatch::setNextSet, SelDDir, &SelectDataDir::setNextSet);
+    connect(SelDDir, &SelectDataDir::noMoreSets, &xafsBatch, &XafsBatch::noMoreSets);
+    connect(this, &Body::finishedLoadingCTFiles, &xafsBatch, &XafsBatch::loadedDataSet);
+    xafsThread->start(QThread::InheritPriority);
+}
+
+void Body::executeConfigLines(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        batchExCmd(BatchCmd(line));
+}
+
+QList<QThread *> Body::threads() const
+{
+    QList<QThread *> all{batchThread, xafsThread, saverThread};
+    all.append(workerThreads);
+    return all;
+}
+
+// ---- Loading a series and the raw view
+
+void Body::dataFilesSelected(QStringList files, bool clear)
+{
+    if (clear) {
+        imgs.clearImgs();
+        for (QAbstractSlider *slider : {static_cast<QAbstractSlider *>(seekCtrl->Seek)}) {
+            slider->setValue(0);
+            slider->setMaximum(0);
+        }
+        seekCtrl->Index->setValue(0);
+        seekCtrl->Index->setMaximum(0);
+    }
+    for (const QString &file : files)
+        if (imgs.add(file))
+            CTFiles->addFileName(file);
+    setDefaultsForSeries();
+    emit finishedLoadingCTFiles();
+}
+
+void Body::setDefaultsForSeries()
+{
+    const int w = imgs.imageWidth();
+    const int h = imgs.imageHeight();
+    const bool vertical = procCtrl->rotAxIsV;
+    procCtrl->setSliceTo(vertical ? h - 1 : w - 1);
+    setSliceNo(vertical ? int(h * 0.5) : w / 2);
+    setCor(vertical ? w * 0.5 : double(h / 2));
+    seekCtrl->Seek->setMaximum(std::max(imgs.count() - 1, 0));
+    seekCtrl->Index->setMaximum(std::max(imgs.count() - 1, 0));
+    updateRawImage();
+    if (procCtrl->AutoUpdate->isChecked()) {
+        sinogramPanel.genSinogram();
+        sinogramPanel.genImage();
+    }
+    if (!CTFiles->KeepConditions->isChecked()) {
+        const double d = (vertical ? w : h) - 1;
+        ctCalc.setDR(0, 0, d, d);
+        ctCalc.setCR(0, 0, d, d);
+        for (CtCalc2Ui *panel : panels) {
+            panel->setDR(0, 0, d, d);
+            panel->setCR(0, 0, d, d);
+        }
+    }
+}
+
+void Body::setSliceNo(int slice)
+{
+    procCtrl->setSliceNo(slice);
+}
+
+void Body::setCor(double cor)
+{
+    procCtrl->setCor(cor);
+}
+
+void Body::setRotAxisVertical(bool vertical)
+{
+    if (vertical == procCtrl->rotAxIsV)
+        return;
+    procCtrl->rotAxIsV = vertical;
+    (vertical ? procCtrl->RotAxV : procCtrl->RotAxH)->setChecked(true);
+    emit procCtrl->rotAxUpdated();
+}
+
+void Body::newPosOnRawImg(double x, double y)
+{
+    const int index = seekCtrl->Index->value();
+    double value = 0.0;
+    if (index >= 0 && index < imgs.count()) {
+        const ImgData *img = imgs.at(index);
+        const int ix = int(x);
+        const int iy = int(y);
+        if (ix >= 0 && iy >= 0 && ix < img->imageWidth() && iy < img->imageHeight()) {
+            std::vector<double> row(size_t(img->imageWidth()));
+            value = img->line(iy, row.data())[ix];
+        }
+    }
+    rawDisp.setVal(value);
+}
+
+void Body::updateRawImage()
+{
+    imgs.showImage(seekCtrl->Index->value(), rawDisp.img, *rawDisp.CBar);
+    rawDisp.newImage();
+}
+
+void Body::draw(QPainter *p)
+{
+    if (imgs.count() == 0)
+        return;
+    const ChCoord &c = rawDisp.coord;
+    const double width = rawDisp.dispA->width();
+    const double height = rawDisp.dispA->height();
+    const QPoint at = rawDisp.mouse.pos;
+    p->setPen(cursorPen);
+    p->drawLine(QLineF(at.x(), 0, at.x(), height));
+    p->drawLine(QLineF(0, at.y(), width, at.y()));
+
+    const bool vertical = procCtrl->rotAxIsV;
+    p->setPen(slicePen);
+    if (vertical) {
+        const double y = c.toScreenY(procCtrl->sliceNo);
+        p->drawLine(QLineF(0, y, width, y));
+    } else {
+        const double x = c.toScreenX(procCtrl->sliceNo);
+        p->drawLine(QLineF(x, 0, x, height));
+    }
+    p->setPen(corPen);
+    if (vertical) {
+        const double x = c.toScreenX(procCtrl->cor);
+        p->drawLine(QLineF(x, 0, x, height));
+    } else {
+        const double y = c.toScreenY(procCtrl->cor);
+        p->drawLine(QLineF(0, y, width, y));
+    }
+
+    if (!rawDisp.selecting && !rawDisp.selValid)
+        return;
+    const QRectF &s = rawDisp.sel;
+    const QRectF onScreen(QPointF(c.toScreenX(s.left()), c.toScreenY(s.top())),
+                          QPointF(c.toScreenX(s.right()), c.toScreenY(s.bottom())));
+    p->setPen(rawDisp.selecting ? draggingPen : selectedPen);
+    p->setBrush(Qt::NoBrush);
+    p->drawRect(onScreen.normalized());
+    if (!rawDisp.selecting)
+        applySelection();
+}
+
+// The completed selection picks the region of every engine (across the axis) and the
+// slice range (along it). Setters that change nothing emit nothing.
+void Body::applySelection()
+{
+    const QRectF &s = rawDisp.sel;
+    if (procCtrl->rotAxIsV) {
+        setRegions(s.x(), s.x(), s.x() + s.width(), s.x() + s.width());
+        procCtrl->setSliceFrom(int(s.y()));
+        procCtrl->setSliceTo(int(s.y() + s.height()));
+    } else {
+        setRegions(s.y(), s.y(), s.y() + s.height(), s.y() + s.height());
+        procCtrl->setSliceFrom(int(s.x()));
+        procCtrl->setSliceTo(int(s.x() + s.width()));
+    }
+}
+
+void Body::setRegions(double x0, double z0, double x1, double z1)
+{
+    ctCalc.setDR(x0, z0, x1, z1);
+    ctCalc.setCR(x0, z0, x1, z1);
+    for (CtCalc2Ui *panel : panels) {
+        panel->setDR(x0, z0, x1, z1);
+        panel->setCR(x0, z0, x1, z1);
+    }
+}
+
+void Body::selectedAPointInRawImg(double x, double y, MouseC::MStat s)
+{
+    const bool vertical = procCtrl->rotAxIsV;
+    if (s == MouseC::MLeft)
+        setSliceNo(int(vertical ? y : x));
+    else if (s == MouseC::MRight)
+        setCor(vertical ? x : y);
+}
+
+void Body::showDispRaw()
+{
+    rawDisp.setVisible(!rawDisp.isVisible());
+}
+
+void Body::showSinogram()
+{
+    sinogramPanel.setVisible(!sinogramPanel.isVisible());
+    if (procCtrl->AutoUpdate->isChecked()) {
+        sinogramPanel.genSinogram();
+        sinogramPanel.genImage();
+    }
+}
+
+void Body::seekTo(int index)
+{
+    seekCtrl->Index->setValue(std::clamp(index, 0, seekCtrl->Seek->maximum()));
+}
+
+// ---- Runs
+
+void Body::toggleCalcCt()
+{
+    if (imgs.count() == 0)
+        return;
+    if (calculating)
+        stopCalcCt();
+    else
+        startCalcCt();
+}
+
+void Body::startCalcCt()
+{
+    if (shutDown)
+        return;
+    calculating = true;
+    startT = QDateTime::currentDateTime();
+    CalcStartT->setText(startT.toString(timeFormat));
+    CalcEndT->clear();
+    CalcCT->setStyleSheet(FieldStyle::busy);
+    procCtrl->fillCalcConds(conds, SelectCt1->isChecked(), SelectCt2->isChecked());
+    // Range runs hand slices to the CT2 workers; CT1 has none to give them to.
+    if (conds.rangeMode && !conds.useCt2) {
+        qDebug() << "A range run needs the CT2 engine; choose CT2";
+        endRun();
+        return;
+    }
+    setupSaveConds();
+    slicesDone = 0;
+    showProgress();
+    if (!conds.rangeMode) {
+        execSingleCtCalc();
+        return;
+    }
+    // The dispatcher sets up the workers' transforms and save settings itself, after
+    // the slices of a stopped run still being computed have ended.
+    dispatcher.start(ct2Run());
+}
+
+CtDispatcher::Run Body::ct2Run() const
+{
+    CtDispatcher::Run run;
+    run.rotAxIsV = conds.rotAxIsV;
+    run.cor = conds.cor;
+    run.slice = conds.slice;
+    run.rangeMode = conds.rangeMode;
+    run.from = conds.sliceFrom;
+    run.to = conds.sliceTo;
+    run.step = conds.sliceStep;
+    run.threads = conds.threads;
+    run.display = ShowCalcRes->isChecked();
+    run.dim = conds.rotAxIsV ? imgs.imageWidth() : imgs.imageHeight();
+    run.projections = imgs.count();
+    run.image = {AutoSaveImage->isChecked(), SelectImageSaveDir->FilePath->text(),
+                 SelectImageSaveDir->Name->text(), SelectImageSaveDir->AddTag->text()};
+    run.data = {AutoSaveData->isChecked(), SelectDataSaveDir->FilePath->text(),
+                SelectDataSaveDir->Name->text(), SelectDataSaveDir->AddTag->text()};
+    return run;
+}
+
+void Body::setupFFT()
+{
+    // Never under a slice still being computed: the dispatcher's start waits for those.
+    if (dispatcher.outstandingCount() > 0)
+        return;
+    const CtDispatcher::Run run = ct2Run();
+    dispatcher.setupFFT(run.rotAxIsV, run.dim, run.cor, run.projections, run.rangeMode ? run.threads : 1);
+}
+
+void Body::setupSaveConds()
+{
+    const CtDispatcher::Run run = ct2Run();
+    ctCalc.setSaveImage(run.image.f, run.image.path, run.image.name, run.image.tag);
+    ctCalc.setSaveData(run.data.f, run.data.path, run.data.name, run.data.tag);
+    dispatcher.setupSaveConds(run.image, run.data);
+}
+
+void Body::execSingleCtCalc()
+{
+    if (conds.useCt1)
+        ctCalc.startCt(); // ends with calcFinished, also when there is no sinogram
+    else if (conds.useCt2)
+        dispatcher.start(ct2Run());
+    else
+        endRun();
+}
+
+void Body::noteHandedOut(CtCalc2 *worker, int slice)
+{
+    const qsizetype index = workers.indexOf(worker);
+    if (index >= 0)
+        handedSlice[size_t(index)] = slice;
+}
+
+void Body::execMultiCtCalc()
+{
+    auto *worker = static_cast<CtCalc2 *>(sender());
+    if (calculating && conds.rangeMode) {
+        ++slicesDone;
+        showProgress();
+        const qsizetype index = workers.indexOf(worker);
+        emit sliceDone(index >= 0 ? handedSlice[size_t(index)] : 0, slicesDone, rangeTotal());
+    }
+    dispatcher.completed(worker);
+}
+
+int Body::rangeTotal() const
+{
+    if (conds.sliceStep == 0)
+        return 0;
+    return int(std::llabs(qint64(conds.sliceTo) - conds.sliceFrom) / std::llabs(qint64(conds.sliceStep))) + 1;
+}
+
+void Body::showProgress()
+{
+    const int total = rangeTotal();
+    CalcProgress->setText(conds.rangeMode && total > 0 ? tr("%1 / %2").arg(slicesDone).arg(total)
+                                                       : QString::number(slicesDone));
+}
+
+void Body::stopCalcCt()
+{
+    dispatcher.stop();
+    endRun();
+}
+
+void Body::ctCalcFinished()
+{
+    endRun();
+}
+
+QString Body::spentText(const QDateTime &start, const QDateTime &end)
+{
+    return realFieldText(start.msecsTo(end) / 1000.0);
+}
+
+void Body::endRun()
+{
+    calculating = false;
+    endT = QDateTime::currentDateTime();
+    CalcEndT->setText(endT.toString(timeFormat));
+    CalcSpentT->setText(spentText(startT, endT));
+    CalcCT->setStyleSheet(FieldStyle::idle);
+    if (startedByCommand) {
+        startedByCommand = false;
+        emit batchCalcFinished();
+    }
+    emit calcFinished();
+    if (batchEndPending) {
+        batchEndPending = false;
+        emit batchJobEnded();
+    }
+}
+
+// ---- Selector reactions
+
+void Body::showAdditionalInfo(bool f)
+{
+    AdditionalInfo->setVisible(f);
+}
+
+void Body::changedCtSel(QAbstractButton *)
+{
+    if (SelectCt1->isChecked())
+        procCtrl->AutoExecCtCalc->setChecked(false);
+}
+
+void Body::changedAutoExec()
+{
+    if (procCtrl->AutoExecCtCalc->isChecked())
+        SelectCt2->setChecked(true);
+}
+
+void Body::dRUpdated(double rx0, double rz0, double rx1, double rz1)
+{
+    QObject *from = sender();
+    if (from != &ctCalc)
+        ctCalc.setDR(rx0, rz0, rx1, rz1);
+    for (CtCalc2Ui *panel : panels)
+        if (panel != from)
+            panel->setDR(rx0, rz0, rx1, rz1);
+}
+
+void Body::cRUpdated(double rx0, double rz0, double rx1, double rz1)
+{
+    QObject *from = sender();
+    if (from != &ctCalc)
+        ctCalc.setCR(rx0, rz0, rx1, rz1);
+    for (CtCalc2Ui *panel : panels)
+        if (panel != from)
+            panel->setCR(rx0, rz0, rx1, rz1);
+}
+
+void Body::fixColorScaleToggled(bool f)
+{
+    const double minV = colorMin();
+    const double maxV = colorMax();
+    ctCalc.setFixColorScale(f);
+    if (f)
+        ctCalc.setCBarMinMaxForced(minV, maxV);
+    for (CtCalc2Ui *panel : panels) {
+        panel->setFixColorScale(f);
+        if (f)
+            panel->setCBarMinMaxForced(minV, maxV);
+    }
+}
+
+double Body::colorMin()
+{
+    return realFieldValue(ColorMin->text());
+}
+
+double Body::colorMax()
+{
+    return realFieldValue(ColorMax->text());
+}
+
+void Body::selectedDir(QString dir, QStringList patterns)
+{
+    announceDataSet();
+    loadInDir(*CTFiles, dir, patterns);
+}
+
+void Body::selectedFileInfoList(QFileInfoList fileInfoList)
+{
+    announceDataSet();
+    CTFiles->setFileInfoList(fileInfoList);
+}
+
+// A data set of a sequence was chosen: its I0 image, its name as the tag of the saved
+// results, and its energy for the I0 panels.
+void Body::announceDataSet()
+{
+    setI0FileFromList();
+    const QString setName = SelDDir->currentSetName();
+    SelectImageSaveDir->AddTag->setText(setName);
+    SelectDataSaveDir->AddTag->setText(setName);
+    const double energy = SelDDir->currentEnergy();
+    I0ofRawImage_->setEnergy(energy);
+    I0ofI0Image_->setEnergy(energy);
+}
+
+void Body::loadInDir(SelectDataFiles &selector, const QString &dir, const QStringList &patterns)
+{
+    selector.fileDialog().setDirectory(dir);
+    selector.selectInDir(dir, patterns);
+}
+
+void Body::startingSeqCalc()
+{
+    SeqCalc->setStyleSheet(FieldStyle::busy);
+}
+
+void Body::finishedSeqCalc()
+{
+    SeqCalc->setStyleSheet(FieldStyle::idle);
+}
+
+void Body::i0FilesSelected(QStringList files, bool)
+{
+    i0Energies.clear();
+    for (const QString &file : files) {
+        i0Energies.append(energyInEvOfName(file));
+        SelI0Files->addFileName(file);
+    }
+}
+
+void Body::noticedStage(QString msg, qlonglong dEt)
+{
+    ProgressMsg->setText(msg);
+    DeltaET->setText(QString::number(dEt));
+}
+
+void Body::setI0FileFromList()
+{
+    const double energy = SelDDir->currentEnergy();
+    int nearest = 0;
+    for (int i = 1; i < i0Energies.size(); ++i)
+        if (std::abs(i0Energies[i] - energy) < std::abs(i0Energies[nearest] - energy))
+            nearest = i;
+    I0ImgSel->fileSelected0(SelI0Files->Selected->itemText(nearest));
+}
+
+void Body::nextDataSet()
+{
+    batch.ok = SelDDir->nextIfAny();
+}
+
+// ---- Batch engine
+
+void Body::batchLoad(QString fname)
+{
+    emit callBatchLoad(fname);
+}
+
+void Body::batchExec()
+{
+    batchEndPending = false;
+    emit callBatchExec();
+}
+
+void Body::batchEngineStopped()
+{
+    if (calculating)
+        batchEndPending = true;
+    else
+        emit batchJobEnded();
+}
+
+void Body::setFixColorScale(bool f)
+{
+    FixColorScale->setChecked(f);
+}
+
+void Body::setColorMin(double v)
+{
+    ColorMin->setText(realFieldText(v));
+}
+
+void Body::setColorMax(double v)
+{
+    ColorMax->setText(realFieldText(v));
+}
+
+void Body::setAutoSaveImage(bool f)
+{
+    AutoSaveImage->setChecked(f);
+}
+
+void Body::setAutoSaveData(bool f)
+{
+    AutoSaveData->setChecked(f);
+}
+
+void Body::setSaveDir(SelectAFile &selector, const QString &dir)
+{
+    selector.showPath(dir);
+}
+
+// ---- Shutdown
+
+void Body::closeEvent(QCloseEvent *event)
+{
+    shutdown();
+    QFrame::closeEvent(event);
+}
+
+// Order matters: nothing may start new work (script, sequence, dispatch) while the
+// workers end their slices; the workers' last requests (image saves on the GUI thread,
+// data records for the saver) are served before the saver's queue is drained behind
+// them; only then do the objects go.
+void Body::shutdown()
+{
+    if (shutDown)
+        return;
+    shutDown = true;
+    calculating = false;
+    dispatcher.stop();
+    for (QThread *thread : {batchThread, xafsThread}) {
+        thread->quit();
+        thread->wait();
+    }
+    for (QThread *thread : std::as_const(workerThreads))
+        thread->quit();
+    for (QThread *thread : std::as_const(workerThreads))
+        while (!thread->wait(10))
+            QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents();
+    // The saver's thread writes every record queued so far before it ends.
+    saverThread->quit();
+    saverThread->wait();
+    for (CtCalc2 *worker : std::as_const(workers))
+        delete worker;
+    workers.clear();
+    delete dataSaver;
+    dataSaver = nullptr;
 }

@@ -1,22 +1,198 @@
 #pragma once
 
+#include "Batch.h"
+#include "BatchCmd.h"
+#include "CalcConds.h"
+#include "CtCalc.h"
+#include "CtDispatcher.h"
+#include "ImgDatas.h"
+#include "MouseC.h"
+#include "RawDisp.h"
+#include "Sinogram.h"
+#include "XafsBatch.h"
+#include "ui_Body.h"
+
+#include <QDateTime>
+#include <QFileInfoList>
 #include <QFrame>
+#include <QList>
+#include <QPen>
 #include <QStringList>
 
-// The main window. It owns every panel and engine of the workbench; at the end of
-// its construction it takes the configuration lines, which are executed as batch
-// commands once the command set is wired in.
-class Body : public QFrame
+#include <vector>
+
+class CtCalc2;
+class CtCalc2Ui;
+class DataSaver;
+class QAbstractButton;
+class QButtonGroup;
+class QThread;
+
+// The main window. It owns every panel, view, engine and worker thread, wires them
+// together, and keeps the behaviour that belongs to no single panel: loading a series
+// and adapting the controls to it, the overlay on the raw image, the runs of both
+// engines with their times, the regions and the colour scale shared by all result
+// views, the save settings, and the batch command set. The configuration lines are
+// executed as commands at the end of construction.
+//
+// Threads: the batch engine, the sequence controller, the data saver and the 32 CT2
+// workers each live on a thread created here; every signal between them and the
+// window is queued. Closing the window (or destroying it) stops the script and the
+// sequence, lets the slices in progress end and the saver write what it holds, and
+// waits for every thread before the objects they serve go.
+class Body : public QFrame, public Ui::Body
 {
     Q_OBJECT
 public:
     explicit Body(const QStringList &configLines, QWidget *parent = nullptr);
+    ~Body() override;
 
-    const QStringList &configurationLines() const { return configLines; }
+    static constexpr int ct2PoolSize = 32;
+    static constexpr int fixedTabs = 5; // raw, sinogram, CT1, I0, BG; the CT2 views follow
+
+    const QList<CtCalc2 *> &ct2Workers() const { return workers; }
+    const QList<CtCalc2Ui *> &ct2Panels() const { return panels; }
+    CtCalc &ct1() { return ctCalc; }
+    Sinogram &sinogram() { return sinogramPanel; }
+    RawDisp &rawView() { return rawDisp; }
+    ImgDatas &images() { return imgs; }
+    const QList<double> &i0EnergyList() const { return i0Energies; }
+    bool isCalculating() const { return calculating; }
+    // Seconds from start to end as the "Spent" field shows them ('g', 6 digits).
+    static QString spentText(const QDateTime &start, const QDateTime &end);
+    // Every thread the window started (engine, sequence, saver, workers).
+    QList<QThread *> threads() const;
 
 signals:
+    void batchCalcStart();
+    void batchCalcFinished();
+    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genImg);
+    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice);
     void finishing();
+    void finishedLoadingCTFiles();
+    void calcFinished();
+    void callBatchLoad(QString fname);
+    void callBatchExec();
+    void callBatchCheckEnd();
+    // The script started with batchExec has stopped and the run it started has ended.
+    void batchJobEnded();
+    // A slice of a range run has ended: its number, and the count done of the total
+    // (total 0 when the range never ends, Step 0).
+    void sliceDone(int slice, int done, int total);
+
+public slots:
+    void dataFilesSelected(QStringList files, bool clear);
+    void newPosOnRawImg(double x, double y);
+    void updateRawImage();
+    void draw(QPainter *p);
+    void selectedAPointInRawImg(double x, double y, MouseC::MStat s);
+    void showDispRaw();
+    void showSinogram();
+    void toggleCalcCt();
+    void startCalcCt();
+    void stopCalcCt();
+    void setupFFT();
+    void setupSaveConds();
+    void execSingleCtCalc();
+    void execMultiCtCalc();
+    void ctCalcFinished();
+    void showAdditionalInfo(bool f);
+    void changedCtSel(QAbstractButton *button);
+    void changedAutoExec();
+    void dRUpdated(double rx0, double rz0, double rx1, double rz1);
+    void cRUpdated(double rx0, double rz0, double rx1, double rz1);
+    void batchExCmd(BatchCmd cmd);
+    void fixColorScaleToggled(bool f);
+    double colorMin();
+    double colorMax();
+    void selectedDir(QString dir, QStringList patterns);
+    void selectedFileInfoList(QFileInfoList fileInfoList);
+    void startingSeqCalc();
+    void finishedSeqCalc();
+    void i0FilesSelected(QStringList files, bool clear);
+    void noticedStage(QString msg, qlonglong dEt);
+    void setI0FileFromList();
+    void batchLoad(QString fname);
+    void batchExec();
+    void setFixColorScale(bool f);
+    void setColorMin(double v);
+    void setColorMax(double v);
+    void setAutoSaveImage(bool f);
+    void setAutoSaveData(bool f);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void batchEngineStopped();
 
 private:
-    QStringList configLines;
+    // One entry of the command set: every entry whose keyword matches runs.
+    struct Command
+    {
+        const char *keyword;
+        void (*action)(Body &body, const BatchCmd &cmd);
+    };
+    static const std::vector<Command> &commandTable();
+
+    void buildForm();
+    void buildViews();
+    void buildCt2Pool();
+    void connectPanels();
+    void startBatchEngine();
+    void startSequenceController();
+    void executeConfigLines(const QStringList &lines);
+
+    void setSliceNo(int slice);
+    void setCor(double cor);
+    void setRotAxisVertical(bool vertical);
+    void setDefaultsForSeries();
+    void applySelection();
+    void setRegions(double x0, double z0, double x1, double z1);
+    void loadInDir(SelectDataFiles &selector, const QString &dir, const QStringList &patterns);
+    void setSaveDir(SelectAFile &selector, const QString &dir);
+    void nextDataSet();
+    void announceDataSet();
+    void seekTo(int index);
+
+    CtDispatcher::Run ct2Run() const;
+    void noteHandedOut(CtCalc2 *worker, int slice);
+    int rangeTotal() const;
+    void showProgress();
+    void endRun();
+    void shutdown();
+
+    QPen cursorPen;
+    QPen slicePen;
+    QPen corPen;
+    QPen draggingPen;
+    QPen selectedPen;
+    CalcConds conds;
+    QDateTime startT;
+    QDateTime endT;
+    Batch batch;
+    XafsBatch xafsBatch;
+    QList<double> i0Energies;
+    RawDisp rawDisp;
+    Sinogram sinogramPanel;
+    CtCalc ctCalc;
+    ImgDatas imgs;
+
+    QList<CtCalc2 *> workers;
+    QList<CtCalc2Ui *> panels;
+    DataSaver *dataSaver = nullptr;
+    QThread *saverThread = nullptr;
+    QList<QThread *> workerThreads;
+    QThread *batchThread = nullptr;
+    QThread *xafsThread = nullptr;
+    QButtonGroup *ctSelGroup = nullptr;
+
+    bool calculating = false;
+    bool startedByCommand = false;
+    CtDispatcher dispatcher;
+    std::vector<int> handedSlice; // per worker: the last slice handed to it
+    int slicesDone = 0;
+    // The engine reported that the script stopped; batchJobEnded waits for the run.
+    bool batchEndPending = false;
+    bool shutDown = false;
 };

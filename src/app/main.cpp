@@ -3,7 +3,20 @@
 #include "DataRoot.h"
 
 #include <QApplication>
+#include <QDebug>
+#include <QFile>
 #include <QTranslator>
+
+namespace {
+
+// A batch job (-q with -x) reports a script it cannot open through the exit status.
+bool canOpen(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly | QIODevice::Text);
+}
+
+}
 
 int main(int argc, char *argv[])
 {
@@ -25,7 +38,11 @@ int main(int argc, char *argv[])
         setDataRoot(cfg.value(QStringLiteral("-d")));
 
     const bool noTranslation = cfg.contains(QStringLiteral("-e"));
+    const bool loadBatch = cfg.contains(QStringLiteral("-b"));
+    const QString batchFile = cfg.value(QStringLiteral("-b"));
+    const bool execBatch = cfg.contains(QStringLiteral("-x"));
     const bool noWindow = cfg.contains(QStringLiteral("-nw"));
+    const bool quitAfterBatch = execBatch && cfg.contains(QStringLiteral("-q"));
 
     QTranslator translator;
     if (!noTranslation && translator.load(QStringLiteral(":zorvel_ja_JP"), QCoreApplication::applicationDirPath()))
@@ -33,11 +50,24 @@ int main(int argc, char *argv[])
 
     Body body(cfg.lines());
     QObject::connect(&body, &Body::finishing, &app, &QCoreApplication::quit);
-    if (!noWindow)
+    if (quitAfterBatch)
+        QObject::connect(&body, &Body::batchJobEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (noWindow) {
+        // Without a window the log is the only progress display of a range run.
+        QObject::connect(&body, &Body::sliceDone, [](int slice, int done, int total) {
+            qDebug().noquote() << QStringLiteral("Slice %1 finished: %2 of %3").arg(slice).arg(done).arg(total);
+        });
+    } else {
         body.show();
-    // The batch engine is not part of this build yet: say so instead of ignoring -b/-x.
-    if (cfg.contains(QStringLiteral("-b")) || cfg.contains(QStringLiteral("-x")))
-        qDebug() << "Batch scripts are not supported by this build; not loading : " << cfg.value(QStringLiteral("-b"));
+    }
+    if (quitAfterBatch && !canOpen(batchFile)) {
+        qDebug() << "Can't open batch file" << batchFile;
+        return 1;
+    }
+    if (loadBatch)
+        body.batchLoad(batchFile);
+    if (execBatch)
+        body.batchExec();
 
     return app.exec();
 }
