@@ -90,8 +90,8 @@ bool CtCalc2::reconstruct(bool rotAxIsV, double cor, int slice)
         qDebug() << "The transforms are not set up for slice" << slice;
         return false;
     }
-    const CalcRegion region = ui->regionForSlice(N);
-    core.reconstructSlice(hSgm.sgm, hSgm.w, N, region.x0, region.x1, region.z0, region.z1);
+    sliceRegion = ui->regionForSlice(N);
+    core.reconstructSlice(hSgm.sgm, hSgm.w, N, sliceRegion.x0, sliceRegion.x1, sliceRegion.z0, sliceRegion.z1);
     return true;
 }
 
@@ -162,7 +162,9 @@ void CtCalc2::saveData(QString fname)
     record->fileName = ResultFiles::fullPath(dataSave.path, fname);
     {
         const std::lock_guard<std::mutex> lock(coreLock);
-        record->data = ResultFiles::dataText(core.image(), core.imageSide(), ui->calcRegion());
+        // The region this slice was computed over: the panel's may have moved since
+        // (a first slice sets it on the panel only through a queued call).
+        record->data = ResultFiles::dataText(core.image(), core.imageSide(), sliceRegion);
     }
     emit saveDataWDiscard(record);
 }

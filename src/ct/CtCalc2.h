@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BpCore.h"
+#include "CalcRegion.h"
 #include "HSgm.h"
 
 #include <QImage>
@@ -84,6 +85,7 @@ private:
     // Held while the core is set up (GUI thread) or used (worker thread).
     std::mutex coreLock;
     BpCore core;
+    CalcRegion sliceRegion; // of the last slice computed
     QImage image;       // the last rendered slice
     bool imageMade = false;
     bool display = true;
