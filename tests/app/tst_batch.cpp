@@ -1,13 +1,17 @@
 #include "Batch.h"
+#include "BatchScript.h"
 
-#include <QMutex>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
+#include <mutex>
+
 namespace {
-// Debug lines from any thread; the per-step "cmd" lines are only counted.
-QMutex logLock;
+// Debug lines from any thread; the per-step "cmd" lines are only counted. A standard
+// mutex, which ThreadSanitizer sees (Qt's own locks are not instrumented).
+std::mutex logLock;
 QStringList logLines;
 std::atomic<int> stepLines{0};
 
@@ -17,81 +21,67 @@ void captureLog(QtMsgType, const QMessageLogContext &, const QString &message)
         ++stepLines;
         return;
     }
-    QMutexLocker lock(&logLock);
+    const std::lock_guard<std::mutex> lock(logLock);
     logLines.append(message);
 }
+
+QStringList takeLog()
+{
+    const std::lock_guard<std::mutex> lock(logLock);
+    return std::exchange(logLines, {});
+}
 }
 
-// Stands in for the main window on the GUI thread: records each command line and
-// answers at once, except that "calc_exec" holds its answer until release() and
-// "seq_exec_next" reports that no further data set is left.
-class StandIn : public QObject
+// The test stands in for the main window on the GUI thread: it records each command
+// line and answers at once, except that "calc_exec" holds its answer until the test
+// releases it and "seq_exec_next" reports that no further data set is left.
+class TstBatch : public QObject
 {
     Q_OBJECT
-public:
-    explicit StandIn(Batch *engine) : engine(engine) {}
-    void release() { emit callBatchCheckEnd(); }
-    QStringList received;
-
-public slots:
-    void batchExCmd(const BatchCmd &cmd)
-    {
-        received.append(cmd.line);
-        if (cmd.isCmd("seq_exec_next"))
-            engine->ok = false;
-        if (!cmd.isCmd("calc_exec"))
-            emit callBatchCheckEnd();
-    }
-
 signals:
     void callBatchLoad(const QString &fname);
     void callBatchExec();
     void callBatchCheckEnd();
 
-private:
-    Batch *engine;
-};
-
-class TstBatch : public QObject
-{
-    Q_OBJECT
 private slots:
+    void initTestCase() { qInstallMessageHandler(captureLog); }
     void init();
     void cleanup();
-    void steps_data();
-    void steps();
-    void emptyScriptEndsRun();
-    void stopAndRestartDuringLongCommand();
-    void reloadWhileRunning();
-    void failedLoadKeepsScript();
-    void strayReportIgnored();
-    void controlLoopStaysStoppable();
+    void parse_data();
+    void parse();
+    void scriptLines_data();
+    void scriptLines();
+    void engine_data();
+    void engine();
 
 private:
     QString write(const QByteArray &script);
-    void load(const QByteArray &script) { emit standIn->callBatchLoad(write(script)); }
     bool engineRunning();
-    void run(const QByteArray &script);
 
     QTemporaryDir dir;
     int scripts = 0;
     QThread engineThread;
+    QSemaphore gate; // holds the engine's thread while the test queues work for it
     Batch *batch = nullptr;
-    StandIn *standIn = nullptr;
-    QtMessageHandler previousHandler = nullptr;
+    QStringList received;
 };
 
 void TstBatch::init()
 {
-    logLines.clear();
-    previousHandler = qInstallMessageHandler(captureLog);
+    takeLog();
+    received.clear();
     batch = new Batch;
     batch->moveToThread(&engineThread);
-    standIn = new StandIn(batch);
-    connect(standIn, &StandIn::callBatchLoad, batch, &Batch::batchLoad);
-    connect(standIn, &StandIn::callBatchExec, batch, &Batch::batchExec);
-    connect(batch, &Batch::batchExCmd, standIn, &StandIn::batchExCmd);
-    connect(standIn, &StandIn::callBatchCheckEnd, batch, &Batch::batchCheckEnd);
+    connect(this, &TstBatch::callBatchLoad, batch, &Batch::batchLoad);
+    connect(this, &TstBatch::callBatchExec, batch, &Batch::batchExec);
+    connect(this, &TstBatch::callBatchCheckEnd, batch, &Batch::batchCheckEnd);
+    connect(batch, &Batch::batchExCmd, this, [this](const BatchCmd &cmd) {
+        received.append(cmd.line);
+        if (cmd.isCmd("seq_exec_next"))
+            batch->ok = false;
+        if (!cmd.isCmd("calc_exec"))
+            emit callBatchCheckEnd();
+    });
     engineThread.start();
 }
 
@@ -100,15 +90,13 @@ void TstBatch::cleanup()
     engineThread.quit();
     engineThread.wait();
     delete batch;
-    delete standIn;
-    qInstallMessageHandler(previousHandler);
 }
 
 QString TstBatch::write(const QByteArray &script)
 {
     QFile file(dir.filePath(QString("s%1.bat").arg(++scripts)));
-    if (!file.open(QIODevice::WriteOnly) || file.write(script) != script.size())
-        qFatal("cannot write a script");
+    file.open(QIODevice::WriteOnly);
+    file.write(script);
     return file.fileName();
 }
 
@@ -120,127 +108,134 @@ bool TstBatch::engineRunning()
     return running;
 }
 
-void TstBatch::run(const QByteArray &script)
+void TstBatch::parse_data()
 {
-    load(script);
-    emit standIn->callBatchExec();
-    QTRY_VERIFY(!engineRunning());
-    QCoreApplication::processEvents();
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("cmd");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QVector<double>>("reals"); // firstReal, realArg(1), realArg(-1), firstInt, firstFlag
+    QTest::newRow("flag on") << "images_multi 1 2.5" << "images_multi" << QStringList{"1", "2.5"} << QVector<double>{1, 2.5, 0, 1, 1};
+    QTest::newRow("quoted, tabs, not 1") << "\tc \"2 b\"\t-1e3 " << "c" << QStringList{"2 b", "-1e3"} << QVector<double>{0, -1000, 0, 0, 0};
+    QTest::newRow("quoted empty ends args") << "c 1.0 \"\" 3" << "c" << QStringList{"1.0"} << QVector<double>{1, 0, 0, 0, 0};
+    QTest::newRow("beyond 32 bits, inf") << "c 2147483648 inf" << "c" << QStringList{"2147483648", "inf"} << QVector<double>{2147483648.0, 0, 0, 0, 0};
+    QTest::newRow("lowest int, nan") << "c -2147483648 nan" << "c" << QStringList{"-2147483648", "nan"} << QVector<double>{-2147483648.0, 0, 0, -2147483648.0, 0};
+    QTest::newRow("white space only") << "  " << "" << QStringList{} << QVector<double>{0, 0, 0, 0, 0};
 }
 
-void TstBatch::steps_data()
+void TstBatch::parse()
 {
-    QTest::addColumn<QByteArray>("script");
+    QFETCH(QString, line);
+    QFETCH(QString, cmd);
+    const BatchCmd command(line);
+    QCOMPARE(command.line, line);
+    QCOMPARE(command.cmd, cmd);
+    QTEST(command.args, "args");
+    QTEST(QVector<double>({command.firstReal(), command.realArg(1), command.realArg(-1), double(command.firstInt()), double(command.firstFlag())}), "reals");
+    QVERIFY(command.isCmd(cmd.toUpper()) && !command.isCmd(cmd + "x"));
+}
+
+// Scripts read from files: the commands stored, and the one debug line of a refusal
+// (which keeps the commands loaded before, here "old").
+void TstBatch::scriptLines_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("empty") << QByteArray() << QStringList{} << "";
+    QTest::newRow("comments, blanks kept") << QByteArray("# head\n\na # c\n  \r\n:echo \"#\"\n") << QStringList{"a ", "  ", ":echo \"#\""} << "";
+    QTest::newRow("continued twice") << QByteArray("load /d \\\n  *.img\\ # more\n *.tif\nb") << QStringList{"load /d   *.img *.tif", "b"} << "";
+    QTest::newRow("comment line ends it") << QByteArray("a \\\n# note\nb") << QStringList{"a ", "b"} << "";
+    QTest::newRow("continued last line") << QByteArray("a\nb \\  \n") << QStringList{"a", "b "} << "";
+    QTest::newRow("lone backslashes") << QByteArray("\\\n\\\nc\n\\") << QStringList{"c"} << "";
+    QTest::newRow("longest line") << QByteArray(maxBatchCommandLength, 'x') << QStringList{QString(maxBatchCommandLength, 'x')} << "";
+    QTest::newRow("most lines") << QByteArray("a\n").repeated(maxBatchScriptLines) << QStringList(maxBatchScriptLines, "a") << "";
+    QTest::newRow("line too long") << "a\n" + QByteArray(maxBatchCommandLength - 1, 'x') + "\\\nyy" << QStringList{"old"}
+                                   << "Batch file line 3 is longer than 8192 characters";
+    QTest::newRow("too many lines") << QByteArray("a\n").repeated(maxBatchScriptLines) + "b" << QStringList{"old"}
+                                    << "Batch file has more than 100000 lines";
+    QTest::newRow("too large") << QByteArray(maxBatchScriptBytes + 1, '#') << QStringList{"old"} << "Batch file is larger than 4194304 bytes";
+}
+
+void TstBatch::scriptLines()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, refusal);
+    const QString name = write(text);
+    QStringList commands{"old"};
+    QCOMPARE(readBatchScript(name, commands), refusal.isEmpty());
+    QTEST(commands, "commands");
+    QCOMPARE(takeLog(), refusal.isEmpty() ? QStringList{} : QStringList{refusal + " \"" + name + "\""});
+}
+
+// Each action goes to the engine through the window's signals: "load:<script>",
+// "exec", "release" (the answer to "calc_exec"), "block"/"unblock" (the engine's thread),
+// "spin" (100000 steps done), "got:<n>" (after all queued at the engine is done, the
+// window has received n commands) and "idle" (the run ended).
+void TstBatch::engine_data()
+{
+    QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QStringList>("received"); // command lines the window got, in order
-    QTest::addColumn<QStringList>("echoes");
-    QTest::newRow("empty") << QByteArray("# nothing\n") << QStringList{} << QStringList{};
-    QTest::newRow("words any case, labels exact")
-        << QByteArray(":GoTo skip\nfirst\nSkip\nskip\nlast") << QStringList{"skip", "last"} << QStringList{};
-    QTest::newRow("first of two labels")
-        << QByteArray(":goto L\na\nL\nb\nL\nc") << QStringList{"L", "b", "L", "c"} << QStringList{};
-    QTest::newRow("unknown label goes on") << QByteArray(":goto M\na") << QStringList{"a"} << QStringList{};
-    QTest::newRow(":ifok after a command") << QByteArray("a\n:ifok :goto L\nb\nL") << QStringList{"a", "L"} << QStringList{};
+    QTest::addColumn<QStringList>("log");
+    const auto run = [](const char *script) { return QStringList{QString("load:") + script, "exec", "idle"}; };
+    QTest::newRow("empty, then another") << run("# nothing") + run("a") << QStringList{"a"} << QStringList{};
+    QTest::newRow("words any case, labels exact") << run(":GoTo skip\nfirst\nSkip\nskip\nlast") << QStringList{"skip", "last"} << QStringList{};
+    QTest::newRow("unknown label, first of two") << run(":goto M\n:goto L\na\nL\nb\nL\nc") << QStringList{"L", "b", "L", "c"} << QStringList{};
+    QTest::newRow(":ifok after a command") << run("a\n:ifok :goto L\nb\nL") << QStringList{"a", "L"} << QStringList{};
     // The non-firing ":ifok" is an ordinary command and sets ok again.
-    QTest::newRow("no further set") << QByteArray("seq_exec_next\n:ifok :goto L\n:ifng :goto L\nb\nL")
+    QTest::newRow("no further set") << run("seq_exec_next\n:ifok :goto L\n:ifng :goto L\nb\nL")
                                     << QStringList{"seq_exec_next", ":ifok :goto L", ":ifng :goto L", "b", "L"} << QStringList{};
-    QTest::newRow(":ifng fires") << QByteArray("seq_exec_next\n:IFNG :goto L\nb\nL")
-                                 << QStringList{"seq_exec_next", "L"} << QStringList{};
-    QTest::newRow(":ifok carrying :ifng") << QByteArray("a\n:ifok :ifng :goto L\nb\nL")
-                                          << QStringList{"a", ":ifng :goto L", "b", "L"} << QStringList{};
-    QTest::newRow(":ifng carrying :ifok") << QByteArray("seq_exec_next\n:ifng :ifok :goto L\nb\nL")
+    QTest::newRow(":ifok carrying :ifng") << run("a\n:ifok :ifng :goto L\nb\nL") << QStringList{"a", ":ifng :goto L", "b", "L"} << QStringList{};
+    QTest::newRow(":ifng carrying :ifok") << run("seq_exec_next\n:IFNG :ifok :goto L\nb\nL")
                                           << QStringList{"seq_exec_next", ":ifok :goto L", "b", "L"} << QStringList{};
-    QTest::newRow(":end") << QByteArray("a\n:End\nb") << QStringList{"a"} << QStringList{};
-    QTest::newRow(":stop") << QByteArray(":STOP\nb") << QStringList{} << QStringList{};
-    QTest::newRow(":echo whole line") << QByteArray(":Echo a  \"b c\" # note\nx\n:ifok :echo d  e")
-                                      << QStringList{"x"} << QStringList{":Echo a  \"b c\" ", ":echo d e"};
-    QTest::newRow("continued lines") << QByteArray("a \\\n b\n:goto \\\nL\nc\nL") << QStringList{"a  b", "L"} << QStringList{};
-    QTest::newRow("blank command") << QByteArray("  \n") << QStringList{"  "} << QStringList{};
+    QTest::newRow(":end, :stop") << run("a\n:End\nb") + run(":STOP\nc") << QStringList{"a"} << QStringList{};
+    QTest::newRow(":echo whole line") << run(":Echo a  \"b c\" # note\nx\n:ifok :echo d  e") << QStringList{"x"}
+                                      << QStringList{":Echo a  \"b c\" ", ":echo d e"};
+    QTest::newRow("continued lines, blank") << run("a \\\n b\n:goto \\\nL\nc\nL\n  ") << QStringList{"a  b", "L", "  "} << QStringList{};
+    QTest::newRow("failed load keeps script") << run("a") + QStringList{"load-missing", "exec", "idle"} << QStringList{"a", "a"}
+                                              << QStringList{"Can't open batch file \"missing\""};
+    // Stopping lets the command in flight finish and nothing after it; starting again
+    // before it has finished waits for its answer, then begins at the first line.
+    QTest::newRow("stop, restart in long command")
+        << QStringList{"load:calc_exec\nb", "exec", "got:1", "exec", "exec", "got:1", "release", "got:2", "exec", "release", "idle"}
+        << QStringList{"calc_exec", "calc_exec"} << QStringList{};
+    QTest::newRow("reload while running") << QStringList{"load:calc_exec\nold1\nold2", "exec", "got:1", "load:n0\nn1", "release", "idle"}
+                                          << QStringList{"calc_exec", "n1"} << QStringList{};
+    // A report nobody waits for, arriving between two control-line steps, starts no second chain.
+    QTest::newRow("stray report") << QStringList{"load::echo e\ncalc_exec\nb", "block", "exec", "release", "unblock", "got:1", "exec", "release", "idle"}
+                                  << QStringList{"calc_exec"} << QStringList{":echo e"};
+    // ":goto :goto" jumps to itself for ever: the steps neither deepen the stack nor shut out a stop.
+    QTest::newRow("control loop stops") << QStringList{"load::goto :goto", "exec", "spin", "exec", "idle"} << QStringList{} << QStringList{};
 }
 
-void TstBatch::steps()
+void TstBatch::engine()
 {
-    QFETCH(QByteArray, script);
-    run(script);
-    QTEST(standIn->received, "received");
-    QTEST(logLines, "echoes");
-}
-
-void TstBatch::emptyScriptEndsRun()
-{
-    run("");
-    run("a");
-    QCOMPARE(standIn->received, QStringList{"a"});
-}
-
-// Stopping lets the command in flight finish and nothing after it; starting again
-// before it has finished waits for its report, then begins at the first line.
-void TstBatch::stopAndRestartDuringLongCommand()
-{
-    load("calc_exec\nb");
-    emit standIn->callBatchExec();
-    QTRY_COMPARE(standIn->received, QStringList{"calc_exec"});
-    emit standIn->callBatchExec();
-    emit standIn->callBatchExec();
-    QVERIFY(engineRunning());
-    QCoreApplication::processEvents();
-    QCOMPARE(standIn->received, QStringList{"calc_exec"});
-    standIn->release();
-    QTRY_COMPARE(standIn->received, QStringList({"calc_exec", "calc_exec"}));
-    emit standIn->callBatchExec();
-    standIn->release();
-    QTRY_VERIFY(!engineRunning());
-    QCoreApplication::processEvents();
-    QCOMPARE(standIn->received.size(), 2);
-}
-
-void TstBatch::reloadWhileRunning()
-{
-    load("calc_exec\nold1\nold2");
-    emit standIn->callBatchExec();
-    QTRY_COMPARE(standIn->received, QStringList{"calc_exec"});
-    load("n0\nn1");
-    standIn->release();
-    QTRY_VERIFY(!engineRunning());
-    QCoreApplication::processEvents();
-    QCOMPARE(standIn->received, QStringList({"calc_exec", "n1"}));
-}
-
-void TstBatch::failedLoadKeepsScript()
-{
-    run("a");
-    emit standIn->callBatchLoad(dir.filePath("missing.bat"));
-    emit standIn->callBatchExec();
-    QTRY_VERIFY(!engineRunning());
-    QCoreApplication::processEvents();
-    QCOMPARE(standIn->received, QStringList({"a", "a"}));
-    QCOMPARE(logLines, QStringList{"Can't open batch file \"" + dir.filePath("missing.bat") + "\""});
-}
-
-// An engine on this thread, so that the order of its queued steps is exact.
-void TstBatch::strayReportIgnored()
-{
-    Batch local;
-    QSignalSpy commands(&local, &Batch::batchExCmd);
-    local.batchLoad(write(":echo e\na\nb"));
-    local.batchExec();
-    local.batchCheckEnd(); // a report nobody waits for
-    for (int i = 0; i < 4; ++i)
-        QCoreApplication::sendPostedEvents();
-    QCOMPARE(commands.size(), 1);
-    QCOMPARE(commands.at(0).at(0).value<BatchCmd>().line, QString("a"));
-}
-
-// ":goto :goto" jumps to itself for ever; the steps must neither deepen the
-// stack nor shut out the stop request.
-void TstBatch::controlLoopStaysStoppable()
-{
-    stepLines = 0;
-    load(":goto :goto");
-    emit standIn->callBatchExec();
-    QTRY_VERIFY_WITH_TIMEOUT(stepLines > 100000, 120000);
-    emit standIn->callBatchExec();
-    QTRY_VERIFY(!engineRunning());
-    QVERIFY(standIn->received.isEmpty());
+    QFETCH(QStringList, actions);
+    for (const QString &action : actions) {
+        if (action.startsWith("load:")) {
+            emit callBatchLoad(write(action.mid(5).toUtf8()));
+        } else if (action == "load-missing") {
+            emit callBatchLoad("missing");
+        } else if (action == "exec") {
+            emit callBatchExec();
+        } else if (action == "release") {
+            emit callBatchCheckEnd();
+        } else if (action == "block") {
+            QMetaObject::invokeMethod(batch, [this] { gate.acquire(); });
+        } else if (action == "unblock") {
+            gate.release();
+        } else if (action == "spin") {
+            stepLines = 0;
+            QTRY_VERIFY_WITH_TIMEOUT(stepLines > 100000, 120000);
+        } else {
+            QTRY_VERIFY(action != "idle" || !engineRunning());
+            engineRunning(); // everything the engine sent is now queued here
+            QCoreApplication::processEvents();
+            if (action != "idle")
+                QTRY_COMPARE(received.size(), action.mid(4).toInt());
+        }
+    }
+    QTEST(received, "received");
+    QTEST(takeLog(), "log");
 }
 
 QTEST_GUILESS_MAIN(TstBatch)
