@@ -200,9 +200,11 @@ void TstBatch::engine_data()
         << QStringList{"calc_exec", "calc_exec"} << QStringList{};
     QTest::newRow("reload while running") << QStringList{"load:calc_exec\nold1\nold2", "exec", "got:1", "load:n0\nn1", "release", "idle"}
                                           << QStringList{"calc_exec", "n1"} << QStringList{};
-    // A report nobody waits for, arriving between two control-line steps, starts no second chain.
-    QTest::newRow("stray report") << QStringList{"load::echo e\ncalc_exec\nb", "block", "exec", "release", "unblock", "got:1", "exec", "release", "idle"}
-                                  << QStringList{"calc_exec"} << QStringList{":echo e"};
+    // Between two control-line steps, a report nobody waits for and a stop and start
+    // begin no second chain of steps.
+    QTest::newRow("stray report, restart") << QStringList{"load::echo e\ncalc_exec\nb", "block", "exec", "release", "exec", "exec", "unblock",
+                                                          "got:1", "exec", "release", "idle"}
+                                           << QStringList{"calc_exec"} << QStringList{":echo e"};
     // ":goto :goto" jumps to itself for ever: the steps neither deepen the stack nor shut out a stop.
     QTest::newRow("control loop stops") << QStringList{"load::goto :goto", "exec", "spin", "exec", "idle"} << QStringList{} << QStringList{};
 }
