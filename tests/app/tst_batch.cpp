@@ -62,6 +62,7 @@ private:
     int scripts = 0;
     QThread engineThread;
     QSemaphore gate; // holds the engine's thread while the test queues work for it
+    std::atomic<bool> engineEnded{false};
     Batch *batch = nullptr;
     QStringList received;
 };
@@ -82,6 +83,8 @@ void TstBatch::init()
         if (!cmd.isCmd("calc_exec"))
             emit callBatchCheckEnd();
     });
+    // Its end seen through an atomic, which ThreadSanitizer sees and QThread::wait is not.
+    connect(&engineThread, &QThread::finished, this, [this] { engineEnded.store(true); }, Qt::DirectConnection);
     engineThread.start();
 }
 
@@ -89,6 +92,7 @@ void TstBatch::cleanup()
 {
     engineThread.quit();
     engineThread.wait();
+    QVERIFY(engineEnded.exchange(false));
     delete batch;
 }
 
@@ -103,7 +107,7 @@ QString TstBatch::write(const QByteArray &script)
 // Asked on the engine's thread, after everything queued there before.
 bool TstBatch::engineRunning()
 {
-    bool running = false;
+    std::atomic<bool> running{false};
     QMetaObject::invokeMethod(batch, [&] { running = batch->isRunning(); }, Qt::BlockingQueuedConnection);
     return running;
 }
