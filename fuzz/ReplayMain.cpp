@@ -1,42 +1,37 @@
-// Runs a fuzz target once over every file named on the command line or found in a
-// named directory, for builds without libFuzzer: the seed corpus as a regression test.
+// Without libFuzzer each target replays the inputs it is given (files, or every file in
+// the folders given), so the seed corpus and every input that ever crashed run as tests.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size);
-
-namespace fs = std::filesystem;
-
-static void replay(const fs::path &file)
-{
-    std::ifstream in(file, std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
-}
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 int main(int argc, char *argv[])
 {
-    int inputs = 0;
+    QStringList inputs;
     for (int i = 1; i < argc; ++i) {
-        const fs::path arg(argv[i]);
-        std::vector<fs::path> files;
-        if (fs::is_directory(arg)) {
-            for (const auto &entry : fs::directory_iterator(arg))
-                if (entry.is_regular_file())
-                    files.push_back(entry.path());
-        } else {
-            files.push_back(arg);
+        // Absolute, since the first input makes the temporary folder the working directory.
+        const QString arg = QFileInfo(QFile::decodeName(argv[i])).absoluteFilePath();
+        if (!QFileInfo(arg).isDir()) {
+            inputs << arg;
+            continue;
         }
-        for (const auto &file : files) {
-            replay(file);
-            ++inputs;
-        }
+        const QDir dir(arg);
+        for (const QString &name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
+            inputs << dir.filePath(name);
     }
-    std::printf("%d inputs replayed\n", inputs);
-    return inputs > 0 ? 0 : 1;
+    for (const QString &name : inputs) {
+        QFile file(name);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "cannot read %s\n", qPrintable(name));
+            return 1;
+        }
+        const QByteArray bytes = file.readAll();
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
+    }
+    std::printf("%lld inputs replayed\n", static_cast<long long>(inputs.size()));
+    return 0;
 }
