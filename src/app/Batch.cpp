@@ -37,7 +37,15 @@ void Batch::batchStart()
 
 void Batch::batchStop()
 {
+    stopRunning();
+}
+
+void Batch::stopRunning()
+{
+    if (!running)
+        return;
     running = false;
+    emit batchStopped();
 }
 
 void Batch::batchExec()
@@ -66,7 +74,7 @@ void Batch::batchNext()
     if (!running)
         return;
     if (pc >= cmds.size()) {
-        running = false;
+        stopRunning();
         return;
     }
     BatchCmd command(cmds.at(pc));
@@ -83,7 +91,7 @@ void Batch::batchNext()
         goTo(command.args.value(0));
         scheduleStep();
     } else if (command.isCmd(QStringLiteral(":end")) || command.isCmd(QStringLiteral(":stop"))) {
-        running = false;
+        stopRunning();
     } else if (command.isCmd(QStringLiteral(":echo"))) {
         qDebug().noquote() << command.line;
         scheduleStep();

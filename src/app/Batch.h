@@ -31,6 +31,8 @@ signals:
     void batchExecNext();
     void batchFinishALine();
     void batchExCmd(BatchCmd cmd);
+    // The running script stopped: its end, ":end", ":stop" or a stop request.
+    void batchStopped();
 
 public slots:
     void batchStart();
@@ -43,6 +45,7 @@ public slots:
 private:
     void scheduleStep();
     void goTo(const QString &label);
+    void stopRunning();
 
     bool running = false;
     int pc = 0; // index of the next line of cmds to execute
