@@ -33,7 +33,7 @@ QStringList takeLog()
 }
 
 // The test stands in for the main window on the GUI thread: it records each command
-// line and answers at once, except that "calc_exec" holds its answer until the test
+// line (and "stopped" for each batchStopped) and answers at once, except that "calc_exec" holds its answer until the test
 // releases it and "seq_exec_next" reports that no further data set is left.
 class TstBatch : public QObject
 {
@@ -83,6 +83,7 @@ void TstBatch::init()
         if (!cmd.isCmd("calc_exec"))
             emit callBatchCheckEnd();
     });
+    connect(batch, &Batch::batchStopped, this, [this] { received.append("stopped"); });
     // Its end seen through an atomic, which ThreadSanitizer sees and QThread::wait is not.
     connect(&engineThread, &QThread::finished, this, [this] { engineEnded.store(true); }, Qt::DirectConnection);
     engineThread.start();
@@ -178,36 +179,36 @@ void TstBatch::engine_data()
     QTest::addColumn<QStringList>("received"); // command lines the window got, in order
     QTest::addColumn<QStringList>("log");
     const auto run = [](const char *script) { return QStringList{QString("load:") + script, "exec", "idle"}; };
-    QTest::newRow("empty, then another") << run("# nothing") + run("a") << QStringList{"a"} << QStringList{};
-    QTest::newRow("words any case, labels exact") << run(":GoTo skip\nfirst\nSkip\nskip\nlast") << QStringList{"skip", "last"} << QStringList{};
-    QTest::newRow("unknown label, first of two") << run(":goto M\n:goto L\na\nL\nb\nL\nc") << QStringList{"L", "b", "L", "c"} << QStringList{};
-    QTest::newRow(":ifok after a command") << run("a\n:ifok :goto L\nb\nL") << QStringList{"a", "L"} << QStringList{};
+    QTest::newRow("empty, then another") << run("# nothing") + run("a") << QStringList{"stopped", "a", "stopped"} << QStringList{};
+    QTest::newRow("words any case, labels exact") << run(":GoTo skip\nfirst\nSkip\nskip\nlast") << QStringList{"skip", "last", "stopped"} << QStringList{};
+    QTest::newRow("unknown label, first of two") << run(":goto M\n:goto L\na\nL\nb\nL\nc") << QStringList{"L", "b", "L", "c", "stopped"} << QStringList{};
+    QTest::newRow(":ifok after a command") << run("a\n:ifok :goto L\nb\nL") << QStringList{"a", "L", "stopped"} << QStringList{};
     // The non-firing ":ifok" is an ordinary command and sets ok again.
     QTest::newRow("no further set") << run("seq_exec_next\n:ifok :goto L\n:ifng :goto L\nb\nL")
-                                    << QStringList{"seq_exec_next", ":ifok :goto L", ":ifng :goto L", "b", "L"} << QStringList{};
-    QTest::newRow(":ifok carrying :ifng") << run("a\n:ifok :ifng :goto L\nb\nL") << QStringList{"a", ":ifng :goto L", "b", "L"} << QStringList{};
+                                    << QStringList{"seq_exec_next", ":ifok :goto L", ":ifng :goto L", "b", "L", "stopped"} << QStringList{};
+    QTest::newRow(":ifok carrying :ifng") << run("a\n:ifok :ifng :goto L\nb\nL") << QStringList{"a", ":ifng :goto L", "b", "L", "stopped"} << QStringList{};
     QTest::newRow(":ifng carrying :ifok") << run("seq_exec_next\n:IFNG :ifok :goto L\nb\nL")
-                                          << QStringList{"seq_exec_next", ":ifok :goto L", "b", "L"} << QStringList{};
-    QTest::newRow(":end, :stop") << run("a\n:End\nb") + run(":STOP\nc") << QStringList{"a"} << QStringList{};
-    QTest::newRow(":echo whole line") << run(":Echo a  \"b c\" # note\nx\n:ifok :echo d  e") << QStringList{"x"}
+                                          << QStringList{"seq_exec_next", ":ifok :goto L", "b", "L", "stopped"} << QStringList{};
+    QTest::newRow(":end, :stop") << run("a\n:End\nb") + run(":STOP\nc") << QStringList{"a", "stopped", "stopped"} << QStringList{};
+    QTest::newRow(":echo whole line") << run(":Echo a  \"b c\" # note\nx\n:ifok :echo d  e") << QStringList{"x", "stopped"}
                                       << QStringList{":Echo a  \"b c\" ", ":echo d e"};
-    QTest::newRow("continued lines, blank") << run("a \\\n b\n:goto \\\nL\nc\nL\n  ") << QStringList{"a  b", "L", "  "} << QStringList{};
-    QTest::newRow("failed load keeps script") << run("a") + QStringList{"load-missing", "exec", "idle"} << QStringList{"a", "a"}
+    QTest::newRow("continued lines, blank") << run("a \\\n b\n:goto \\\nL\nc\nL\n  ") << QStringList{"a  b", "L", "  ", "stopped"} << QStringList{};
+    QTest::newRow("failed load keeps script") << run("a") + QStringList{"load-missing", "exec", "idle"} << QStringList{"a", "stopped", "a", "stopped"}
                                               << QStringList{"Can't open batch file \"missing\""};
     // Stopping lets the command in flight finish and nothing after it; starting again
     // before it has finished waits for its answer, then begins at the first line.
     QTest::newRow("stop, restart in long command")
-        << QStringList{"load:calc_exec\nb", "exec", "got:1", "exec", "exec", "got:1", "release", "got:2", "exec", "release", "idle"}
-        << QStringList{"calc_exec", "calc_exec"} << QStringList{};
+        << QStringList{"load:calc_exec\nb", "exec", "got:1", "exec", "exec", "got:2", "release", "got:3", "exec", "release", "idle"}
+        << QStringList{"calc_exec", "stopped", "calc_exec", "stopped"} << QStringList{};
     QTest::newRow("reload while running") << QStringList{"load:calc_exec\nold1\nold2", "exec", "got:1", "load:n0\nn1", "release", "idle"}
-                                          << QStringList{"calc_exec", "n1"} << QStringList{};
+                                          << QStringList{"calc_exec", "n1", "stopped"} << QStringList{};
     // Between two control-line steps, a report nobody waits for and a stop and start
     // begin no second chain of steps.
     QTest::newRow("stray report, restart") << QStringList{"load::echo e\ncalc_exec\nb", "block", "exec", "release", "exec", "exec", "unblock",
-                                                          "got:1", "exec", "release", "idle"}
-                                           << QStringList{"calc_exec"} << QStringList{":echo e"};
+                                                          "got:2", "exec", "release", "idle"}
+                                           << QStringList{"stopped", "calc_exec", "stopped"} << QStringList{":echo e"};
     // ":goto :goto" jumps to itself for ever: the steps neither deepen the stack nor shut out a stop.
-    QTest::newRow("control loop stops") << QStringList{"load::goto :goto", "exec", "spin", "exec", "idle"} << QStringList{} << QStringList{};
+    QTest::newRow("control loop stops") << QStringList{"load::goto :goto", "exec", "spin", "exec", "idle"} << QStringList{"stopped"} << QStringList{};
 }
 
 void TstBatch::engine()
