@@ -16,14 +16,23 @@ Batch::Batch(QObject *parent)
     connect(this, &Batch::batchFinishALine, this, &Batch::batchCheckEnd);
 }
 
+// At most one step is queued and at most one command is in flight, and never
+// both: a start while a step is queued or a command is out, or a report nobody
+// waits for (the configuration lines the window runs at start-up answer too),
+// must not begin a second chain of steps.
+void Batch::scheduleStep()
+{
+    if (stepQueued || awaitingReport)
+        return;
+    stepQueued = true;
+    emit batchExecNext();
+}
+
 void Batch::batchStart()
 {
     running = true;
     pc = 0;
-    // While a command of the previous run is still in flight, its completion
-    // report starts this run, so that the window never gets two commands at once.
-    if (!awaitingReport)
-        emit batchExecNext();
+    scheduleStep();
 }
 
 void Batch::batchStop()
@@ -54,17 +63,14 @@ void Batch::batchLoad(const QString &fname)
 
 void Batch::batchCheckEnd()
 {
-    // Reports nobody waits for (the configuration lines the window runs at
-    // start-up answer too) must not start a second chain of steps.
-    if (!awaitingReport)
-        return;
     awaitingReport = false;
     if (running)
-        emit batchExecNext();
+        scheduleStep();
 }
 
 void Batch::batchNext()
 {
+    stepQueued = false;
     if (!running)
         return;
     if (pc >= cmds.size()) {
@@ -83,12 +89,12 @@ void Batch::batchNext()
 
     if (command.isCmd(QStringLiteral(":goto"))) {
         goTo(command.args.value(0));
-        emit batchExecNext();
+        scheduleStep();
     } else if (command.isCmd(QStringLiteral(":end")) || command.isCmd(QStringLiteral(":stop"))) {
         stopRunning();
     } else if (command.isCmd(QStringLiteral(":echo"))) {
         qDebug().noquote() << command.line;
-        emit batchExecNext();
+        scheduleStep();
     } else {
         ok = true;
         awaitingReport = true;

@@ -43,12 +43,14 @@ public slots:
     void batchCheckEnd();
 
 private:
+    void scheduleStep();
     void goTo(const QString &label);
     void stopRunning();
 
     bool running = false;
     int pc = 0; // index of the next line of cmds to execute
     QStringList cmds;
+    bool stepQueued = false; // batchExecNext is on its way to batchNext
     // A command was handed to the window and its completion report is outstanding.
     bool awaitingReport = false;
 };
