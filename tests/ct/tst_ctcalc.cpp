@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -152,35 +153,41 @@ void TestCtCalc::oneByOneBuildsUp()
 
 // Stopping ends the run at once; a step still on its way is dropped. The next press
 // starts again from projection 0 on a zeroed image: the result is the whole slice.
+// The presses come between two projections, as a click does.
 void TestCtCalc::calcCtDuringOneByOne()
 {
     QSignalSpy steps(ct1.get(), &CtCalc::finishedCalcOne);
     QSignalSpy ended(ct1.get(), &CtCalc::calcFinished);
+    std::function<void()> press = [&]() { ct1->calcCt(); };
+    qsizetype pressAt = 20;
+    connect(ct1.get(), &CtCalc::finishedCalcOne, this, [&]() {
+        if (steps.count() == pressAt) // the spy, connected first, has counted this step
+            press();
+    });
     ct1->CalcAtOnce->setChecked(false);
     ct1->calcCt();
-    QTRY_VERIFY_WITH_TIMEOUT(steps.count() >= 20, timeoutMs);
-    ct1->calcCt();
-    QCOMPARE(ended.count(), 1);
-    const qsizetype stoppedAt = steps.count();
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, timeoutMs);
+    QVERIFY(!ct1->isOneByOne());
     QTest::qWait(100);
-    QCOMPARE(steps.count(), stoppedAt);
+    QCOMPARE(steps.count(), 20);
     ct1->stopCt(); // idle: nothing more to end
     QCOMPARE(ended.count(), 1);
 
     ct1->calcCt();
     QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, timeoutMs);
-    QCOMPARE(steps.count(), stoppedAt + 180);
+    QCOMPARE(steps.count(), 20 + 180);
     BpCore sum;
     reconstructSum(sum, 0, 0, 60, 60);
     QVERIFY(relativeDifference(ct1->result(), sum, 180) <= 1e-12);
 
-    // A start during a run replaces it: still one end per finished run.
+    // A start during a run replaces it: one end for the two starts, the whole slice.
+    press = [&]() { ct1->startCt(); };
+    pressAt = 200 + 5;
     ct1->calcCt();
-    QTRY_VERIFY_WITH_TIMEOUT(steps.count() >= stoppedAt + 185, timeoutMs);
-    ct1->startCt();
     QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 3, timeoutMs);
     QTest::qWait(50);
     QCOMPARE(ended.count(), 3);
+    QCOMPARE(steps.count(), 200 + 5 + 180);
     QVERIFY(relativeDifference(ct1->result(), sum, 180) <= 1e-12);
 }
 
@@ -191,6 +198,8 @@ void TestCtCalc::regionSetOnFirstStart()
     QSignalSpy regions(ct1.get(), &CtCalc::cRUpdated);
     QCOMPARE(ct1->Crx1->text() + " " + ct1->Crz1->text(), QString("2047 2047"));
     QVERIFY(!ct1->isRegionSet());
+    for (QLineEdit *field : {ct1->Drx0, ct1->Drz0, ct1->Drx1, ct1->Drz1, ct1->Crx0, ct1->Crz0, ct1->Crx1, ct1->Crz1, ct1->DispCt->Val})
+        QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
     runToTheEnd(true);
     QCOMPARE(regions.count(), 1);
     QCOMPARE(regions.at(0), QVariantList({0.0, 0.0, 60.0, 60.0}));

@@ -261,6 +261,9 @@ void TestSinogramPanel::emptyRecord()
     QVERIFY(panel.DispFouS->img.isNull());
     QCOMPARE(panel.DispSinogram->CBar->maxEdit()->text(), QString("4"));
     QVERIFY(panel.minValue() > panel.maxValue());
+    // The read-outs and the centre hold the widest number they can show.
+    for (QLineEdit *field : {panel.Cor, panel.DispSinogram->Val, panel.DispFouS->Val})
+        QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
 }
 
 QTEST_MAIN(TestSinogramPanel)
