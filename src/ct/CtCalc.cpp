@@ -24,7 +24,7 @@ CtCalc::CtCalc(QWidget *parent)
 {
     setupUi(this);
     cBar = DispCt->CBar;
-    for (QLineEdit *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1})
+    for (QLineEdit *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1, DispCt->Val})
         fitFieldWidth(field);
     progress->moveToThread(progressThread);
 

@@ -2,6 +2,7 @@
 
 #include "ColorBar.h"
 #include "FieldValue.h"
+#include "FieldWidth.h"
 #include "FullTurnSinogram.h"
 #include "GreyImage.h"
 #include "ImgDatas.h"
@@ -20,6 +21,8 @@ constexpr double fourierMax = 10.0;
 Sinogram::Sinogram(QWidget *parent) : QFrame(parent)
 {
     setupUi(this);
+    for (QLineEdit *field : {Cor, DispSinogram->Val, DispFouS->Val})
+        fitFieldWidth(field);
     connect(DispSinogram, &ImgDispWPV::newPosInvY, this, &Sinogram::newPos);
     connect(DispSinogram, &ImgDispWCBar::newBar, this, &Sinogram::genImage);
     connect(Cor, &QLineEdit::editingFinished, this, &Sinogram::corEditingFinished);
