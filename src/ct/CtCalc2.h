@@ -2,6 +2,8 @@
 
 #include "BpCore.h"
 #include "HSgm.h"
+#include "SavingData.h"
+#include "SavingImg.h"
 
 #include <QImage>
 #include <QObject>
@@ -13,8 +15,6 @@
 
 class CtCalc2Ui;
 class ImgDatas;
-struct SavingData;
-struct SavingImg;
 
 // One CT2 worker: reconstructs whole slices on a thread of its own, with its own
 // sinogram record and back-projection core, renders the slice through its panel's
