@@ -3,6 +3,8 @@
 #include "BpCore.h"
 #include "CalcRegion.h"
 #include "HSgm.h"
+#include "SavingData.h"
+#include "SavingImg.h"
 
 #include <QImage>
 #include <QObject>
@@ -14,8 +16,6 @@
 
 class CtCalc2Ui;
 class ImgDatas;
-struct SavingData;
-struct SavingImg;
 
 // One CT2 worker: reconstructs whole slices on a thread of its own, with its own
 // sinogram record and back-projection core, renders the slice through its panel's

@@ -20,7 +20,7 @@ CtCalc2Ui::CtCalc2Ui(QWidget *parent) : QFrame(parent)
     // these connections come first so a worker woken by the same change reads it.
     for (QLineEdit *field : {Crx0, Crz0, Crx1, Crz1})
         connect(field, &QLineEdit::textChanged, this, &CtCalc2Ui::refreshShared);
-    connect(cBar, &ColorBar::newBar, this, &CtCalc2Ui::refreshShared);
+    connect(DispCt, &ImgDispWCBar::newBar, this, &CtCalc2Ui::refreshShared);
     connect(cBar->fixBox(), &QCheckBox::toggled, this, &CtCalc2Ui::refreshShared);
     setCR(0, 0, 2047, 2047);
     regionSet = false;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QObject>
+#include "SavingData.h"
+#include "SavingImg.h"
 
-struct SavingData;
-struct SavingImg;
+#include <QObject>
 
 // Writes result files on a thread of its own, so that the workers never wait for the
 // disk. Records arrive through queued signals and are handled one at a time, in the
