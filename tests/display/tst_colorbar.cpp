@@ -1,6 +1,7 @@
 #include "ColorBar.h"
 #include "DrawText.h"
 #include "MouseEvents.h"
+#include "WidgetChecks.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -84,7 +85,8 @@ void TestColorBar::colorIndex()
 
 void TestColorBar::handleDrag_data()
 {
-    // H = 400, handles at 0 and 1: a press at y is r = (400 - y) / 400.
+    // H = 400: a press at y is r = (400 - y) / 400.
+    QTest::addColumn<double>("startHandles");  // both at this value; -1: at 0 and 1
     QTest::addColumn<int>("pressY");  // -1: no press
     QTest::addColumn<int>("button");
     QTest::addColumn<int>("moveY");
@@ -93,17 +95,22 @@ void TestColorBar::handleDrag_data()
     QTest::addColumn<double>("high");
     QTest::addColumn<int>("newBars");
     const int left = Qt::LeftButton;
-    QTest::newRow("upper") << 40 << left << 100 << true << 0.0 << 0.75 << 1;
-    QTest::newRow("lower") << 360 << left << 300 << true << 0.25 << 1.0 << 1;
+    QTest::newRow("upper") << -1.0 << 40 << left << 100 << true << 0.0 << 0.75 << 1;
+    QTest::newRow("lower") << -1.0 << 360 << left << 300 << true << 0.25 << 1.0 << 1;
     QTest::newRow("tie grabs nothing, moves still emit")
-        << 200 << int(Qt::RightButton) << 100 << false << 0.0 << 1.0 << 1;
-    QTest::newRow("below the bar, not clamped") << 390 << left << 500 << true << -0.25 << 1.0 << 1;
-    QTest::newRow("past the other handle") << 390 << left << -400 << true << 2.0 << 1.0 << 1;
-    QTest::newRow("no button held") << -1 << left << 100 << false << 0.0 << 1.0 << 0;
+        << -1.0 << 200 << int(Qt::RightButton) << 100 << false << 0.0 << 1.0 << 1;
+    QTest::newRow("below the bar, not clamped") << -1.0 << 390 << left << 500 << true << -0.25 << 1.0 << 1;
+    QTest::newRow("past the other handle") << -1.0 << 390 << left << -400 << true << 2.0 << 1.0 << 1;
+    // Coinciding handles: above them the upper one, on or below them the lower one.
+    QTest::newRow("coinciding, press above") << 0.5 << 100 << left << 40 << true << 0.5 << 0.9 << 1;
+    QTest::newRow("coinciding, press on") << 0.5 << 200 << left << 300 << true << 0.25 << 0.5 << 1;
+    QTest::newRow("coinciding, press below") << 0.5 << 300 << left << 360 << true << 0.1 << 0.5 << 1;
+    QTest::newRow("no button held") << -1.0 << -1 << left << 100 << false << 0.0 << 1.0 << 0;
 }
 
 void TestColorBar::handleDrag()
 {
+    QFETCH(double, startHandles);
     QFETCH(int, pressY);
     QFETCH(int, button);
     QFETCH(int, moveY);
@@ -111,6 +118,8 @@ void TestColorBar::handleDrag()
     QFETCH(double, low);
     QFETCH(double, high);
     QFETCH(int, newBars);
+    if (startHandles >= 0)
+        bar->setHandles(startHandles, startHandles);
     QSignalSpy newBar(bar.get(), &ColorBar::newBar);
     const Qt::MouseButton b = Qt::MouseButton(button);
     if (pressY >= 0)
@@ -205,7 +214,13 @@ void TestColorBar::paintsRampHandlesAndLabels()
     QCOMPARE(countColour(shot, middle, label), 0);
     press(bar.get(), QPointF(10, 90), Qt::LeftButton);
     QVERIFY(countColour(bar->grab().toImage(), middle, label) > 0);
+    // The release asks for the repaint that takes that label away.
+    bar->show();
+    QVERIFY(QTest::qWaitForWindowExposed(bar.get()));
+    QCoreApplication::processEvents();
+    PaintCounter painted(bar.get());
     release(bar.get(), QPointF(10, 90), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(painted.paints > 0, 2000);
     QCOMPARE(countColour(bar->grab().toImage(), middle, label), 0);
 }
 

@@ -1,5 +1,6 @@
 #include "CalcConds.h"
 #include "ProcCtrl.h"
+#include "WidgetChecks.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -120,6 +121,10 @@ private slots:
         QTest::mouseClick(ctrl.RotAxH, Qt::LeftButton);
         QCOMPARE(rotAxSpy.count(), 2);
         QCOMPARE(ctrl.rotAxIsV, false);
+        // Slice fields hold any slice of the largest image with sign, Cor any real.
+        for (QLineEdit *field : {ctrl.SliceNo, ctrl.SliceFrom, ctrl.SliceTo, ctrl.SliceStep})
+            QVERIFY(showsWhole(field, "-1048576"));
+        QVERIFY(showsWhole(ctrl.Cor, "-1.23457e-05"));
     }
 };
 
