@@ -37,9 +37,6 @@ private slots:
         QVERIFY(dialog.acceptMode() == QFileDialog::AcceptOpen && dialog.fileMode() == QFileDialog::ExistingFile);
         QCOMPARE(dialog.nameFilters(),
                  QStringList({"Img file (*.img)", "Tiff file (*.tif *.tiff)", "Any file (* *.*)"}));
-        QVERIFY(sel.Name->isHidden() && sel.AddTag->isHidden());
-        for (QLineEdit *field : {sel.FilePath, sel.Name, sel.AddTag})
-            QCOMPARE(field->styleSheet(), QString("background-color: rgb(255, 255, 233);"));
 
         sel.setMode(1);
         QVERIFY(dialog.acceptMode() == QFileDialog::AcceptSave && dialog.fileMode() == QFileDialog::AnyFile);
