@@ -183,6 +183,7 @@ void TestColorBar::paintsRampHandlesAndLabels()
 {
     bar->setRange(100, 4000);
     bar->setHandles(0.25, 0.75);
+    QCOMPARE(bar->colorScale().valueAt(0.25), 1075.0);  // what the grabbed lower handle reads
     const QImage shot = bar->grab().toImage();
     // Between the labels row y shows normalised value (H - 1 - y) / H: black up to the
     // lower handle, then s = (f - 0.25) * 512 truncated, white from the upper handle.

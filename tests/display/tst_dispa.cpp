@@ -31,6 +31,7 @@ private:
 
 void TestDispA::movesPressesReleases()
 {
+    QVERIFY(canvas->hasMouseTracking());  // moves without a button are reported too
     MouseC &m = canvas->mouse;
     QSignalSpy moved(canvas.get(), &DispA::mouseMoved0);
     QSignalSpy pressed(canvas.get(), &DispA::mousePressed0);

@@ -57,10 +57,12 @@ void TestImgDisp::showImage(int w, int h)
 
 void TestImgDisp::layoutAndReadOutWidths()
 {
-    // Bar right of the canvas; read-out row, then the bar's panel, below it.
-    QVERIFY(view->CBar->geometry().left() >= view->dispA->geometry().right());
-    QVERIFY(view->PVFrame->geometry().top() >= view->dispA->geometry().bottom());
-    QVERIFY(view->CBar->panelBase()->geometry().left() >= view->PVFrame->geometry().right());
+    // Bar right of the canvas; below them one row: the read-out, then the bar's panel.
+    const QRect canvasArea = view->dispA->geometry(), readOut = view->PVFrame->geometry();
+    const QRect barArea = view->CBar->geometry(), panel = view->CBar->panelBase()->geometry();
+    QVERIFY(barArea.left() >= canvasArea.right() && barArea.top() < canvasArea.bottom());
+    QVERIFY(readOut.top() >= canvasArea.bottom() && panel.left() >= readOut.right());
+    QVERIFY(readOut.top() <= panel.bottom() && panel.top() <= readOut.bottom());
     QVERIFY(view->ResetScale->width() >= view->ResetScale->fontMetrics().horizontalAdvance("Scale Reset"));
 
     // Zoomed out far enough that the pointer lies beyond the int range, in a view

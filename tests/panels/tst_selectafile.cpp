@@ -37,6 +37,7 @@ private slots:
         QVERIFY(dialog.acceptMode() == QFileDialog::AcceptOpen && dialog.fileMode() == QFileDialog::ExistingFile);
         QCOMPARE(dialog.nameFilters(),
                  QStringList({"Img file (*.img)", "Tiff file (*.tif *.tiff)", "Any file (* *.*)"}));
+        QVERIFY(sel.Name->isHidden() && sel.AddTag->isHidden());
 
         sel.setMode(1);
         QVERIFY(dialog.acceptMode() == QFileDialog::AcceptSave && dialog.fileMode() == QFileDialog::AnyFile);
