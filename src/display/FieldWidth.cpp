@@ -12,7 +12,8 @@ constexpr int kTextSideMargin = 2;
 constexpr int kCursorWidth = 1;
 
 // The texts with every digit replaced by the font's widest one, so that a font
-// without equal-width digits is measured at its worst.
+// without equal-width digits is measured at its worst. (Common interface fonts have
+// equal-width digits, where this changes nothing.)
 QString withWidestDigits(const QFontMetrics &metrics, QString text)
 {
     QChar widest('0');
