@@ -8,8 +8,144 @@
         <translation>Zorvel</translation>
     </message>
     <message>
-        <source>Zorvel CT workbench</source>
-        <translation>Zorvel CT ワークベンチ</translation>
+        <source>Row Images</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>I0 Image</source>
+        <translation>I0 画像</translation>
+    </message>
+    <message>
+        <source>BG Image</source>
+        <translation>BG 画像</translation>
+    </message>
+    <message>
+        <source>CT Proc. Ctrl</source>
+        <translation>CT 処理設定</translation>
+    </message>
+    <message>
+        <source>CT1</source>
+        <translation>CT1</translation>
+    </message>
+    <message>
+        <source>CT2</source>
+        <translation>CT2</translation>
+    </message>
+    <message>
+        <source>Show Res.</source>
+        <translation>結果表示</translation>
+    </message>
+    <message>
+        <source>Calc</source>
+        <translation>計算</translation>
+    </message>
+    <message>
+        <source>Slices done of the slices of the run</source>
+        <translation>完了したスライス数 / 全スライス数</translation>
+    </message>
+    <message>
+        <source>CT Image</source>
+        <translation>CT 画像</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>Spent</source>
+        <translation>所要</translation>
+    </message>
+    <message>
+        <source>Fix Color Scale</source>
+        <translation>カラースケール固定</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation type="unfinished">最小</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation type="unfinished">最大</translation>
+    </message>
+    <message>
+        <source>Auto Save Img</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auto Save Data</source>
+        <translation>データ自動保存</translation>
+    </message>
+    <message>
+        <source>Show Additionl Info for CT XAFS</source>
+        <translation>CT-XAFS 追加情報を表示</translation>
+    </message>
+    <message>
+        <source>Sequential Exec</source>
+        <translation>連続実行</translation>
+    </message>
+    <message>
+        <source>Seq. Calc.</source>
+        <translation>連続計算</translation>
+    </message>
+    <message>
+        <source>Progress Msg.</source>
+        <translation>進行状況</translation>
+    </message>
+    <message>
+        <source>[ms]</source>
+        <translation>[ms]</translation>
+    </message>
+    <message>
+        <source>Raw Image</source>
+        <translation>生画像</translation>
+    </message>
+    <message>
+        <source>Sinogram</source>
+        <translation>サイノグラム</translation>
+    </message>
+    <message>
+        <source>CT Reconstructed Image</source>
+        <translation>CT 再構成像</translation>
+    </message>
+    <message>
+        <source>I0 File Set</source>
+        <translation>I0 ファイル群</translation>
+    </message>
+    <message>
+        <source>I0 of Raw Image</source>
+        <translation>投影像の I0</translation>
+    </message>
+    <message>
+        <source>I0 of I0 Image</source>
+        <translation>I0 画像の I0</translation>
+    </message>
+    <message>
+        <source>Measured Raw Image</source>
+        <translation>測定生画像</translation>
+    </message>
+    <message>
+        <source>Check Sinogram</source>
+        <translation>サイノグラム確認</translation>
+    </message>
+    <message>
+        <source>CT Reconstruction</source>
+        <translation>CT 再構成</translation>
+    </message>
+    <message>
+        <source>CT2 %1</source>
+        <translation>CT2 %1</translation>
+    </message>
+    <message>
+        <source>CT Calc2 %1</source>
+        <translation>CT 計算2 %1</translation>
+    </message>
+    <message>
+        <source>%1 / %2</source>
+        <translation>%1 / %2</translation>
     </message>
 </context>
 <context>
@@ -40,10 +176,84 @@
     </message>
 </context>
 <context>
+    <name>CtCalc</name>
+    <message>
+        <source>CT Calc</source>
+        <translation>CT 計算</translation>
+    </message>
+    <message>
+        <source>Disp R.</source>
+        <translation>表示範囲</translation>
+    </message>
+    <message>
+        <source>-</source>
+        <translation>-</translation>
+    </message>
+    <message>
+        <source>Set To C. Region</source>
+        <translation>計算範囲に設定</translation>
+    </message>
+    <message>
+        <source>Cacl R.</source>
+        <translation>計算範囲</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>Spent [sec]</source>
+        <translation>所要 [秒]</translation>
+    </message>
+    <message>
+        <source>Slice No.</source>
+        <translation>スライス番号</translation>
+    </message>
+    <message>
+        <source>Calc</source>
+        <translation>計算</translation>
+    </message>
+    <message>
+        <source>At Once</source>
+        <translation>一括</translation>
+    </message>
+</context>
+<context>
     <name>DispAWLayout</name>
     <message>
         <source>Frame</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>I0ofImage</name>
+    <message>
+        <source>I0 of Image</source>
+        <translation>画像の I0</translation>
+    </message>
+    <message>
+        <source>Calc from XAFS file</source>
+        <translation>XAFS ファイルから計算</translation>
+    </message>
+    <message>
+        <source>Eng. Ptn in Img F. Name :</source>
+        <translation>画像名のエネルギー形式 :</translation>
+    </message>
+    <message>
+        <source>I0 of Data Set :</source>
+        <translation>データセットの I0 :</translation>
+    </message>
+    <message>
+        <source>XAFS data (*.dat *.txt)</source>
+        <translation>XAFS データ (*.dat *.txt)</translation>
+    </message>
+    <message>
+        <source>Any file (* *.*)</source>
+        <translation type="unfinished">全てのファイル (* *.*)</translation>
     </message>
 </context>
 <context>
@@ -216,11 +426,89 @@
     </message>
     <message>
         <source>[s]</source>
-        <translation type="unfinished"></translation>
+        <translation>[s]</translation>
     </message>
     <message>
         <source>Show Img</source>
         <translation>画像表示</translation>
+    </message>
+</context>
+<context>
+    <name>SelectDataDir</name>
+    <message>
+        <source>Frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>KST Std.</source>
+        <translation>KST 標準</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>次へ</translation>
+    </message>
+    <message>
+        <source>Set</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Pattern</source>
+        <translation>パターン</translation>
+    </message>
+    <message>
+        <source>Sel. Data Dir.</source>
+        <translation>データフォルダ選択</translation>
+    </message>
+</context>
+<context>
+    <name>SelectDataFiles</name>
+    <message>
+        <source>Frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Data Select</source>
+        <translation>データ選択</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新規</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>追加</translation>
+    </message>
+    <message>
+        <source>keep Conds.</source>
+        <translation>条件保持</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation type="unfinished">クリア</translation>
+    </message>
+    <message>
+        <source>Exp. Time[s]</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;When Checked : The first file in the list will be read multitimes ( ex. 180 times )&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;チェック時 : リストの最初のファイルを複数回読み込みます ( 例 : 180 回 )&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Multi.</source>
+        <translation>複数回</translation>
+    </message>
+    <message>
+        <source>Itex File (*.img)</source>
+        <translation>Itex ファイル (*.img)</translation>
+    </message>
+    <message>
+        <source>Tiff File (*.tif *.tiff)</source>
+        <translation>Tiff ファイル (*.tif *.tiff)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>全ファイル (* *.*)</translation>
     </message>
 </context>
 <context>
@@ -236,6 +524,48 @@
     <message>
         <source>(*)</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>Sinogram</name>
+    <message>
+        <source>Sinogram</source>
+        <translation>サイノグラム</translation>
+    </message>
+    <message>
+        <source>CoR</source>
+        <translation>回転中心</translation>
+    </message>
+    <message>
+        <source>1000</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gen Image</source>
+        <translation>画像生成</translation>
+    </message>
+    <message>
+        <source>Gen Fou. Sinogram</source>
+        <translation>フーリエサイノグラム生成</translation>
+    </message>
+</context>
+<context>
+    <name>XafsBatch</name>
+    <message>
+        <source>Data Loading</source>
+        <translation>データ読込</translation>
+    </message>
+    <message>
+        <source>Calculating</source>
+        <translation>計算中</translation>
+    </message>
+    <message>
+        <source>Finished Calc.</source>
+        <translation>計算終了</translation>
+    </message>
+    <message>
+        <source>Finished</source>
+        <translation>終了</translation>
     </message>
 </context>
 </TS>

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTranslator>
 #include <QtTest>
 
 #include <memory>
@@ -31,6 +32,8 @@ private slots:
     void configurationLinesAreCommands();
     void spentTime();
     void closingDuringSavedRangeRun();
+    void japaneseTexts_data();
+    void japaneseTexts();
 
 private:
     // Writes a Shepp-Logan series of w x h pixels with m projections into the fixture
@@ -346,6 +349,51 @@ void TstBody::closingDuringSavedRangeRun()
         QVERIFY(lines.at(lines.size() - 2).startsWith("91\t91\t"));
         QVERIFY(!QImage(QDir(out).filePath(QString(name).replace(".dat", ".png"))).isNull());
     }
+}
+
+// A text of each form and of the window's own texts, in English and from the
+// Japanese catalogue the program carries.
+void TstBody::japaneseTexts_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("japanese");
+    QTest::newRow("window") << "CalcCT" << "text" << "Calc" << "計算";
+    QTest::newRow("window title") << "" << "windowTitle" << "Zorvel" << "Zorvel";
+    QTest::newRow("projection files") << "CTFiles/Select" << "text" << "Data Select" << "データ選択";
+    QTest::newRow("data sets") << "SelDDir/Next" << "text" << "Next" << "次へ";
+    QTest::newRow("I0 panel title") << "I0ofRawImage_/Title" << "text" << "I0 of Raw Image" << "投影像の I0";
+    QTest::newRow("I0 panel") << "I0ofI0Image_/CalcFromXAFS" << "text" << "Calc from XAFS file" << "XAFS ファイルから計算";
+    QTest::newRow("sinogram panel") << "SinogramImgBase/GenImg" << "text" << "Gen Image" << "画像生成";
+    QTest::newRow("CT1 panel") << "CtImgBase/SetCRegion" << "text" << "Set To C. Region" << "計算範囲に設定";
+    QTest::newRow("frame title") << "RawImgBase" << "popTitle" << "Measured Raw Image" << "測定生画像";
+}
+
+void TstBody::japaneseTexts()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, property);
+    QFETCH(QString, english);
+    QFETCH(QString, japanese);
+    auto text = [&] {
+        QObject *target = path.isEmpty() ? body.get() : widget(path);
+        if (property == "popTitle")
+            return static_cast<PopDockBase *>(target)->popBase.windowTitle();
+        return target->property(qPrintable(property)).toString();
+    };
+    QCOMPARE(text(), english);
+    QTranslator translator;
+    QVERIFY(translator.load(ZORVEL_QM));
+    QCoreApplication::installTranslator(&translator);
+    body = std::make_unique<Body>(QStringList());
+    const QString translated = text();
+    const QString stage = QCoreApplication::translate("XafsBatch", "Calculating");
+    const QString tab = body->ImgsTab->tabText(body->fixedTabs + 1);
+    QCoreApplication::removeTranslator(&translator);
+    QCOMPARE(translated, japanese);
+    QCOMPARE(stage, QString("計算中"));
+    QCOMPARE(tab, QString("CT2 2"));
 }
 
 QTEST_MAIN(TstBody)
