@@ -147,6 +147,10 @@
         <source>%1 / %2</source>
         <translation>%1 / %2</translation>
     </message>
+    <message>
+        <source>%1 - Quantitative (%2)</source>
+        <translation>%1 - 定量 (%2)</translation>
+    </message>
 </context>
 <context>
     <name>CBarUI</name>
@@ -374,6 +378,38 @@
     <message>
         <source>Auto Update Sinogram</source>
         <translation>サイノグラム自動更新</translation>
+    </message>
+    <message>
+        <source>Padded exact Ram-Lak filter: slices in attenuation per pixel</source>
+        <translation>パディングした厳密な Ram-Lak フィルタ: 画素あたりの吸収係数で再構成</translation>
+    </message>
+    <message>
+        <source>Quantitative</source>
+        <translation>定量</translation>
+    </message>
+    <message>
+        <source>Window of the quantitative filter</source>
+        <translation>定量フィルタの窓関数</translation>
+    </message>
+    <message>
+        <source>Ram-Lak</source>
+        <translation>Ram-Lak</translation>
+    </message>
+    <message>
+        <source>Shepp-Logan</source>
+        <translation>Shepp-Logan</translation>
+    </message>
+    <message>
+        <source>Cosine</source>
+        <translation>コサイン</translation>
+    </message>
+    <message>
+        <source>Hamming</source>
+        <translation>ハミング</translation>
+    </message>
+    <message>
+        <source>Hann</source>
+        <translation>ハン</translation>
     </message>
 </context>
 <context>

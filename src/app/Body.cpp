@@ -93,6 +93,7 @@ Body::~Body()
 void Body::buildForm()
 {
     setupUi(this);
+    baseTitle = windowTitle();
     CalcCT->setStyleSheet(FieldStyle::idle);
     for (SelectAFile *saveDir : {SelectImageSaveDir, SelectDataSaveDir}) {
         saveDir->setMode(SelectAFile::SaveLocation);
@@ -175,6 +176,7 @@ void Body::connectPanels()
     connect(procCtrl, &ProcCtrl::sliceNoUpdated, this, repaintRaw);
     connect(procCtrl, &ProcCtrl::corUpdated, this, repaintRaw);
     connect(procCtrl, &ProcCtrl::autoExecUpdated, this, &Body::changedAutoExec);
+    connect(procCtrl, &ProcCtrl::reconFilterUpdated, this, &Body::showReconMode);
     connect(&ctCalc, &CtCalc::askToStartCalc, this, &Body::toggleCalcCt);
     connect(CalcCT, &QPushButton::clicked, this, &Body::toggleCalcCt);
     connect(&ctCalc, &CtCalc::calcFinished, this, &Body::ctCalcFinished);
@@ -435,6 +437,7 @@ void Body::startCalcCt()
     CalcEndT->clear();
     CalcCT->setStyleSheet(FieldStyle::busy);
     procCtrl->fillCalcConds(conds, SelectCt1->isChecked(), SelectCt2->isChecked());
+    ctCalc.setFilter(conds.filter);
     // Range runs hand slices to the CT2 workers; CT1 has none to give them to.
     if (conds.rangeMode && !conds.useCt2) {
         qDebug() << "A range run needs the CT2 engine; choose CT2";
@@ -467,6 +470,7 @@ CtDispatcher::Run Body::ct2Run() const
     run.display = ShowCalcRes->isChecked();
     run.dim = conds.rotAxIsV ? imgs.imageWidth() : imgs.imageHeight();
     run.projections = imgs.count();
+    run.filter = conds.filter;
     run.image = {AutoSaveImage->isChecked(), SelectImageSaveDir->FilePath->text(),
                  SelectImageSaveDir->Name->text(), SelectImageSaveDir->AddTag->text()};
     run.data = {AutoSaveData->isChecked(), SelectDataSaveDir->FilePath->text(),
@@ -480,7 +484,8 @@ void Body::setupFFT()
     if (dispatcher.outstandingCount() > 0)
         return;
     const CtDispatcher::Run run = ct2Run();
-    dispatcher.setupFFT(run.rotAxIsV, run.dim, run.cor, run.projections, run.rangeMode ? run.threads : 1);
+    dispatcher.setupFFT(run.rotAxIsV, run.dim, run.cor, run.projections, run.rangeMode ? run.threads : 1,
+                        run.filter);
 }
 
 void Body::setupSaveConds()
@@ -751,6 +756,14 @@ void Body::setAutoSaveData(bool f)
 void Body::setSaveDir(SelectAFile &selector, const QString &dir)
 {
     selector.showPath(dir);
+}
+
+void Body::showReconMode()
+{
+    const ReconFilter &filter = procCtrl->reconFilter;
+    setWindowTitle(filter.quantitative
+                       ? tr("%1 - Quantitative (%2)").arg(baseTitle, procCtrl->FilterWindow->currentText())
+                       : baseTitle);
 }
 
 // ---- Shutdown

@@ -125,6 +125,8 @@ protected:
 
 private slots:
     void batchEngineStopped();
+    // The window title names the quantitative mode and its window while it is on.
+    void showReconMode();
 
 private:
     // One entry of the command set: every entry whose keyword matches runs.
@@ -195,4 +197,5 @@ private:
     // The engine reported that the script stopped; batchJobEnded waits for the run.
     bool batchEndPending = false;
     bool shutDown = false;
+    QString baseTitle; // the form's title, without the mode
 };

@@ -78,6 +78,8 @@ const std::vector<Body::Command> &Body::commandTable()
         {"ct_rot_ax_is_h", [](Body &b, const BatchCmd &c) { b.setRotAxisVertical(!c.firstFlag()); }},
         {"ct_rot_ax_is_v", [](Body &b, const BatchCmd &c) { b.setRotAxisVertical(c.firstFlag()); }},
         {"ct_auto_gen_sinogram", [](Body &b, const BatchCmd &c) { b.procCtrl->AutoUpdate->setChecked(c.firstFlag()); }},
+        {"ct_quantitative", [](Body &b, const BatchCmd &c) { b.procCtrl->setQuantitative(c.firstFlag()); }},
+        {"ct_filter", [](Body &b, const BatchCmd &c) { b.procCtrl->setFilterWindow(textArg(c)); }},
         {"ct_set_disp_region",
          [](Body &b, const BatchCmd &c) { b.dRUpdated(c.realArg(0), c.realArg(1), c.realArg(2), c.realArg(3)); }},
         {"ct_set_calc_region",

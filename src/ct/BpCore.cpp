@@ -2,6 +2,7 @@
 
 #include "BackProjection.h"
 #include "FftwPlannerThread.h"
+#include "QuantFilter.h"
 
 #include <QtGlobal>
 
@@ -12,6 +13,7 @@
 namespace {
 
 constexpr double twoPi = 6.283185307179586;
+constexpr double pi = 3.141592653589793;
 constexpr std::align_val_t filteredAlignment{64};
 
 fftw_complex *allocComplex(size_t count)
@@ -28,22 +30,26 @@ BpCore::~BpCore()
 
 void BpCore::setupCore(int n, int m)
 {
+    setupCore(n, m, ReconFilter{});
+}
+
+void BpCore::setupCore(int n, int m, const ReconFilter &filter)
+{
     n = n > 0 ? (n / 2) * 2 : 0;
     m = m > 0 ? m : 0;
     M = m;
-    if (n == N && m == storedM)
+    if (n == N && m == storedM && filter == filterChoice)
         return;
     releaseCore(); // keeps M
     N = n;
+    filterChoice = filter;
     if (N == 0)
         return;
     Q_ASSERT(FftwPlannerThread::isCurrent());
-    fwdIn = allocComplex(size_t(N));
-    fwdOut = allocComplex(size_t(N));
-    bwdIn = allocComplex(size_t(N));
-    bwdOut = allocComplex(size_t(N));
+    padded = filter.quantitative ? QuantFilter::paddedLength(N) : 0;
+    specLength = filter.quantitative ? padded / 2 + 1 : N;
     if (M > 0) {
-        spectra = allocComplex(size_t(M) * N);
+        spectra = allocComplex(size_t(M) * size_t(specLength));
         stride = backProjectionStride(N);
         const size_t bytes = sizeof(double) * size_t(M) * size_t(stride); // stride is a multiple of 8
         filteredRows = static_cast<double *>(::operator new[](bytes, filteredAlignment));
@@ -52,8 +58,32 @@ void BpCore::setupCore(int n, int m)
         std::memset(filteredRows, 0, bytes);
         storedM = M;
     }
+    if (filter.quantitative)
+        setupPaddedPlans();
+    else
+        setupPlans();
+}
+
+void BpCore::setupPlans()
+{
+    fwdIn = allocComplex(size_t(N));
+    fwdOut = allocComplex(size_t(N));
+    bwdIn = allocComplex(size_t(N));
+    bwdOut = allocComplex(size_t(N));
     fwdPlan = fftw_plan_dft_1d(N, fwdIn, fwdOut, FFTW_FORWARD, FFTW_ESTIMATE);
     bwdPlan = fftw_plan_dft_1d(N, bwdIn, bwdOut, FFTW_BACKWARD, FFTW_ESTIMATE);
+}
+
+// Real rows and real filtered rows: half spectra, and half the work of complex plans.
+void BpCore::setupPaddedPlans()
+{
+    padRow = static_cast<double *>(fftw_malloc(sizeof(double) * size_t(padded)));
+    padSpectrum = allocComplex(size_t(specLength));
+    padFiltered = static_cast<double *>(fftw_malloc(sizeof(double) * size_t(padded)));
+    std::memset(padRow, 0, sizeof(double) * size_t(padded)); // the zero padding stays
+    fwdPlan = fftw_plan_dft_r2c_1d(padded, padRow, padSpectrum, FFTW_ESTIMATE);
+    bwdPlan = fftw_plan_dft_c2r_1d(padded, padSpectrum, padFiltered, FFTW_ESTIMATE);
+    response = QuantFilter::response(padded, filterChoice.window);
 }
 
 void BpCore::releaseCore()
@@ -72,6 +102,14 @@ void BpCore::releaseCore()
     fftw_free(bwdOut);
     fftw_free(spectra);
     fwdIn = fwdOut = bwdIn = bwdOut = spectra = nullptr;
+    fftw_free(padRow);
+    fftw_free(padSpectrum);
+    fftw_free(padFiltered);
+    padRow = padFiltered = nullptr;
+    padSpectrum = nullptr;
+    response.clear();
+    padded = 0;
+    specLength = 0;
     ::operator delete[](filteredRows, filteredAlignment);
     filteredRows = nullptr;
     stride = 0;
@@ -90,6 +128,10 @@ void BpCore::transformRow(const double *row, int j)
 {
     if (!ready(j))
         return;
+    if (filterChoice.quantitative) {
+        transformPadded(row, j);
+        return;
+    }
     for (int k = 0; k < N; ++k) {
         fwdIn[k][0] = row[k];
         fwdIn[k][1] = 0.0;
@@ -102,6 +144,10 @@ void BpCore::filterRow(int j, double divisor)
 {
     if (!ready(j))
         return;
+    if (filterChoice.quantitative) {
+        filterPadded(j);
+        return;
+    }
     const fftw_complex *spec = spectra + size_t(j) * N;
     // Bin m carries 2*pi*m/N below N/2 and 2*pi*(N - m)/N from N/2 up: the mean is
     // removed and the Nyquist bin gets pi.
@@ -118,6 +164,29 @@ void BpCore::filterRow(int j, double divisor)
     double *out = filteredRows + size_t(j) * stride;
     for (int k = 0; k < N; ++k)
         out[k] = bwdOut[k][0] / divisor;
+}
+
+void BpCore::transformPadded(const double *row, int j)
+{
+    std::memcpy(padRow, row, sizeof(double) * size_t(N)); // samples N ... P-1 stay 0
+    fftw_execute(fwdPlan);
+    std::memcpy(spectra + size_t(j) * specLength, padSpectrum, sizeof(fftw_complex) * size_t(specLength));
+}
+
+void BpCore::filterPadded(int j)
+{
+    const fftw_complex *spec = spectra + size_t(j) * specLength;
+    for (int k = 0; k < specLength; ++k) {
+        padSpectrum[k][0] = spec[k][0] * response[size_t(k)];
+        padSpectrum[k][1] = spec[k][1] * response[size_t(k)];
+    }
+    fftw_execute(bwdPlan);
+    // 1/P undoes the unnormalised transform pair; pi/(2M) is the angle step of half a
+    // turn with the factor 2 of the response taken out.
+    const double scale = pi / (2.0 * M * padded);
+    double *out = filteredRows + size_t(j) * stride;
+    for (int k = 0; k < N; ++k)
+        out[k] = padFiltered[k] * scale;
 }
 
 void BpCore::backProject(int j, double x0, double x1, double z0, double z1)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReconFilter.h"
+
 #include <fftw3.h>
 
 #include <vector>
@@ -15,6 +17,12 @@
 // Filtered rows are one block: row j starts at filtered() + j * filteredStride() and
 // holds N samples followed by zero padding, as backProjectFast expects.
 //
+// In the quantitative mode (ReconFilter::quantitative) each row is zero-padded to
+// P = QuantFilter::paddedLength(N) samples and transformed with real-to-complex plans;
+// a spectrum then holds P/2 + 1 bins, the filter is the Ram-Lak response times the
+// window, and the filtered row is cut to N samples and scaled by pi/(2M), so the sum
+// over projections is attenuation per pixel whichever engine calls.
+//
 // Threads: setupCore and releaseCore create and destroy FFTW plans, so they run on the
 // planner thread only (see FftwPlannerThread); everything else runs on the thread that
 // owns the core, and several cores may execute their own plans in parallel.
@@ -29,6 +37,8 @@ public:
     // Keeps buffers and plans when N and M are unchanged; otherwise rebuilds them.
     // An odd N is rounded down to even; N <= 0 leaves the core without plans.
     void setupCore(int n, int m);
+    // The same with a filter choice; a different choice also rebuilds.
+    void setupCore(int n, int m, const ReconFilter &filter);
     void releaseCore();
     // N x N zeros; clears done.
     void resizeImage(int n);
@@ -36,7 +46,8 @@ public:
     void transformRow(const double *row, int j);
     // Ramp filter of spectrum j, inverse transform, divided by `divisor` into filtered
     // row j. The divisor is N for the CT2 engine (image = sum over projections) and
-    // M*N for the CT1 engine (image = mean).
+    // M*N for the CT1 engine (image = mean). The quantitative mode ignores the divisor:
+    // its rows carry the scale pi/(2M*P) of the unnormalised transforms and the angles.
     void filterRow(int j, double divisor);
     // Adds projection j over the region x0 <= x < x1, z0 <= z < z1 (bounds truncated
     // toward zero) with the reference loop; sets done.
@@ -52,6 +63,11 @@ public:
 
     int n() const { return N; }
     int m() const { return M; }
+    const ReconFilter &filter() const { return filterChoice; }
+    // Padded transform length of the quantitative mode; N otherwise.
+    int transformLength() const { return filterChoice.quantitative ? padded : N; }
+    // Complex values of one spectrum: N, or P/2 + 1 in the quantitative mode.
+    int spectrumLength() const { return specLength; }
     bool isDone() const { return done; }
     double minValue() const { return min; }
     double maxValue() const { return max; }
@@ -61,10 +77,14 @@ public:
     double imageAt(int x, int z) const { return img[size_t(z) * imageN + x]; }
     const double *filtered() const { return filteredRows; }
     int filteredStride() const { return stride; }
-    const fftw_complex *spectrum(int j) const { return spectra + size_t(j) * N; }
+    const fftw_complex *spectrum(int j) const { return spectra + size_t(j) * specLength; }
 
 private:
     bool ready(int j) const { return fwdPlan && j >= 0 && j < storedM; }
+    void setupPlans();
+    void setupPaddedPlans();
+    void transformPadded(const double *row, int j);
+    void filterPadded(int j);
 
     int N = 0;
     fftw_complex *fwdIn = nullptr;
@@ -73,6 +93,14 @@ private:
     fftw_complex *bwdOut = nullptr;
     fftw_plan fwdPlan = nullptr;
     fftw_plan bwdPlan = nullptr;
+    // Quantitative mode: padded row, its half spectrum, the padded filtered row (P, P/2 + 1, P).
+    ReconFilter filterChoice;
+    int padded = 0;
+    double *padRow = nullptr;
+    fftw_complex *padSpectrum = nullptr;
+    double *padFiltered = nullptr;
+    std::vector<double> response; // P/2 + 1 real factors, window included
+    int specLength = 0;
     fftw_complex *spectra = nullptr; // M blocks of N values
     double *filteredRows = nullptr;  // M rows of `stride` doubles, 64-byte aligned
     int stride = 0;

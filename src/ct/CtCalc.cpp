@@ -67,7 +67,7 @@ void CtCalc::startCt()
         return;
     }
     ShowSliceNo->setText(QString::number(sinogramPanel->sinogram()->slice));
-    core.setupCore((rowLength / 2) * 2, M); // keeps the plans while N and M stay
+    core.setupCore((rowLength / 2) * 2, M, filter); // keeps the plans while N, M and the filter stay
     const int n = core.n();
     if (!regionSet)
         setCR(0, 0, n, n);

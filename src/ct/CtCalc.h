@@ -42,6 +42,8 @@ public:
 
     // The panel whose sinogram is reconstructed; nothing starts without it.
     void setSinogramPanel(Sinogram *panel) { sinogramPanel = panel; }
+    // The filter of the next runs (the default ramp, or the quantitative mode).
+    void setFilter(const ReconFilter &choice) { filter = choice; }
     // A run has been started and has not ended yet.
     bool isRunning() const { return running; }
     bool isOneByOne() const { return oneByOne; }
@@ -119,6 +121,7 @@ private:
     QDateTime started;
     QDateTime ended;
     BpCore core;
+    ReconFilter filter;
     bool regionSet = false;
     SaveSettings imageSave;
     SaveSettings dataSave;

@@ -26,10 +26,10 @@ void CtCalc2::setPanel(CtCalc2Ui *panel)
 
 void CtCalc2::setImgDatas(const ImgDatas *imgDatas) { imgs = imgDatas; }
 
-void CtCalc2::setupCore(int n, int m)
+void CtCalc2::setupCore(int n, int m, const ReconFilter &filter)
 {
     const std::lock_guard<std::mutex> lock(coreLock);
-    core.setupCore(n, m);
+    core.setupCore(n, m, filter);
 }
 
 void CtCalc2::beginingCt()

@@ -38,8 +38,8 @@ public:
     CtCalc2Ui *panel() const { return ui; }
     // The projection series the sinograms are built from (the sinogram panel's).
     void setImgDatas(const ImgDatas *imgDatas);
-    // GUI thread, worker idle: transforms for image side n and m projections.
-    void setupCore(int n, int m);
+    // GUI thread, worker idle: transforms for image side n, m projections and the filter.
+    void setupCore(int n, int m, const ReconFilter &filter = ReconFilter{});
 
     // Worker thread (or any thread while the worker is idle).
     bool isBusy() const { return busy; }

@@ -25,14 +25,15 @@ int CtDispatcher::participants() const
     return run.rangeMode ? std::clamp(run.threads, 1, int(pool.size())) : 1;
 }
 
-void CtDispatcher::setupFFT(bool rotAxIsV, int dim, double cor, int projections, int threads)
+void CtDispatcher::setupFFT(bool rotAxIsV, int dim, double cor, int projections, int threads,
+                            const ReconFilter &filter)
 {
     const int n = SgmGeometry::compute(rotAxIsV, dim, cor).transformLength();
     // Only the workers of the run: a full pool of cores for a large detector would
     // hold gigabytes of spectra that nobody uses.
     const int used = pool.isEmpty() ? 0 : std::clamp(threads, 1, int(pool.size()));
     for (int k = 0; k < used; ++k)
-        pool[k]->setupCore(n, projections);
+        pool[k]->setupCore(n, projections, filter);
 }
 
 void CtDispatcher::setupSaveConds(const SaveSettings &image, const SaveSettings &data)
@@ -63,7 +64,7 @@ void CtDispatcher::stop()
 void CtDispatcher::launch()
 {
     waiting = false;
-    setupFFT(run.rotAxIsV, run.dim, run.cor, run.projections, participants());
+    setupFFT(run.rotAxIsV, run.dim, run.cor, run.projections, participants(), run.filter);
     setupSaveConds(run.image, run.data);
     if (participants() < 1) {
         running = false;

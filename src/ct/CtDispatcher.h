@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReconFilter.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -42,6 +44,7 @@ public:
         bool display = true;
         int dim = 0;        // detector size across the rotation axis
         int projections = 0;
+        ReconFilter filter;
         SaveSettings image;
         SaveSettings data;
     };
@@ -53,7 +56,8 @@ public:
 
     // Transform set-up of the workers that take part in a run of `threads` workers
     // (GUI thread, no worker busy): image side from the sinogram geometry.
-    void setupFFT(bool rotAxIsV, int dim, double cor, int projections, int threads);
+    void setupFFT(bool rotAxIsV, int dim, double cor, int projections, int threads,
+                  const ReconFilter &filter = ReconFilter{});
     // The save settings go to every worker, queued ahead of any slice request.
     void setupSaveConds(const SaveSettings &image, const SaveSettings &data);
 

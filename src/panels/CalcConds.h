@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReconFilter.h"
+
 // The request of one reconstruction run, filled from the processing controls at
 // every start (ProcCtrl::fillCalcConds) and read by the main window's dispatcher.
 struct CalcConds
@@ -14,5 +16,6 @@ struct CalcConds
     int sliceTo = 0;
     int sliceStep = 1;       // signed: negative when sliceFrom > sliceTo
     int threads = 1;         // worker count for the range
+    ReconFilter filter;      // default ramp or the quantitative mode with its window
     int nextSlice = 0;       // next slice to hand out; kept by the dispatcher
 };

@@ -5,7 +5,9 @@
 #include "FieldWidth.h"
 
 #include <QButtonGroup>
+#include <QDebug>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 
@@ -35,6 +37,8 @@ ProcCtrl::ProcCtrl(QWidget *parent)
     connect(SliceNo, &QLineEdit::editingFinished, this, &ProcCtrl::sliceNoEditingFinished);
     connect(Cor, &QLineEdit::editingFinished, this, &ProcCtrl::corEditingFinished);
     connect(rotAxGroup, &QButtonGroup::buttonClicked, this, &ProcCtrl::rotAxSelectionChanged);
+    connect(Quantitative, &QCheckBox::toggled, this, &ProcCtrl::filterControlsChanged);
+    connect(FilterWindow, qOverload<int>(&QComboBox::currentIndexChanged), this, &ProcCtrl::filterControlsChanged);
 }
 
 void ProcCtrl::fillCalcConds(CalcConds &conds, bool useCt1, bool useCt2) const
@@ -52,6 +56,7 @@ void ProcCtrl::fillCalcConds(CalcConds &conds, bool useCt1, bool useCt2) const
     const int magnitude = step == INT_MIN ? INT_MAX : std::abs(step);
     conds.sliceStep = conds.sliceFrom > conds.sliceTo ? -magnitude : magnitude;
     conds.threads = Threads->value();
+    conds.filter = reconFilter;
 }
 
 void ProcCtrl::sliceNoEditingFinished()
@@ -112,4 +117,32 @@ void ProcCtrl::setSliceTo(int to)
 void ProcCtrl::setSliceStep(int step)
 {
     SliceStep->setText(QString::number(step));
+}
+
+void ProcCtrl::setQuantitative(bool on)
+{
+    Quantitative->setChecked(on);
+}
+
+bool ProcCtrl::setFilterWindow(const QString &name)
+{
+    ReconFilter::Window window = reconFilter.window;
+    if (!ReconFilter::windowFromName(name, &window)) {
+        qDebug() << "Unknown filter window (ramlak, shepp-logan, cosine, hamming, hann):" << name;
+        return false;
+    }
+    FilterWindow->setCurrentIndex(int(window));
+    return true;
+}
+
+void ProcCtrl::filterControlsChanged()
+{
+    FilterWindow->setEnabled(Quantitative->isChecked());
+    ReconFilter chosen;
+    chosen.quantitative = Quantitative->isChecked();
+    chosen.window = ReconFilter::Window(std::clamp(FilterWindow->currentIndex(), 0, ReconFilter::windowCount - 1));
+    if (chosen == reconFilter)
+        return;
+    reconFilter = chosen;
+    emit reconFilterUpdated();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReconFilter.h"
 #include "ui_ProcCtrl.h"
 
 #include <QFrame>
@@ -9,7 +10,7 @@ class QButtonGroup;
 struct CalcConds;
 
 // The reconstruction settings every other part reads: slice, centre of rotation,
-// rotation-axis orientation, the auto switches and the slice range. The parsed
+// rotation-axis orientation, the auto switches, the slice range and the filter. The parsed
 // values are kept in public fields; a signal named after a value is emitted only
 // when that value really changed. Owners may write a field together with its text
 // and emit the matching signal themselves.
@@ -26,6 +27,8 @@ public:
     bool rotAxIsV = false;
     int sliceNo = 0;
     double cor = 0.0;
+    // "Quantitative" and its window; the window box is enabled only in that mode.
+    ReconFilter reconFilter;
 
 signals:
     void autoUpdateUpdated();
@@ -33,6 +36,7 @@ signals:
     void rotAxUpdated();
     void sliceNoUpdated();
     void corUpdated();
+    void reconFilterUpdated();
     void askGenImage();
 
 public slots:
@@ -44,6 +48,14 @@ public slots:
     void setSliceFrom(int from);
     void setSliceTo(int to);
     void setSliceStep(int step);
+    // Checks or unchecks "Quantitative" (reconFilterUpdated on a change).
+    void setQuantitative(bool on);
+    // Selects the window of a batch word; false (and one debug line) for any other
+    // word, leaving the choice as it was.
+    bool setFilterWindow(const QString &name);
+
+private slots:
+    void filterControlsChanged();
 
 private:
     QButtonGroup *rotAxGroup;

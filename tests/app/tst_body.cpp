@@ -32,6 +32,7 @@ private slots:
     void configurationLinesAreCommands();
     void spentTime();
     void closingDuringSavedRangeRun();
+    void quantitativeMode();
     void japaneseTexts_data();
     void japaneseTexts();
 
@@ -120,6 +121,10 @@ void TstBody::commands_data()
     row("ct_rot_ax_is_h 0", "procCtrl/RotAxV", "checked", true);
     row("ct_rot_ax_is_v 1;ct_rot_ax_is_v 0", "procCtrl/RotAxH", "checked", true);
     row("ct_auto_gen_sinogram 1", "procCtrl/AutoUpdate", "checked", true);
+    row("ct_quantitative 1", "procCtrl/Quantitative", "checked", true);
+    row("ct_quantitative 1;ct_quantitative 2", "procCtrl/Quantitative", "checked", false);
+    row("ct_filter hann", "procCtrl/FilterWindow", "currentIndex", 4);
+    row("ct_filter cosine;ct_filter ramlak", "procCtrl/FilterWindow", "currentIndex", 0);
     // Range mode is a toggled reaction, and it chooses CT2.
     row("ct_auto_exec 1", "SelectCt2", "checked", true);
     row("calc_ct2 1", "SelectCt2", "checked", true);
@@ -360,6 +365,41 @@ void TstBody::closingDuringSavedRangeRun()
     }
 }
 
+// The mode shows in the title; an unknown window word leaves the choice; CT1 and CT2
+// reconstruct the same numbers in it, and the default is unaffected.
+void TstBody::quantitativeMode()
+{
+    loadPhantom(64, 4, 60);
+    run("ct_quantitative 1;ct_filter hamming");
+    QCOMPARE(body->windowTitle(), QString("Zorvel - Quantitative (Hamming)"));
+    QTest::ignoreMessage(QtDebugMsg, "body-cmd \"ct_filter\"");
+    QTest::ignoreMessage(QtDebugMsg,
+                         "Unknown filter window (ramlak, shepp-logan, cosine, hamming, hann): \"blackman\"");
+    run("ct_filter blackman");
+    QCOMPARE(body->procCtrl->reconFilter.window, ReconFilter::Hamming);
+
+    auto reconstruct = [this](const char *engine) {
+        QSignalSpy ends(body.get(), &Body::calcFinished);
+        run(QString("%1 1;calc_exec").arg(engine));
+        if (body->isCalculating())
+            ends.wait(10000);
+        const BpCore &core = QString(engine) == "calc_ct1" ? body->ct1().result() : body->ct2Workers()[0]->bpCore();
+        return std::vector<double>(core.image(), core.image() + size_t(core.n()) * core.n());
+    };
+    const std::vector<double> ct1 = reconstruct("calc_ct1");
+    const std::vector<double> ct2 = reconstruct("calc_ct2");
+    QVERIFY(ct1.size() > 100);
+    QVERIFY(ct1 == ct2);
+    QCOMPARE(body->ct2Workers()[0]->bpCore().filter(), (ReconFilter{true, ReconFilter::Hamming}));
+
+    run("ct_quantitative 0");
+    QCOMPARE(body->windowTitle(), QString("Zorvel"));
+    const std::vector<double> defaultCt1 = reconstruct("calc_ct1");
+    QCOMPARE(defaultCt1.size(), ct1.size());
+    QVERIFY(defaultCt1 != ct1);
+    QVERIFY(!body->ct1().result().filter().quantitative);
+}
+
 // A text of each form and of the window's own texts, in English and from the
 // Japanese catalogue the program carries.
 void TstBody::japaneseTexts_data()
@@ -376,6 +416,7 @@ void TstBody::japaneseTexts_data()
     QTest::newRow("I0 panel") << "I0ofI0Image_/CalcFromXAFS" << "text" << "Calc from XAFS file" << "XAFS ファイルから計算";
     QTest::newRow("sinogram panel") << "SinogramImgBase/GenImg" << "text" << "Gen Image" << "画像生成";
     QTest::newRow("CT1 panel") << "CtImgBase/SetCRegion" << "text" << "Set To C. Region" << "計算範囲に設定";
+    QTest::newRow("quantitative") << "procCtrl/Quantitative" << "text" << "Quantitative" << "定量";
     QTest::newRow("frame title") << "RawImgBase" << "popTitle" << "Measured Raw Image" << "測定生画像";
 }
 

@@ -122,6 +122,34 @@ private slots:
             QVERIFY(showsWhole(field, "-1048576"));
         QVERIFY(showsWhole(ctrl.Cor, "-1.23457e-05"));
     }
+
+    // The user's check box and window box reach the request; the window box follows the
+    // mode; a batch word picks the window, any other word leaves it (one debug line).
+    void filterChoice()
+    {
+        ProcCtrl ctrl;
+        ctrl.show();
+        QSignalSpy spy(&ctrl, &ProcCtrl::reconFilterUpdated);
+        QVERIFY(!ctrl.FilterWindow->isEnabled());
+        QTest::mouseClick(ctrl.Quantitative, Qt::LeftButton);
+        QVERIFY(ctrl.FilterWindow->isEnabled());
+        ctrl.FilterWindow->setCurrentIndex(3);
+        QVERIFY(ctrl.setFilterWindow("shepp-logan"));
+        ctrl.setFilterWindow("shepp-logan"); // no change, no signal
+        QTest::ignoreMessage(QtDebugMsg,
+                             "Unknown filter window (ramlak, shepp-logan, cosine, hamming, hann): \"Hann\"");
+        QVERIFY(!ctrl.setFilterWindow("Hann"));
+        CalcConds c;
+        ctrl.fillCalcConds(c, false, true);
+        QCOMPARE(QList<int>({c.filter.quantitative, c.filter.window, ctrl.FilterWindow->currentIndex()}),
+                 QList<int>({1, ReconFilter::SheppLogan, 1}));
+        QCOMPARE(spy.count(), 3);
+        ctrl.setQuantitative(false);
+        QVERIFY(!ctrl.FilterWindow->isEnabled());
+        QCOMPARE(spy.count(), 4);
+        QVERIFY(!ctrl.reconFilter.quantitative);
+        QCOMPARE(ctrl.FilterWindow->currentText(), QString("Shepp-Logan"));
+    }
 };
 
 QTEST_MAIN(TestProcCtrl)
