@@ -17,6 +17,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QThread>
 
 #include <algorithm>
@@ -99,6 +101,8 @@ void Body::buildForm()
         saveDir->Name->show();
         saveDir->AddTag->show();
     }
+    // The controls scroll vertically only: as wide as their widest row.
+    Controls->setMinimumWidth(ControlsBase->minimumSizeHint().width() + Controls->verticalScrollBar()->sizeHint().width());
     SelI0Files->setKeepConditions(true);
     SelI0Files->Title->setText(tr("I0 File Set"));
     I0ofRawImage_->Title->setText(tr("I0 of Raw Image"));
@@ -122,10 +126,15 @@ void Body::buildCt2Pool()
     saverThread->start(QThread::InheritPriority);
 
     for (int i = 1; i <= ct2PoolSize; ++i) {
-        auto *page = new QWidget;
-        auto *pageLayout = new QGridLayout(page);
-        auto *base = new PopDockBase(page);
-        pageLayout->addWidget(base);
+        // As on the fixed tabs, the panel scrolls inside its tab.
+        auto *page = new QScrollArea;
+        page->setWidgetResizable(true);
+        page->setFrameShape(QFrame::NoFrame);
+        auto *content = new QWidget;
+        auto *contentLayout = new QGridLayout(content);
+        auto *base = new PopDockBase(content);
+        contentLayout->addWidget(base);
+        page->setWidget(content);
         auto *worker = new CtCalc2;
         auto *panel = new CtCalc2Ui;
         worker->setPanel(panel);
