@@ -536,11 +536,17 @@ int Body::rangeTotal() const
     return int(std::llabs(qint64(conds.sliceTo) - conds.sliceFrom) / std::llabs(qint64(conds.sliceStep))) + 1;
 }
 
+// Slices done of the total next to "Calc"; only the count when the range never ends
+// (Step 0); nothing for a single slice.
 void Body::showProgress()
 {
     const int total = rangeTotal();
-    CalcProgress->setText(conds.rangeMode && total > 0 ? tr("%1 / %2").arg(slicesDone).arg(total)
-                                                       : QString::number(slicesDone));
+    if (!conds.rangeMode)
+        CalcProgress->clear();
+    else if (total > 0)
+        CalcProgress->setText(tr("%1 / %2").arg(slicesDone).arg(total));
+    else
+        CalcProgress->setText(QString::number(slicesDone));
 }
 
 void Body::stopCalcCt()
