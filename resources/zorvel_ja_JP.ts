@@ -9,7 +9,7 @@
     </message>
     <message>
         <source>Row Images</source>
-        <translation type="unfinished"></translation>
+        <translation>投影像</translation>
     </message>
     <message>
         <source>I0 Image</source>
@@ -65,15 +65,15 @@
     </message>
     <message>
         <source>Min</source>
-        <translation type="unfinished">最小</translation>
+        <translation>最小</translation>
     </message>
     <message>
         <source>Max</source>
-        <translation type="unfinished">最大</translation>
+        <translation>最大</translation>
     </message>
     <message>
         <source>Auto Save Img</source>
-        <translation type="unfinished"></translation>
+        <translation>画像自動保存</translation>
     </message>
     <message>
         <source>Auto Save Data</source>
@@ -257,7 +257,7 @@
     </message>
     <message>
         <source>Any file (* *.*)</source>
-        <translation type="unfinished">全てのファイル (* *.*)</translation>
+        <translation>全てのファイル (* *.*)</translation>
     </message>
 </context>
 <context>
@@ -520,11 +520,11 @@
     </message>
     <message>
         <source>Clear</source>
-        <translation type="unfinished">クリア</translation>
+        <translation>クリア</translation>
     </message>
     <message>
         <source>Exp. Time[s]</source>
-        <translation type="unfinished"></translation>
+        <translation>露光時間[s]</translation>
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;When Checked : The first file in the list will be read multitimes ( ex. 180 times )&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>

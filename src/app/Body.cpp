@@ -17,6 +17,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QThread>
 
 #include <algorithm>
@@ -100,6 +102,8 @@ void Body::buildForm()
         saveDir->Name->show();
         saveDir->AddTag->show();
     }
+    // The controls scroll vertically only: as wide as their widest row.
+    Controls->setMinimumWidth(ControlsBase->minimumSizeHint().width() + Controls->verticalScrollBar()->sizeHint().width());
     SelI0Files->setKeepConditions(true);
     SelI0Files->Title->setText(tr("I0 File Set"));
     I0ofRawImage_->Title->setText(tr("I0 of Raw Image"));
@@ -123,10 +127,15 @@ void Body::buildCt2Pool()
     saverThread->start(QThread::InheritPriority);
 
     for (int i = 1; i <= ct2PoolSize; ++i) {
-        auto *page = new QWidget;
-        auto *pageLayout = new QGridLayout(page);
-        auto *base = new PopDockBase(page);
-        pageLayout->addWidget(base);
+        // As on the fixed tabs, the panel scrolls inside its tab.
+        auto *page = new QScrollArea;
+        page->setWidgetResizable(true);
+        page->setFrameShape(QFrame::NoFrame);
+        auto *content = new QWidget;
+        auto *contentLayout = new QGridLayout(content);
+        auto *base = new PopDockBase(content);
+        contentLayout->addWidget(base);
+        page->setWidget(content);
         auto *worker = new CtCalc2;
         auto *panel = new CtCalc2Ui;
         worker->setPanel(panel);
@@ -532,11 +541,17 @@ int Body::rangeTotal() const
     return int(std::llabs(qint64(conds.sliceTo) - conds.sliceFrom) / std::llabs(qint64(conds.sliceStep))) + 1;
 }
 
+// Slices done of the total next to "Calc"; only the count when the range never ends
+// (Step 0); nothing for a single slice.
 void Body::showProgress()
 {
     const int total = rangeTotal();
-    CalcProgress->setText(conds.rangeMode && total > 0 ? tr("%1 / %2").arg(slicesDone).arg(total)
-                                                       : QString::number(slicesDone));
+    if (!conds.rangeMode)
+        CalcProgress->clear();
+    else if (total > 0)
+        CalcProgress->setText(tr("%1 / %2").arg(slicesDone).arg(total));
+    else
+        CalcProgress->setText(QString::number(slicesDone));
 }
 
 void Body::stopCalcCt()

@@ -302,6 +302,7 @@ void TstBody::runsReportToTheScriptOnlyWhenItStartedThem()
     QCOMPARE(scriptEnds.count(), 1);
     QVERIFY(!body->CalcSpentT->text().isEmpty());
     QCOMPARE(body->CalcCT->styleSheet(), QString("background-color: rgb(240, 240, 240);"));
+    QCOMPARE(body->CalcProgress->text(), QString());
 }
 
 void TstBody::rangeRunWithCt1EndsAtOnce()
@@ -342,6 +343,9 @@ void TstBody::closingDuringSavedRangeRun()
             .arg(out));
     QSignalSpy done(body.get(), &Body::sliceDone);
     QVERIFY(done.wait(20000));
+    QCOMPARE(done.first().at(1).toInt(), 1);
+    QCOMPARE(done.first().at(2).toInt(), 40);
+    QVERIFY(body->CalcProgress->text().endsWith(" / 40"));
     int ended = 0;
     const QList<QThread *> threads = body->threads();
     QCOMPARE(threads.size(), 35);
