@@ -106,6 +106,8 @@ int main(int argc, char *argv[])
     procCtrl->setSliceNo(67);
     procCtrl->setCor(85.5);
     procCtrl->RotAxV->click();
+    procCtrl->setQuantitative(true);
+    procCtrl->setFilterWindow(QStringLiteral("hamming"));
 
     auto *seekCtrl = new SeekCtrl;
     seekCtrl->Seek->setMaximum(179);
