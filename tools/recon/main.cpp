@@ -28,6 +28,7 @@ struct Options {
     bool corGiven = false;
     double cor = 0.0;
     QList<int> slices;
+    ReconFilter filter;
 };
 
 QTextStream &err()
@@ -49,7 +50,8 @@ bool parse(QCoreApplication &app, Options &options)
     parser.setApplicationDescription(
         "Reconstructs slices of a CT projection series (ITEX or TIFF, in angle order over half a turn)\n"
         "by filtered back-projection and writes each slice as an 8-bit PNG, slice_NNNNN.png.\n"
-        "Values are the sum over projections of the filtered attenuation, as in the CT2 engine.");
+        "Values are the sum over projections of the filtered attenuation, as in the CT2 engine;\n"
+        "with --quantitative, attenuation per pixel (padded exact Ram-Lak filter).");
     parser.addHelpOption();
     parser.addPositionalArgument("projections", "Projection images in angle order.", "FILE...");
     parser.addOption({"i0", "Incident-beam image (none: 1 everywhere).", "file"});
@@ -57,6 +59,9 @@ bool parse(QCoreApplication &app, Options &options)
     parser.addOption({"cor", "Centre of rotation in detector pixels (default: detector centre).", "pixels"});
     parser.addOption({"slice", "Detector line to reconstruct; repeat for several (default: middle line).", "n"});
     parser.addOption({"horizontal", "The rotation axis is horizontal: slices are image columns."});
+    parser.addOption({"quantitative", "Quantitative mode: slices in attenuation per pixel."});
+    parser.addOption({"filter", "Window of the quantitative mode: ramlak, shepp-logan, cosine, hamming, hann.",
+                      "window", "ramlak"});
     parser.addOption({"out", "Folder for the PNG files (created; default: current folder).", "dir", "."});
     parser.process(app);
 
@@ -80,6 +85,11 @@ bool parse(QCoreApplication &app, Options &options)
     }
     if (!ok)
         err() << "zorvel-recon: --cor and --slice take numbers\n";
+    options.filter.quantitative = parser.isSet("quantitative");
+    if (!ReconFilter::windowFromName(parser.value("filter"), &options.filter.window)) {
+        err() << "zorvel-recon: unknown --filter " << parser.value("filter") << "\n";
+        ok = false;
+    }
     return ok;
 }
 
@@ -105,7 +115,7 @@ bool reconstruct(const ImgDatas &series, const Options &options, double cor, int
     if (!SinogramGenerator::genSinogram0(series, &sinogram, options.rotAxIsV, cor, slice))
         return false;
     const int n = (sinogram.w / 2) * 2;
-    core.setupCore(n, sinogram.h);
+    core.setupCore(n, sinogram.h, options.filter);
     core.reconstructSlice(sinogram.sgm, sinogram.w, n, 0, n, 0, n);
     core.imageMinMax();
     return true;
