@@ -19,7 +19,6 @@ struct ReconFilter
     {
         return quantitative == other.quantitative && window == other.window;
     }
-    bool operator!=(const ReconFilter &other) const { return !(*this == other); }
 
     // The batch word of a window: "ramlak", "shepp-logan", "cosine", "hamming", "hann".
     static QString windowName(Window window);

@@ -116,6 +116,7 @@ void TestQuantFilter::paddedLength_data()
     QTest::addColumn<int>("n");
     QTest::addColumn<int>("expected");
     QTest::newRow("none") << -3 << 0;
+    QTest::newRow("zero") << 0 << 0;
     QTest::newRow("2^2 3^2 7") << 126 << 252;
     QTest::newRow("past 506 ... 510") << 253 << 512;
     QTest::newRow("2^4 3 5^2") << 589 << 1200;
