@@ -134,8 +134,6 @@ const std::vector<Body::Command> &Body::commandTable()
         {"seq_exec_dir",
          [](Body &b, const BatchCmd &c) {
              b.SelDDir->SelDir->fileDialog().setDirectory(textArg(c));
-             // Shown as well: the sub-directory mode builds the data-set paths from it.
-             b.SelDDir->SelDir->setDirName(textArg(c));
              b.SelDDir->aDirSelected(textArg(c));
          }},
         {"seq_exec_file_pattern", [](Body &b, const BatchCmd &c) { b.SelDDir->Pattern->setText(textArg(c)); }},
