@@ -149,7 +149,8 @@ void TstBatch::scriptLines_data()
     QTest::newRow("continued twice") << QByteArray("load /d \\\n  *.img\\ # more\n *.tif\nb") << QStringList{"load /d   *.img *.tif", "b"} << "";
     QTest::newRow("comment line ends it, last line") << QByteArray("a \\\n# note\nb\nc \\  \n") << QStringList{"a ", "b", "c "} << "";
     QTest::newRow("lone backslashes") << QByteArray("\\\n\\\nc\n\\") << QStringList{"c"} << "";
-    QTest::newRow("longest line") << QByteArray(maxBatchCommandLength, 'x') << QStringList{QString(maxBatchCommandLength, 'x')} << "";
+    QTest::newRow("longest line, largest file") << QByteArray(maxBatchCommandLength, 'x') + "\n#" + QByteArray(maxBatchScriptBytes - maxBatchCommandLength - 2, '#')
+                                                << QStringList{QString(maxBatchCommandLength, 'x')} << "";
     QTest::newRow("most lines") << QByteArray("a\n").repeated(maxBatchScriptLines) << QStringList(maxBatchScriptLines, "a") << "";
     QTest::newRow("line too long") << "a\n" + QByteArray(maxBatchCommandLength - 1, 'x') + "\\\nyy" << QStringList{"old"}
                                    << "Batch file line 3 is longer than 8192 characters";
