@@ -21,8 +21,7 @@ constexpr double fourierMax = 10.0;
 Sinogram::Sinogram(QWidget *parent) : QFrame(parent)
 {
     setupUi(this);
-    for (QLineEdit *field : {Cor, DispSinogram->Val, DispFouS->Val})
-        fitFieldWidth(field);
+    FieldWidth::fitReal(Cor); // the views size their own read-outs
     connect(DispSinogram, &ImgDispWPV::newPosInvY, this, &Sinogram::newPos);
     connect(DispSinogram, &ImgDispWCBar::newBar, this, &Sinogram::genImage);
     connect(Cor, &QLineEdit::editingFinished, this, &Sinogram::corEditingFinished);
