@@ -54,7 +54,7 @@ public:
     // Transform set-up of the workers that take part in a run of `threads` workers
     // (GUI thread, no worker busy): image side from the sinogram geometry.
     void setupFFT(bool rotAxIsV, int dim, double cor, int projections, int threads);
-    // The save settings go to every worker, queued ahead of any slice request.
+    // The save settings of every worker (GUI thread, no worker busy).
     void setupSaveConds(const SaveSettings &image, const SaveSettings &data);
 
     bool isRunning() const { return running; }

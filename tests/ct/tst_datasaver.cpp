@@ -2,6 +2,7 @@
 #include "DrainingThread.h"
 #include "SavingData.h"
 #include "SavingImg.h"
+#include "ThreadHandoff.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -62,8 +63,11 @@ void TestDataSaver::manyWorkersWriteCompleteFiles()
     }
     for (int w = 0; w < workers; ++w) {
         threads.emplace_back([&, w]() {
-            for (int r = w; r < records; r += workers)
-                emit senders[size_t(w)]->saveDataWDiscard(new SavingData{nameOf(dir, w, r), contentsOf(w, r)});
+            for (int r = w; r < records; r += workers) {
+                auto *record = new SavingData{nameOf(dir, w, r), contentsOf(w, r)};
+                ThreadHandoff::publish(record);
+                emit senders[size_t(w)]->saveDataWDiscard(record);
+            }
         });
     }
     for (std::thread &t : threads)
