@@ -60,9 +60,7 @@ public:
     bool isRunning() const { return running; }
     // A start waits for the slices of a stopped run.
     bool isWaiting() const { return waiting; }
-    bool isOutstanding(int worker) const { return outstanding.value(worker, false); }
     int outstandingCount() const;
-    qint64 nextSlice() const { return cur; }
 
 signals:
     void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genImg);
