@@ -4,17 +4,16 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 bool FftwPlannerThread::isCurrent()
 {
-    // One claim per process and a flag per thread; a plain atomic bool, because an
-    // atomic std::thread::id failed its first exchange under the thread sanitizer.
-    static std::atomic<bool> claimed{false};
-    thread_local bool planner = false;
-    bool expected = false;
-    if (!planner && claimed.compare_exchange_strong(expected, true))
-        planner = true;
-    return planner;
+    static std::atomic<std::thread::id> planner{std::thread::id()};
+    const std::thread::id self = std::this_thread::get_id();
+    std::thread::id expected;
+    if (planner.compare_exchange_strong(expected, self))
+        return true;
+    return expected == self;
 }
 
 void FftwPlannerThread::makePlannerThreadSafe()
