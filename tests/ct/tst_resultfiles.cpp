@@ -127,6 +127,8 @@ void TestResultFiles::dataText()
     QCOMPARE(text, referenceText(image, n, region));
     QCOMPARE(text.count('\n'), 6 + pixelLines);
     QVERIFY(!text.contains('\r'));
+    // No image yet: the header alone.
+    QCOMPARE(ResultFiles::dataText(nullptr, 0, region), referenceText({}, 0, region));
 }
 
 // Every value is written exactly as printf's %g writes it.
