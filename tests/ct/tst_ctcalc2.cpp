@@ -199,7 +199,6 @@ void TestCtCalc2::firstSliceSetsTheRegion()
     QCOMPARE(regions.size(), 0);
     QVERIFY(sameValues(worker.bpCore().image(), ct1Slice(imgs, 2, {3, 5.5, 30, 40}), projections));
     QVERIFY(QTime::fromString(panel.EndT->text(), "hh:mm:ss.zzz").isValid());
-    QVERIFY(panel.SpentT->text().toDouble() >= 0.0);
 }
 
 // Three slices on two workers with image and data saving: every file complete, the
@@ -296,8 +295,6 @@ void TestCtCalc2::panelRegions_data()
                                        << QList<double>{10.4, 20.6, 100.2, 200.9} << QList<double>{10, 20, 101, 201};
     QTest::newRow("same values") << QList<double>{0, 0, 2047, 2047} << false
                                  << QList<double>{-3.5, 0, 7, 7.000001} << QList<double>{-4, 0, 7, 7};
-    QTest::newRow("beyond six digits") << QList<double>{0, 0, 2047, 2047.0000001} << false
-                                       << QList<double>{0.5, 0.5, 0.5, 0.5} << QList<double>{0, 0, 1, 1};
 }
 
 void TestCtCalc2::panelRegions()
