@@ -3,6 +3,7 @@
 #include "ColorBar.h"
 #include "CtCalc2.h"
 #include "FieldValue.h"
+#include "FieldWidth.h"
 
 #include <QCheckBox>
 
@@ -15,6 +16,11 @@ const QString timeFormat = QStringLiteral("hh:mm:ss.zzz");
 CtCalc2Ui::CtCalc2Ui(QWidget *parent) : QFrame(parent)
 {
     setupUi(this);
+    for (QLineEdit *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1, SpentT})
+        FieldWidth::fitReal(field);
+    for (QLineEdit *field : {StartT, EndT})
+        FieldWidth::fitText(field, {QStringLiteral("00:00:00.000")});
+    FieldWidth::fitInteger(ShowSliceNo, 999999);
     cBar = DispCt->CBar;
     // The shared copy follows every change of the region fields and the colour bar;
     // these connections come first so a worker woken by the same change reads it.
