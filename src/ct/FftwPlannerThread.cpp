@@ -1,6 +1,9 @@
 #include "FftwPlannerThread.h"
 
+#include <fftw3.h>
+
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 bool FftwPlannerThread::isCurrent()
@@ -11,4 +14,10 @@ bool FftwPlannerThread::isCurrent()
     if (planner.compare_exchange_strong(expected, self))
         return true;
     return expected == self;
+}
+
+void FftwPlannerThread::makePlannerThreadSafe()
+{
+    static std::once_flag once;
+    std::call_once(once, fftw_make_planner_thread_safe);
 }

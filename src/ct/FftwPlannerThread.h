@@ -9,4 +9,7 @@ class FftwPlannerThread
 public:
     // True on the thread that planned first (that call makes it the planner thread).
     static bool isCurrent();
+    // Lets FFTW serialise its planner itself (once per process, before worker threads
+    // exist), so that a plan destroyed on another thread by mistake cannot corrupt it.
+    static void makePlannerThreadSafe();
 };

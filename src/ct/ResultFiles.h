@@ -1,0 +1,35 @@
+#pragma once
+
+#include "CalcRegion.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Names and contents of the files a reconstruction worker saves after each slice.
+//
+// Automatic names: the base name, then "-tag" when a tag is given, then "-%05d" of the
+// slice number, then the suffix ("png" or "dat"). The directory part of the base name
+// is dropped; a suffix of the base name is kept through the tags and then replaced.
+//
+// The data file is text, line feeds only: "#ZRVL-CTImg", five header lines with the
+// region, then one line "x<TAB>z<TAB>value" per pixel of the region inside the image,
+// z outer and x inner. Reals are written as C's %g writes them (6 significant digits).
+class ResultFiles
+{
+public:
+    // base + "-" + tag + "." + suffix, base and suffix split at the last dot of the
+    // file name (no dot: the whole name is the base and the suffix is empty).
+    static QString tagStep(const QString &name, const QString &tag);
+    // base + "." + suffix: any earlier suffix is replaced.
+    static QString suffixStep(const QString &name, const QString &suffix);
+    // The automatic name of a slice's file, e.g. ("ct", "E1", 12, "png") -> ct-E1-00012.png.
+    static QString autoName(const QString &name, const QString &tag, int slice, const QString &suffix);
+    // fname taken relative to dir (an absolute fname unchanged), made absolute.
+    static QString fullPath(const QString &dir, const QString &fname);
+
+    // The whole data file of an n x n image (row-major, image[z * n + x]) over region.
+    // Pixels of the region outside the image are left out.
+    static QByteArray dataText(const double *image, int n, const CalcRegion &region);
+    // Appends v as printf("%g") writes it.
+    static void appendReal(QByteArray &text, double v);
+};
