@@ -27,8 +27,9 @@ public:
     BpCore &operator=(const BpCore &) = delete;
 
     // Keeps buffers and plans when N and M are unchanged; otherwise rebuilds them.
-    // An odd N is rounded down to even; N <= 0 leaves the core without plans.
-    void setupCore(int n, int m);
+    // An odd N is rounded down to even; N <= 0 leaves the core without plans. False when
+    // the core is left without plans: N <= 0, or not enough memory (with a debug line).
+    bool setupCore(int n, int m);
     void releaseCore();
     // N x N zeros; clears done.
     void resizeImage(int n);
@@ -47,7 +48,8 @@ public:
     // back-projection of every row, row j of the sinogram at rows + j * rowStride.
     void reconstructSlice(const double *rows, int rowStride, double divisor,
                           double x0, double x1, double z0, double z1);
-    // min and max over all N*N values when done is set and the image is N x N.
+    // min and max over the finite values when done is set and the image is N x N
+    // (0, 0 when none is finite).
     void imageMinMax();
 
     int n() const { return N; }
@@ -64,6 +66,8 @@ public:
     const fftw_complex *spectrum(int j) const { return spectra + size_t(j) * N; }
 
 private:
+    // Buffers and plans for N and M; false when any of them cannot be had.
+    bool allocate();
     bool ready(int j) const { return fwdPlan && j >= 0 && j < storedM; }
 
     int N = 0;
