@@ -6,7 +6,6 @@
 #include <QDebug>
 #include <QtGlobal>
 
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -175,13 +174,9 @@ void BpCore::imageMinMax()
     min = std::numeric_limits<double>::max();
     max = -std::numeric_limits<double>::max();
     for (double v : img) {
-        if (!std::isfinite(v))
-            continue;
         if (v < min)
             min = v;
         if (v > max)
             max = v;
     }
-    if (min > max)
-        min = max = 0.0;
 }

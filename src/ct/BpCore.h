@@ -48,8 +48,7 @@ public:
     // back-projection of every row, row j of the sinogram at rows + j * rowStride.
     void reconstructSlice(const double *rows, int rowStride, double divisor,
                           double x0, double x1, double z0, double z1);
-    // min and max over the finite values when done is set and the image is N x N
-    // (0, 0 when none is finite).
+    // min and max over all N*N values when done is set and the image is N x N.
     void imageMinMax();
 
     int n() const { return N; }

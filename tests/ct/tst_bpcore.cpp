@@ -72,7 +72,7 @@ private slots:
     void regionBounds();
     void backProjectAllMatchesOneByOne();
     void setupCoreReuseAndRebuild();
-    void zeroLengthCoreIsInert();
+    void emptyCoreIsInert();
     void imageMinMaxOnlyWhenDone();
     void plannerThreadIsRecorded();
 };
@@ -285,20 +285,25 @@ void TestBpCore::setupCoreReuseAndRebuild()
         QCOMPARE(core.image()[i], fresh.image()[i]);
 }
 
-// A sinogram of width 1 gives N = 0: nothing to transform, an empty image, done.
-void TestBpCore::zeroLengthCoreIsInert()
+// A sinogram of width 1 gives N = 0, and a core larger than memory is not built: both
+// leave a core without plans that reconstructs nothing, and a later size works again.
+void TestBpCore::emptyCoreIsInert()
 {
     BpCore core;
-    core.setupCore(1, 5);
+    QVERIFY(!core.setupCore(1, 5));
     QCOMPARE(core.n(), 0);
     QCOMPARE(core.m(), 5);
     const double row[2] = {1.0, 2.0};
     core.reconstructSlice(row, 1, 1.0, 0, 10, 0, 10);
     QVERIFY(core.isDone());
     QCOMPARE(core.imageSide(), 0);
-    core.setupCore(-4, -1);
-    QCOMPARE(core.n(), 0);
+    QVERIFY(!core.setupCore(-4, -1));
     QCOMPARE(core.m(), 0);
+    QTest::ignoreMessage(QtDebugMsg, "Not enough memory for a reconstruction core of 1048576 x 1048576");
+    QVERIFY(!core.setupCore(1 << 20, 1 << 20));
+    QVERIFY(core.n() == 0 && !core.filtered());
+    QVERIFY(core.setupCore(16, 2) && core.setupCore(16, 2));
+    QVERIFY(core.filtered() != nullptr);
 }
 
 void TestBpCore::imageMinMaxOnlyWhenDone()
