@@ -110,7 +110,6 @@ private slots:
     void nothingBuilt_data();
     void nothingBuilt();
     void sliceOutOfRangeIsRefused();
-    void emptySeries();
     void unusableReferencesAreNeutral();
     void nonFiniteDifferencesAreNeutral();
 };
@@ -259,20 +258,6 @@ void TestSinogramGenerator::sliceOutOfRangeIsRefused()
     // With a horizontal axis slices are columns, so 6 ... 19 are valid.
     QVERIFY(SinogramGenerator::genSinogram0(series.imgs, &record, false, 2.5, 19));
     QCOMPARE(record.w, 3);
-}
-
-// clearImgs keeps the size, so a sinogram of no rows can still be asked for.
-void TestSinogramGenerator::emptySeries()
-{
-    Series series;
-    QVERIFY(series.addProjections(2, 20, 4, pattern));
-    series.imgs.clearImgs();
-    HSgm record;
-    record.resize(5, 5);
-    QVERIFY(SinogramGenerator::genSinogram0(series.imgs, &record, true, 10.0, 1));
-    QCOMPARE(record.w, 17);
-    QCOMPARE(record.h, 0);
-    QVERIFY(!record.sgm && !record.rawSgm);
 }
 
 // An I0 or BG image that is not valid, or of another size than the projections (a wider
