@@ -200,6 +200,12 @@ void TstImgDataITEX::fourBytePixelsAreUnsigned()
     reader.column(0, row);
     QCOMPARE(row[0], -1.0);
     QCOMPARE(row[2], -1.0);
+    // Nor after properties that could not be read (no pixel size to divide by).
+    int w, h;
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can not open ITEX file to read props"));
+    QVERIFY(!reader.readProps(dir->filePath("absent.img"), w, h));
+    reader.line(0, row);
+    QCOMPARE(row[0], -1.0);
 }
 
 QTEST_GUILESS_MAIN(TstImgDataITEX)

@@ -155,6 +155,7 @@ void TstImgDatas::minMaxSkipsNonFinite_data()
     QTest::addColumn<double>("max");
     QTest::newRow("NaN first") << std::vector<double>{nan, -2e-5, 3, 7} << -2e-5 << 7.0;
     QTest::newRow("infinities") << std::vector<double>{5, inf, -inf, 6} << 5.0 << 6.0;
+    QTest::newRow("all negative") << std::vector<double>{-5, -3, nan, -4} << -5.0 << -3.0;
     QTest::newRow("nothing finite") << std::vector<double>{nan, inf, nan, -inf} << 0.0 << 0.0;
 }
 
