@@ -62,7 +62,6 @@ public:
     double imageAt(int x, int z) const { return img[size_t(z) * imageN + x]; }
     const double *filtered() const { return filteredRows; }
     int filteredStride() const { return stride; }
-    const fftw_complex *spectrum(int j) const { return spectra + size_t(j) * N; }
 
 private:
     // Buffers and plans for N and M; false when any of them cannot be had.
