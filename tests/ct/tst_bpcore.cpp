@@ -276,6 +276,7 @@ void TestBpCore::imageMinMaxOnlyWhenDone()
     BpCore core;
     core.setupCore(18, 3);
     core.resizeImage(18);
+    QVERIFY(!core.isDone());
     core.imageMinMax();
     QCOMPARE(core.minValue(), 0.0);
     QCOMPARE(core.maxValue(), 0.0);

@@ -176,6 +176,7 @@ void TstImgDataITEX::shortPixelBlockReadsZeros()
 void TstImgDataITEX::fourBytePixelsAreUnsigned()
 {
     const QString file = dir->filePath("big.img");
+    QVERIFY(!ItexWriter::write(file, 0, 6, 4, {}) && !ItexWriter::write(file, 3, 0, 4, {}));
     QVERIFY(ItexWriter::write(file, 3, 2, 4, {7, 0x80000000u, 0xFFFFFFFFu, 100, 101, 102}, 0.05));
     ImgDataITEX reader;
     reader.setFileName(file);
