@@ -144,6 +144,14 @@ void TestPhantom::lineIntegralMatchesAttenuationAlongTheRay()
     }
     const double analytic = phantom.lineIntegral(row, u, theta);
     QVERIFY(analytic > 0.05);
+    // Absolute geometry: a sphere of radius 20 about row 20 of 41 (centre x = 3), cut at row 8
+    // (12 from its centre) by the ray 10 off its centre, has a chord of 2 sqrt(20^2 - 12^2 - 10^2).
+    Phantom::Ellipsoid sphere;
+    sphere.cx = 3.0;
+    sphere.a = sphere.b = sphere.c = 20.0;
+    sphere.mu = 0.05;
+    const double chord = 2.0 * std::sqrt(400.0 - 144.0 - 100.0);
+    QVERIFY(std::abs(Phantom(41, {sphere}).lineIntegral(8, 3.0 * std::cos(theta) + 10.0, theta) - 0.05 * chord) <= 1e-12);
     QVERIFY2(std::abs(sum - analytic) <= 2e-3, qPrintable(QString("%1 vs %2").arg(sum).arg(analytic)));
 }
 
