@@ -194,6 +194,9 @@ void TstSelectDataDir::modeChangeRescans()
     touch("a-7100eV-0.img");
     touch("a-7100eV-1.img");
     SelectDataDir sel;
+    sel.isKSTStd_->click(); // no directory yet: nothing is listed
+    sel.isKSTStd_->click();
+    QCOMPARE(sel.SubDirs->count(), 0);
     sel.aDirSelected(dir.path());
     QCOMPARE(sel.SubDirs->itemText(0), QString("1 : sub"));
     sel.isKSTStd_->click();
