@@ -10,16 +10,14 @@ class TstSelectDataDir : public QObject
     Q_OBJECT
 private slots:
     void init();
-    void subDirectories();
-    void fileSets();
+    void entriesAndTheSetAnnounced_data();
+    void entriesAndTheSetAnnounced();
     void stepping_data();
     void stepping();
-    void noSets_data();
-    void noSets();
-    void modeChangeRescans();
 
 private:
-    void touch(const QString &name);
+    void touch(const QString &name) { QVERIFY(QFile(dir.filePath(name)).open(QIODevice::WriteOnly)); }
+    static QStringList labels(const SelectDataDir &sel);
     std::unique_ptr<QTemporaryDir> root;
     QDir dir;
 };
@@ -27,186 +25,130 @@ private:
 void TstSelectDataDir::init()
 {
     root = std::make_unique<QTemporaryDir>();
-    QVERIFY(root->isValid());
     dir = QDir(root->path());
-}
-
-void TstSelectDataDir::touch(const QString &name)
-{
-    QFile file(dir.filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-}
-
-void TstSelectDataDir::subDirectories()
-{
-    for (const QString name : {"alpha", "7_2keV", "Beta", "7112_5eV"})
+    const QString longSample(120, 's');
+    for (const char *name : {"7112_5eV", "7_2keV", "Beta", "alpha", "sub-7000eV-0.img"})
         QVERIFY(dir.mkdir(name));
-    touch("file.img");
+    for (const QString &name : QStringList{"fe-7100eV-0.img", "fe-7100eV-1.img", "fe-7112_5eV-0.img", "ni-8_3keV-0.img", "notes.txt",
+                                longSample + "-1eV-0.img", longSample + "-2eV-0.img"})
+        touch(name);
+}
+
+QStringList TstSelectDataDir::labels(const SelectDataDir &sel)
+{
+    QStringList texts;
+    for (int i = 0; i < sel.SubDirs->count(); ++i)
+        texts << sel.SubDirs->itemText(i);
+    return texts;
+}
+
+void TstSelectDataDir::entriesAndTheSetAnnounced_data()
+{
+    QTest::addColumn<bool>("kstStandard");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<QStringList>("names");    // currentSetName of each entry
+    QTest::addColumn<QList<double>>("energies"); // currentEnergy of each entry
+    const QString s(120, 's');
+    QTest::newRow("sub-directories") << false
+                                     << QStringList{"1 : 7112_5eV", "2 : 7_2keV", "3 : Beta", "4 : alpha", "5 : sub-7000eV-0.img"}
+                                     << QStringList{"7112_5eV", "7_2keV", "Beta", "alpha", "sub-7000eV-0.img"}
+                                     << QList<double>{7112.5, 7200, 0, 0, 0};
+    QTest::newRow("KST Std.") << true
+                              << QStringList{"1 : fe (7100[eV], 2)", "2 :    (7112.5[eV], 1)", "3 : ni (8.3[keV], 1)",
+                                             "4 : " + s + " (1[eV], 1)", "5 : " + QString(101, ' ') + " (2[eV], 1)"}
+                              << QStringList{"7100eV", "7112_5eV", "8_3keV", "1eV", "2eV"}
+                              << QList<double>{7100, 7112.5, 8300, 1, 2};
+}
+
+void TstSelectDataDir::entriesAndTheSetAnnounced()
+{
+    QFETCH(bool, kstStandard);
+    QFETCH(QStringList, labels);
+    QFETCH(QStringList, names);
+    QFETCH(QList<double>, energies);
     SelectDataDir sel;
     QCOMPARE(sel.SelDir->Select->text(), QString("Sel. Data Dir."));
-    sel.Pattern->setText(" *.img  *.tif");
+    sel.setIsKSTStandard(kstStandard); // no directory yet: nothing listed
+    QCOMPARE(sel.SubDirs->count(), 0);
+    QCOMPARE(sel.currentEnergy(), 0.0);
+    QCOMPARE(sel.currentSetName(), QString());
+    sel.Pattern->setText(kstStandard ? "*.img" : " *.img  *.tif");
     emit sel.SelDir->fileDialog().fileSelected(dir.path());
-    QCOMPARE(sel.SelDir->SelectedDir->text(), dir.path());
-
-    QStringList labels;
-    for (int i = 0; i < sel.SubDirs->count(); ++i)
-        labels << sel.SubDirs->itemText(i);
-    QCOMPARE(labels, QStringList({"1 : 7112_5eV", "2 : 7_2keV", "3 : Beta", "4 : alpha"}));
+    QCOMPARE(TstSelectDataDir::labels(sel), labels);
 
     QSignalSpy selected(&sel, &SelectDataDir::selected);
-    const QList<double> energies = {7112.5, 7200.0, 0.0, 0.0};
-    for (int i = 0; i < 4; ++i) {
+    QSignalSpy selectedFiles(&sel, &SelectDataDir::selectedFileInfoList);
+    for (int i = 0; i < labels.size(); ++i) {
         sel.SubDirs->setCurrentIndex(i);
         sel.Set->click();
-        const QString name = labels[i].mid(labels[i].indexOf(" : ") + 3);
-        QCOMPARE(selected.last().at(0).toString(), dir.path() + "/" + name);
-        QCOMPARE(selected.last().at(1).toStringList(), QStringList({"", "*.img", "*.tif"}));
-        QCOMPARE(sel.currentSetName(), name);
+        QCOMPARE(sel.currentSetName(), names[i]);
         QCOMPARE(sel.currentEnergy(), energies[i]);
     }
-    QCOMPARE(selected.count(), 4);
-}
-
-void TstSelectDataDir::fileSets()
-{
-    const QString longSample(120, QLatin1Char('s'));
-    for (const QString name : {"fe-7100eV-00000.img", "fe-7100eV-00001.img", "fe-7112_5eV-00000.img",
-                                "ni-8_3keV-00000.img", "ni-8_3keV-00001.img", "notes.txt"})
-        touch(name);
-    for (const QString energy : {"1eV", "2eV"})
-        touch(longSample + "-" + energy + "-00000.img");
-    QVERIFY(dir.mkdir("sub-7000eV-0.img"));
-    SelectDataDir sel;
-    sel.setIsKSTStandard(true);
-    sel.aDirSelected(dir.path());
-    QCOMPARE(sel.SelDir->SelectedDir->text(), dir.path());
-
-    QStringList labels;
-    for (int i = 0; i < sel.SubDirs->count(); ++i)
-        labels << sel.SubDirs->itemText(i);
-    QCOMPARE(labels, QStringList({"1 : fe (7100[eV], 2)", "2 :    (7112.5[eV], 1)", "3 : ni (8.3[keV], 2)",
-                                  "4 : " + longSample + " (1[eV], 1)",
-                                  "5 : " + QString(101, QLatin1Char(' ')) + " (2[eV], 1)"}));
-
-    QSignalSpy selected(&sel, &SelectDataDir::selectedFileInfoList);
-    sel.SubDirs->setCurrentIndex(0);
-    sel.set();
-    QCOMPARE(selected.count(), 1);
-    const auto files = selected.at(0).at(0).value<QFileInfoList>();
-    QCOMPARE(files.size(), 2);
-    QCOMPARE(files[0].absoluteFilePath(), dir.absoluteFilePath("fe-7100eV-00000.img"));
-    QCOMPARE(files[1].absoluteFilePath(), dir.absoluteFilePath("fe-7100eV-00001.img"));
-    QCOMPARE(sel.currentSetName(), QString("7100eV"));
-    QCOMPARE(sel.currentEnergy(), 7100.0);
-    sel.SubDirs->setCurrentIndex(2);
-    QCOMPARE(sel.currentSetName(), QString("8_3keV"));
-    QCOMPARE(sel.currentEnergy(), 8300.0);
-
-    // A directory without matching files keeps the sets found before.
-    QTemporaryDir empty;
-    QTest::ignoreMessage(QtDebugMsg, qPrintable("No files matching \"*.img\" in :  \"" + empty.path() + "\""));
-    sel.aDirSelected(empty.path());
-    QCOMPARE(sel.SubDirs->count(), 5);
-    sel.set();
-    QCOMPARE(selected.count(), 2);
-    QCOMPARE(selected.at(1).at(0).value<QFileInfoList>().first().fileName(), QString("ni-8_3keV-00000.img"));
+    QCOMPARE(selected.count(), kstStandard ? 0 : labels.size());
+    QCOMPARE(selectedFiles.count(), kstStandard ? labels.size() : 0);
+    if (kstStandard) {
+        const auto files = selectedFiles.first().first().value<QFileInfoList>();
+        QCOMPARE(files.size(), 2);
+        QCOMPARE(files[1].absoluteFilePath(), dir.absoluteFilePath("fe-7100eV-1.img"));
+        // A directory without matching files keeps the sets found before.
+        QTemporaryDir empty;
+        QTest::ignoreMessage(QtDebugMsg, qPrintable("No files matching \"*.img\" in :  \"" + empty.path() + "\""));
+        sel.aDirSelected(empty.path());
+        QCOMPARE(TstSelectDataDir::labels(sel), labels);
+        // Back to sub-directories: the name is the sub-directory's, not an earlier set's.
+        sel.aDirSelected(dir.path());
+        sel.setIsKSTStandard(false);
+        QCOMPARE(sel.currentSetName(), QString("7112_5eV"));
+    } else {
+        QCOMPARE(selected.first().at(0).toString(), dir.path() + "/7112_5eV");
+        QCOMPARE(selected.first().at(1).toStringList(), QStringList({"", "*.img", "*.tif"}));
+        sel.Pattern->setText("*.img"); // one name filter in this mode
+        sel.isKSTStd_->click();
+        QCOMPARE(sel.SubDirs->itemText(0), QString("1 : fe (7100[eV], 2)"));
+        QCOMPARE(sel.currentSetName(), QString("7100eV"));
+    }
 }
 
 void TstSelectDataDir::stepping_data()
 {
     QTest::addColumn<bool>("kstStandard");
-    QTest::newRow("sub-directories") << false;
-    QTest::newRow("KST Std.") << true;
+    QTest::addColumn<QString>("directory");
+    QTest::newRow("sub-directories") << false << "";
+    QTest::newRow("KST Std.") << true << "";
+    QTest::newRow("no sub-directories") << false << "alpha";
 }
 
 void TstSelectDataDir::stepping()
 {
     QFETCH(bool, kstStandard);
-    for (const QString name : {"s-7100eV", "s-7200eV", "s-7300eV"}) {
-        QVERIFY(dir.mkdir(name));
-        touch(name + "-00000.img");
-    }
+    QFETCH(QString, directory);
     SelectDataDir sel;
     sel.setIsKSTStandard(kstStandard);
-    sel.aDirSelected(dir.path());
-    QCOMPARE(sel.SubDirs->count(), 3);
-
+    sel.aDirSelected(dir.filePath(directory));
+    const int count = sel.SubDirs->count();
+    QCOMPARE(count, directory.isEmpty() ? 5 : 0);
     QSignalSpy sets(&sel, kstStandard ? SIGNAL(selectedFileInfoList(QFileInfoList)) : SIGNAL(selected(QString, QStringList)));
     QSignalSpy noMore(&sel, &SelectDataDir::noMoreSets);
     sel.SubDirs->setCurrentIndex(2);
     sel.setFirstSet();
-    QCOMPARE(sel.SubDirs->currentIndex(), 0);
-    QCOMPARE(sets.count(), 1);
-    sel.Next->click();
-    QCOMPARE(sel.SubDirs->currentIndex(), 1);
-    QCOMPARE(sets.count(), 1); // next() only moves
-    sel.setNextSet();
-    QCOMPARE(sel.SubDirs->currentIndex(), 2);
-    QCOMPARE(sets.count(), 2);
-    QCOMPARE(sel.currentEnergy(), kstStandard ? 7300.0 : 0.0);
-    QCOMPARE(sel.currentSetName(), kstStandard ? QString("7300eV") : QString("s-7300eV"));
-
+    for (int i = 1; i < count; ++i) {
+        QCOMPARE(sets.count(), i);
+        QCOMPARE(noMore.count(), 0);
+        sel.setNextSet();
+        QCOMPARE(sel.SubDirs->currentIndex(), i);
+    }
     // At the end: next stays, nextIfAny says so, setNextSet reports the end.
-    sel.next();
+    sel.Next->click();
     QVERIFY(!sel.nextIfAny());
-    QCOMPARE(sel.SubDirs->currentIndex(), 2);
-    QCOMPARE(noMore.count(), 0);
+    QCOMPARE(sel.SubDirs->currentIndex(), count - 1);
     sel.setNextSet();
-    QCOMPARE(noMore.count(), 1);
-    QCOMPARE(sets.count(), 2);
-    sel.SubDirs->setCurrentIndex(0);
-    QVERIFY(sel.nextIfAny());
-    QCOMPARE(sel.SubDirs->currentIndex(), 1);
-}
-
-void TstSelectDataDir::noSets_data()
-{
-    QTest::addColumn<bool>("kstStandard");
-    QTest::newRow("sub-directories") << false;
-    QTest::newRow("KST Std.") << true;
-}
-
-void TstSelectDataDir::noSets()
-{
-    QFETCH(bool, kstStandard);
-    SelectDataDir sel;
-    sel.setIsKSTStandard(kstStandard);
-    QSignalSpy noMore(&sel, &SelectDataDir::noMoreSets);
-    QSignalSpy selected(&sel, &SelectDataDir::selected);
-    QSignalSpy selectedFiles(&sel, &SelectDataDir::selectedFileInfoList);
-    if (kstStandard)
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^No files matching"));
-    sel.aDirSelected(dir.path());
-    QCOMPARE(sel.SubDirs->count(), 0);
-    QCOMPARE(sel.currentEnergy(), 0.0);
-    QCOMPARE(sel.currentSetName(), QString());
-    QVERIFY(!sel.nextIfAny());
-    sel.setFirstSet();
-    sel.set();
-    sel.setNextSet();
-    QCOMPARE(noMore.count(), 3);
-    QCOMPARE(selected.count() + selectedFiles.count(), 0);
-}
-
-void TstSelectDataDir::modeChangeRescans()
-{
-    QVERIFY(dir.mkdir("sub"));
-    touch("a-7100eV-0.img");
-    touch("a-7100eV-1.img");
-    SelectDataDir sel;
-    sel.isKSTStd_->click(); // no directory yet: nothing is listed
-    sel.isKSTStd_->click();
-    QCOMPARE(sel.SubDirs->count(), 0);
-    sel.aDirSelected(dir.path());
-    QCOMPARE(sel.SubDirs->itemText(0), QString("1 : sub"));
-    sel.isKSTStd_->click();
-    QCOMPARE(sel.SubDirs->count(), 1);
-    QCOMPARE(sel.SubDirs->itemText(0), QString("1 : a (7100[eV], 2)"));
-    QCOMPARE(sel.currentSetName(), QString("7100eV"));
-    sel.setIsKSTStandard(false);
-    QCOMPARE(sel.SubDirs->itemText(0), QString("1 : sub"));
-    // The sets of the file scan are not the sub-directory's name.
-    QCOMPARE(sel.currentSetName(), QString("sub"));
+    QCOMPARE(sets.count(), count);
+    QCOMPARE(noMore.count(), count ? 1 : 2); // an empty list ends at setFirstSet already
+    if (count) {
+        sel.SubDirs->setCurrentIndex(0);
+        sel.next();
+        QCOMPARE(sel.SubDirs->currentIndex(), 1);
+    }
 }
 
 QTEST_MAIN(TstSelectDataDir)
