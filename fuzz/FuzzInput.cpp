@@ -1,0 +1,39 @@
+#include "FuzzInput.h"
+
+#include "ImgData.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <vector>
+
+namespace {
+void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
+}
+
+QString fuzzInputFile(const uint8_t *data, size_t size)
+{
+    static QTemporaryDir dir;
+    static const bool prepared = (qInstallMessageHandler(dropMessage), QDir::setCurrent(dir.path()));
+    Q_UNUSED(prepared);
+    const QString name = dir.filePath(QStringLiteral("input"));
+    QFile file(name);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(reinterpret_cast<const char *>(data), qint64(size));
+    return name;
+}
+
+void readOpenedImage(ImgData &image)
+{
+    const int w = image.imageWidth(), h = image.imageHeight();
+    std::vector<double> row(static_cast<size_t>(w)), column(static_cast<size_t>(h));
+    image.line(0, row.data());
+    image.line(h - 1, row.data());
+    image.column(0, column.data());
+    image.column(w - 1, column.data());
+    if (qint64(w) * h <= (qint64(1) << 22)) {
+        double lo = 0, hi = 0;
+        image.minMax(lo, hi);
+    }
+}

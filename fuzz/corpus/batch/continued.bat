@@ -1,0 +1,6 @@
+images_load /d \
+  *.img \
+  *.tif
+:echo \
+ "x # y" 'z' # c
+last \
