@@ -47,6 +47,33 @@
     </message>
 </context>
 <context>
+    <name>I0ofImage</name>
+    <message>
+        <source>I0 of Image</source>
+        <translation>画像の I0</translation>
+    </message>
+    <message>
+        <source>Calc from XAFS file</source>
+        <translation>XAFS ファイルから計算</translation>
+    </message>
+    <message>
+        <source>Eng. Ptn in Img F. Name :</source>
+        <translation>画像ファイル名のエネルギー書式 :</translation>
+    </message>
+    <message>
+        <source>I0 of Data Set :</source>
+        <translation>データセットの I0 :</translation>
+    </message>
+    <message>
+        <source>XAFS data (*.dat *.txt)</source>
+        <translation>XAFS データ (*.dat *.txt)</translation>
+    </message>
+    <message>
+        <source>Any file (* *.*)</source>
+        <translation>全てのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
     <name>ImgDispWCBar</name>
     <message>
         <source>Image Display with Color Bar</source>
@@ -224,6 +251,84 @@
     </message>
 </context>
 <context>
+    <name>SelectDataDir</name>
+    <message>
+        <source>Frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>KST Std.</source>
+        <translation>KST 標準</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>次へ</translation>
+    </message>
+    <message>
+        <source>Set</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Pattern</source>
+        <translation>パターン</translation>
+    </message>
+    <message>
+        <source>Sel. Data Dir.</source>
+        <translation>データフォルダ選択</translation>
+    </message>
+</context>
+<context>
+    <name>SelectDataFiles</name>
+    <message>
+        <source>Frame</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Data Select</source>
+        <translation>データ選択</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新規</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>追加</translation>
+    </message>
+    <message>
+        <source>keep Conds.</source>
+        <translation>条件保持</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>クリア</translation>
+    </message>
+    <message>
+        <source>Exp. Time[s]</source>
+        <translation>露光時間[s]</translation>
+    </message>
+    <message>
+        <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;When Checked : The first file in the list will be read multitimes ( ex. 180 times )&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;チェック時 : リストの最初のファイルを指定回数 ( 例 180 回 ) 読み込みます&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+    </message>
+    <message>
+        <source>Multi.</source>
+        <translation>複数回</translation>
+    </message>
+    <message>
+        <source>Itex File (*.img)</source>
+        <translation>Itex ファイル (*.img)</translation>
+    </message>
+    <message>
+        <source>Tiff File (*.tif *.tiff)</source>
+        <translation>Tiff ファイル (*.tif *.tiff)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>全てのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
     <name>SelectDir</name>
     <message>
         <source>Frame</source>
@@ -236,6 +341,25 @@
     <message>
         <source>(*)</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>XafsBatch</name>
+    <message>
+        <source>Data Loading</source>
+        <translation>データ読込中</translation>
+    </message>
+    <message>
+        <source>Calculating</source>
+        <translation>計算中</translation>
+    </message>
+    <message>
+        <source>Finished Calc.</source>
+        <translation>計算終了</translation>
+    </message>
+    <message>
+        <source>Finished</source>
+        <translation>終了</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ui_SelectDataDir.h"
+
+#include "CtFileSet.h"
+
+#include <QFileInfo>
+#include <QFrame>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+// The data sets of a measurement directory, one entry of `SubDirs` each, and the
+// position in a sequence over them. Two ways to find the sets: one sub-directory per
+// set, or ("KST Std.") runs of files named sample-energy-number in the directory
+// itself. set() announces the current set; setFirstSet()/setNextSet() step through
+// them for the sequence controller and report noMoreSets() at the end.
+class SelectDataDir : public QFrame, public Ui::SelectDataDir
+{
+    Q_OBJECT
+public:
+    explicit SelectDataDir(QWidget *parent = nullptr);
+    ~SelectDataDir() override;
+
+    // Steps to the next entry; false when the current one is the last.
+    bool nextIfAny();
+    // The name that tags the results of the current set: its energy text in
+    // "KST Std." mode, the sub-directory's name otherwise; empty without an entry.
+    QString currentSetName() const;
+    // The energy of the current set in eV; 0 without an entry.
+    double currentEnergy() const;
+
+signals:
+    void selected(QString dir, QStringList patterns);
+    void selectedFileInfoList(QFileInfoList fileInofs);
+    void noMoreSets();
+
+public slots:
+    void aDirSelected(QString dir);
+    void changedKSTStd();
+    void setSubDirs(QString dir);
+    void setFileSets(QString dir);
+    void setIsKSTStandard(bool b);
+    void set();
+    void next();
+    void setFirstSet();
+    void setNextSet();
+
+private:
+    bool isKSTStandard() const { return isKSTStd_->isChecked(); }
+    // The current entry's index when it is below count, else -1.
+    int currentBelow(size_t count) const;
+
+    std::vector<std::unique_ptr<CtFileSet>> sets; // of the last file-set scan
+    QStringList subDirNames;                      // of the last sub-directory scan
+};
