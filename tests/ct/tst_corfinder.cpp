@@ -116,7 +116,7 @@ void TestCorFinder::phantomSeries()
     QFETCH(bool, rotAxIsV);
     QTemporaryDir dir;
     Phantom::Series settings;
-    settings.width = 200;
+    settings.width = 256;
     settings.height = 2;
     settings.projections = 180;
     settings.corOffset = offset;
