@@ -178,14 +178,77 @@ void TestCorFinder::savuSeries()
 
 void TestCorFinder::refusedSinograms_data()
 {
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<int>("valueCount");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("message");
+    const QString tooSmall = "^Sinogram too small to find the centre of rotation";
+    QTest::newRow("7 samples") << 7 << 10 << 70 << 1.0 << tooSmall;
+    QTest::newRow("3 rows") << 64 << 3 << 192 << 1.0 << tooSmall;
+    QTest::newRow("values missing") << 64 << 10 << 639 << 1.0 << tooSmall;
+    QTest::newRow("NaN") << 8 << 4 << 32 << std::nan("") << "not finite";
+    QTest::newRow("infinite") << 8 << 4 << 32 << HUGE_VAL << "not finite";
 }
 
 void TestCorFinder::refusedSinograms()
 {
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(int, valueCount);
+    QFETCH(double, value);
+    QFETCH(QString, message);
+    CorFinder::Sinogram sinogram;
+    sinogram.w = w;
+    sinogram.h = h;
+    sinogram.values.assign(size_t(valueCount), 0.5);
+    sinogram.values.back() = value;
+    double cor = 7.0;
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(message));
+    QVERIFY(!CorFinder::find(sinogram, cor));
+    QCOMPARE(cor, 7.0);
 }
 
+// The search answers on the caller's thread with what the estimator finds there; one at a time.
 void TestCorFinder::searchOnWorkerThread()
 {
+    QTemporaryDir dir;
+    Phantom::Series settings;
+    settings.width = 96;
+    settings.height = 1;
+    settings.projections = 60;
+    settings.corOffset = 2.6;
+    settings.folder = dir.path();
+    QStringList written;
+    QVERIFY(Phantom::writeSeries(settings, &written));
+    const QString bg = written.takeFirst(), i0 = written.takeFirst();
+    Series series;
+    QVERIFY(series.load(written, i0, bg));
+
+    const double direct = findIn(series.imgs, true, 0);
+    QVERIFY(std::abs(direct - (47.5 + 2.6)) <= 0.25);
+    CorSearch search;
+    QSignalSpy spy(&search, &CorSearch::finished);
+    QTest::ignoreMessage(QtDebugMsg, "Slice out of range : 1");
+    QVERIFY(!search.start(series.imgs, true, 1));
+    QVERIFY(!search.isBusy());
+    QVERIFY(search.start(series.imgs, true, 0));
+    QVERIFY(search.isBusy());
+    QTest::ignoreMessage(QtDebugMsg, "Centre of rotation search already running");
+    QVERIFY(!search.start(series.imgs, true, 0));
+    series.imgs.clear(); // the search holds its own copy
+    QVERIFY(spy.wait(5000));
+    QVERIFY(!search.isBusy());
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toBool(), true);
+    QCOMPARE(spy.at(0).at(1).toDouble(), direct);
+
+    // Destroyed while a search runs: the thread is waited for, nothing is left behind.
+    Series again;
+    QVERIFY(again.load(written, i0, bg));
+    auto running = std::make_unique<CorSearch>();
+    QVERIFY(running->start(again.imgs, true, 0));
+    running.reset();
 }
 
 QTEST_GUILESS_MAIN(TestCorFinder)
