@@ -14,11 +14,14 @@ class ImgDatas;
 // full-turn sinogram, which is consistent only for the true centre. The two-dimensional spectrum of
 // a consistent sinogram of an object inside the field of view is empty outside the double wedge
 // |n| <= r * omega (n the angular frequency in cycles per turn, omega the detector frequency in
-// radians per pixel, r the radius of the field); the energy found there is the metric. Mirroring
-// about c only multiplies the detector spectrum of the mirrored rows by a phase ramp, so the energy
-// for every c is a trigonometric sum in c built from one 2-D transform of the measured rows. It is
-// searched on a half-pixel grid over the central half of the row, refined on a 0.01-pixel grid and
-// finished with a parabola through the three best points.
+// radians per pixel, r the radius of the field); the energy found there, at angular frequencies
+// above the lowest 20 (at most 5 % of them), is the metric. Mirroring about c only multiplies the
+// detector spectrum of the mirrored rows by a phase ramp, so the energy for every c is a
+// trigonometric sum in c built from one 2-D transform of the measured rows: no interpolation of
+// the data, any sub-pixel c. It is searched on a grid of half a pixel (finer when the sum has
+// faster waves) over the central half of the row, refined on a 0.01-pixel grid and finished with
+// a parabola through the three best points. The fixed pattern of the detector and of the I0/BG
+// images (the same in every row) is taken out first: it would mismatch at every c.
 //
 // Everything here is reentrant: it may run on any thread, given that the FFTW planner has been
 // made thread-safe at start-up (fftw_make_planner_thread_safe), as plans are made per call.
