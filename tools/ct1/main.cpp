@@ -3,9 +3,10 @@
 // starts and stops a run.
 //
 //   zorvel-ct1 [--i0 FILE] [--bg FILE] [--cor C] [--slice S] [--horizontal] [--fourier]
-//              [--one-by-one] [--screenshot FILE] PROJECTION...
+//              [--one-by-one] [--find-cor] [--screenshot FILE] PROJECTION...
 //
-// --screenshot reconstructs the slice, grabs the sinogram panel into FILE and the CT1
+// --find-cor presses "Find CoR" at start. --screenshot reconstructs the slice (after the
+// centre has been found, with --find-cor), grabs the sinogram panel into FILE and the CT1
 // panel into FILE with "-ct1" before its suffix, then quits.
 
 #include "CtCalc.h"
@@ -21,6 +22,8 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QTimer>
+
+#include <fftw3.h>
 
 #include <memory>
 
@@ -42,6 +45,8 @@ std::unique_ptr<ImgData> openReference(const QString &fileName)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The centre-of-rotation search plans its transforms on its own thread.
+    fftw_make_planner_thread_safe();
     QCommandLineParser parser;
     parser.setApplicationDescription("Sinogram panel and CT1 engine on a projection series (angle order, half a turn).");
     parser.addHelpOption();
@@ -53,9 +58,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption horizontalOption("horizontal", "Rotation axis horizontal.");
     const QCommandLineOption fourierOption("fourier", "Show the Fourier view of the sinogram.");
     const QCommandLineOption oneByOneOption("one-by-one", "Reconstruct projection by projection.");
+    const QCommandLineOption findCorOption("find-cor", "Find the centre of rotation at start.");
     const QCommandLineOption screenshotOption("screenshot", "Reconstruct, grab the panels into FILE and quit.", "FILE");
     parser.addOptions({i0Option, bgOption, corOption, sliceOption, horizontalOption, fourierOption,
-                       oneByOneOption, screenshotOption});
+                       oneByOneOption, findCorOption, screenshotOption});
     parser.process(app);
 
     ImgDatas series;
@@ -118,7 +124,12 @@ int main(int argc, char *argv[])
                 app.exit(saved ? 0 : 1);
             });
         });
-        QTimer::singleShot(300, ct1, &CtCalc::startCt);
+        if (parser.isSet(findCorOption))
+            QObject::connect(sinogram, &Sinogram::corSearchFinished, ct1, &CtCalc::startCt);
+        else
+            QTimer::singleShot(300, ct1, &CtCalc::startCt);
     }
+    if (parser.isSet(findCorOption))
+        QTimer::singleShot(0, sinogram, &Sinogram::findCor);
     return app.exec();
 }
