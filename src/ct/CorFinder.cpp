@@ -192,6 +192,10 @@ bool allFinite(const std::vector<double> &values)
 
 bool CorFinder::sinogramOf(const ImgDatas &imgs, bool rotAxIsV, int slice, Sinogram &sinogram)
 {
+    if (imgs.count() == 0) {
+        qDebug() << "No projections to find the centre of rotation in";
+        return false;
+    }
     const int dim = rotAxIsV ? imgs.imageWidth() : imgs.imageHeight();
     // A whole-pixel centre makes every sample a detector pixel; with it at or left of the
     // middle the row starts at pixel 1.

@@ -40,7 +40,8 @@ public:
 
     // The sinogram of line `slice` (image rows when rotAxIsV, else columns) of the series,
     // normalised with its I0 and BG like the reconstruction's, sampled at whole detector
-    // pixels 1, 2, ... False when the series cannot give one.
+    // pixels 1, 2, ... False when the series cannot give one (with a debug line when it holds
+    // no projections).
     static bool sinogramOf(const ImgDatas &imgs, bool rotAxIsV, int slice, Sinogram &sinogram);
     // The centre of rotation in detector pixels, the axis taken to lie in the central half of
     // the row. False (with a debug line) for fewer than 8 samples or 4 rows, or values that
