@@ -1,10 +1,13 @@
 #include "CorFinder.h"
 #include "CorSearch.h"
 
+#include "FieldValue.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
 #include "ItexWriter.h"
 #include "Phantom.h"
+#include "ProcCtrl.h"
+#include "Sinogram.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -41,9 +44,9 @@ struct Series
 };
 
 // Rewrites an ITEX image with rows and columns swapped: the rotation axis turns horizontal.
-bool writeTransposed(const QString &from, const QString &to)
+bool transpose(const QString &fileName)
 {
-    const std::unique_ptr<ImgData> image = openImgData(from);
+    const std::unique_ptr<ImgData> image = openImgData(fileName);
     if (!image)
         return false;
     const int w = image->imageWidth(), h = image->imageHeight();
@@ -54,7 +57,29 @@ bool writeTransposed(const QString &from, const QString &to)
         for (int x = 0; x < w; ++x)
             pixels[size_t(x) * h + y] = quint32(row[size_t(x)]);
     }
-    return ItexWriter::write(to, h, w, 2, pixels);
+    return ItexWriter::write(fileName, h, w, 2, pixels);
+}
+
+// A phantom series of `width` pixels (2 rows, half a turn) with the axis at
+// (width - 1) / 2 + offset, loaded; the axis turned horizontal unless rotAxIsV.
+bool loadPhantom(Series &series, const QTemporaryDir &dir, int width, int projections, double offset,
+                 double photons, bool rotAxIsV = true)
+{
+    Phantom::Series settings;
+    settings.width = width;
+    settings.height = 2;
+    settings.projections = projections;
+    settings.corOffset = offset;
+    settings.noisePhotons = photons;
+    settings.folder = dir.path();
+    QStringList written;
+    if (!Phantom::writeSeries(settings, &written))
+        return false;
+    for (const QString &name : written)
+        if (!rotAxIsV && !transpose(name))
+            return false;
+    const QString bg = written.takeFirst(), i0 = written.takeFirst();
+    return series.load(written, i0, bg);
 }
 
 double findIn(const ImgDatas &imgs, bool rotAxIsV, int slice)
@@ -66,15 +91,10 @@ double findIn(const ImgDatas &imgs, bool rotAxIsV, int slice)
     return cor;
 }
 
-QString realData(const QString &folder)
-{
-    const QString root = qEnvironmentVariable("ZORVEL_REAL_DATA");
-    return root.isEmpty() ? QString() : QDir(root).filePath(folder);
-}
-
 } // namespace
 
-// The centre of rotation found in synthetic series with a known axis and in measured ones.
+// The centre of rotation found in synthetic series with a known axis and in measured ones,
+// on the search thread, and through "Find CoR" on the sinogram panel.
 class TestCorFinder : public QObject
 {
     Q_OBJECT
@@ -82,12 +102,12 @@ private slots:
     void initTestCase();
     void phantomSeries_data();
     void phantomSeries();
-    void toothSeries_data();
-    void toothSeries();
-    void savuSeries();
+    void realSeries_data();
+    void realSeries();
     void refusedSinograms_data();
     void refusedSinograms();
     void searchOnWorkerThread();
+    void findCorOnPanel();
 };
 
 void TestCorFinder::initTestCase()
@@ -115,68 +135,53 @@ void TestCorFinder::phantomSeries()
     QFETCH(double, photons);
     QFETCH(bool, rotAxIsV);
     QTemporaryDir dir;
-    Phantom::Series settings;
-    settings.width = 256;
-    settings.height = 2;
-    settings.projections = 180;
-    settings.corOffset = offset;
-    settings.noisePhotons = photons;
-    settings.folder = dir.path();
-    QStringList written;
-    QVERIFY(Phantom::writeSeries(settings, &written));
-    if (!rotAxIsV)
-        for (const QString &name : written)
-            QVERIFY(writeTransposed(name, name));
-    const QString bg = written.takeFirst(), i0 = written.takeFirst();
     Series series;
-    QVERIFY(series.load(written, i0, bg));
-
-    const double truth = 0.5 * (settings.width - 1) + offset;
-    for (int slice = 0; slice < settings.height; ++slice) {
+    QVERIFY(loadPhantom(series, dir, 256, 180, offset, photons, rotAxIsV));
+    for (int slice : {0, 1}) {
         const double cor = findIn(series.imgs, rotAxIsV, slice);
-        QVERIFY2(std::abs(cor - truth) <= 0.25, qPrintable(QString("%1 found, %2 true").arg(cor).arg(truth)));
+        QVERIFY2(std::abs(cor - (127.5 + offset)) <= 0.25, qPrintable(QString::number(cor)));
     }
 }
 
-void TestCorFinder::toothSeries_data()
+void TestCorFinder::realSeries_data()
 {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("projection"); // file name pattern, %1 the number
+    QTest::addColumn<int>("projections");
+    QTest::addColumn<QString>("i0");
+    QTest::addColumn<QString>("bg");
     QTest::addColumn<int>("slice");
-    QTest::newRow("slice 0") << 0;
-    QTest::newRow("slice 1") << 1;
+    QTest::addColumn<double>("expected");
+    QTest::addColumn<double>("tolerance");
+    QTest::newRow("tooth slice 0") << "tooth" << "tooth_%1.img" << 180 << "i0.img" << "bg.img" << 0 << 295.5 << 1.0;
+    QTest::newRow("tooth slice 1") << "tooth" << "tooth_%1.img" << 180 << "i0.img" << "bg.img" << 1 << 295.5 << 1.0;
+    // Known only roughly; 90 projections over half a turn (the 91st repeats the first).
+    QTest::newRow("savu slice 67") << "savu" << "tiffs/raw_00%1.tiff" << 90 << "flat_00001.tiff"
+                                   << "dark_00001.tiff" << 67 << 85.5 << 1.5;
 }
 
-void TestCorFinder::toothSeries()
+void TestCorFinder::realSeries()
 {
+    QFETCH(QString, folder);
+    QFETCH(QString, projection);
+    QFETCH(int, projections);
+    QFETCH(QString, i0);
+    QFETCH(QString, bg);
     QFETCH(int, slice);
-    const QDir tooth(realData("tooth"));
-    if (!tooth.exists("tooth_000.img"))
-        QSKIP("the tooth series is not there");
+    QFETCH(double, expected);
+    QFETCH(double, tolerance);
+    const QString root = qEnvironmentVariable("ZORVEL_REAL_DATA");
+    const QDir dir(QDir(root).filePath(folder));
+    if (root.isEmpty() || !dir.exists(i0))
+        QSKIP("the measured series is not there");
     QStringList names;
-    for (int j = 0; j < 180; ++j)
-        names << tooth.filePath(QString("tooth_%1.img").arg(j, 3, 10, QChar('0')));
+    for (int j = 0; j < projections; ++j)
+        names << dir.filePath(projection.arg(j, 3, 10, QChar('0')));
     Series series;
-    QVERIFY(series.load(names, tooth.filePath("i0.img"), tooth.filePath("bg.img")));
+    QVERIFY(series.load(names, dir.filePath(i0), dir.filePath(bg)));
     const double cor = findIn(series.imgs, true, slice);
-    qDebug() << "tooth slice" << slice << "centre of rotation" << cor;
-    QVERIFY2(std::abs(cor - 295.5) <= 1.0, qPrintable(QString::number(cor)));
-}
-
-// The Savu series (90 projections over half a turn; the 91st repeats the first): what is found
-// is written to the log.
-void TestCorFinder::savuSeries()
-{
-    const QDir savu(realData("savu"));
-    if (!savu.exists("tiffs/raw_00000.tiff"))
-        QSKIP("the Savu series is not there");
-    QStringList names;
-    for (int j = 0; j < 90; ++j)
-        names << savu.filePath(QString("tiffs/raw_%1.tiff").arg(j, 5, 10, QChar('0')));
-    Series series;
-    QVERIFY(series.load(names, savu.filePath("flat_00001.tiff"), savu.filePath("dark_00001.tiff")));
-    for (int slice : {20, 67, 110})
-        qDebug() << "savu slice" << slice << "centre of rotation" << findIn(series.imgs, true, slice);
-    // Known only roughly, from its data description.
-    QVERIFY(std::abs(findIn(series.imgs, true, 67) - 85.5) <= 1.5);
+    qDebug() << folder << "slice" << slice << "centre of rotation" << cor;
+    QVERIFY2(std::abs(cor - expected) <= tolerance, qPrintable(QString::number(cor)));
 }
 
 void TestCorFinder::refusedSinograms_data()
@@ -212,47 +217,81 @@ void TestCorFinder::refusedSinograms()
     QCOMPARE(cor, 7.0);
 }
 
-// The search answers on the caller's thread with what the estimator finds there; one at a time.
+// The search answers on the caller's thread with what the estimator finds; one at a time;
+// it works on its own copy of the sinogram, and its destructor waits for a running search.
 void TestCorFinder::searchOnWorkerThread()
 {
     QTemporaryDir dir;
-    Phantom::Series settings;
-    settings.width = 96;
-    settings.height = 1;
-    settings.projections = 60;
-    settings.corOffset = 2.6;
-    settings.folder = dir.path();
-    QStringList written;
-    QVERIFY(Phantom::writeSeries(settings, &written));
-    const QString bg = written.takeFirst(), i0 = written.takeFirst();
     Series series;
-    QVERIFY(series.load(written, i0, bg));
-
+    QVERIFY(loadPhantom(series, dir, 96, 60, 2.6, 0.0));
     const double direct = findIn(series.imgs, true, 0);
     QVERIFY(std::abs(direct - (47.5 + 2.6)) <= 0.25);
     CorSearch search;
     QSignalSpy spy(&search, &CorSearch::finished);
-    QTest::ignoreMessage(QtDebugMsg, "Slice out of range : 1");
-    QVERIFY(!search.start(series.imgs, true, 1));
+    QTest::ignoreMessage(QtDebugMsg, "Slice out of range : 2");
+    QVERIFY(!search.start(series.imgs, true, 2));
     QVERIFY(!search.isBusy());
     QVERIFY(search.start(series.imgs, true, 0));
     QVERIFY(search.isBusy());
     QTest::ignoreMessage(QtDebugMsg, "Centre of rotation search already running");
     QVERIFY(!search.start(series.imgs, true, 0));
-    series.imgs.clear(); // the search holds its own copy
+    series.imgs.clear();
     QVERIFY(spy.wait(5000));
     QVERIFY(!search.isBusy());
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toBool(), true);
     QCOMPARE(spy.at(0).at(1).toDouble(), direct);
 
-    // Destroyed while a search runs: the thread is waited for, nothing is left behind.
     Series again;
-    QVERIFY(again.load(written, i0, bg));
+    QVERIFY(loadPhantom(again, dir, 96, 60, 2.6, 0.0));
     auto running = std::make_unique<CorSearch>();
     QVERIFY(running->start(again.imgs, true, 0));
     running.reset();
 }
 
-QTEST_GUILESS_MAIN(TestCorFinder)
+// "Find CoR" applies the estimate as a typed centre: stored and shown with 6 digits,
+// corUpdated() once, the sinogram rebuilt around it, one debug line; refusals answer at once.
+void TestCorFinder::findCorOnPanel()
+{
+    QTemporaryDir dir;
+    Series series;
+    QVERIFY(loadPhantom(series, dir, 128, 90, -3.3, 0.0));
+    const QString shown = realFieldText(findIn(series.imgs, true, 0));
+    ProcCtrl ctrl;
+    Sinogram panel;
+    QSignalSpy doneSpy(&panel, &Sinogram::corSearchFinished);
+    QVERIFY(!panel.findCor()); // no controls
+    panel.setProcCtrl(&ctrl);
+    QVERIFY(!panel.findCor()); // no images
+    ImgDatas empty;
+    panel.setImgDatas(&empty);
+    QTest::ignoreMessage(QtDebugMsg, "No projections to find the centre of rotation in");
+    QVERIFY(!panel.findCor());
+    QCOMPARE(doneSpy.count(), 3);
+
+    ctrl.RotAxV->click();
+    ctrl.setCor(63.5);
+    ctrl.setSliceNo(0);
+    ctrl.AutoUpdate->setChecked(true);
+    panel.setImgDatas(&series.imgs);
+    connect(&ctrl, &ProcCtrl::corUpdated, &panel, &Sinogram::corUpdated);
+    QSignalSpy corSpy(&ctrl, &ProcCtrl::corUpdated);
+    QTest::ignoreMessage(QtDebugMsg, "Centre of rotation search already running");
+    QTest::ignoreMessage(QtDebugMsg, qPrintable("Centre of rotation found " + shown));
+    panel.FindCor->click();
+    QVERIFY(!panel.FindCor->isEnabled());
+    QVERIFY(!panel.findCor());
+    QCOMPARE(doneSpy.count(), 4);
+    QVERIFY(doneSpy.wait(5000));
+    for (int i = 0; i < doneSpy.count(); ++i)
+        QCOMPARE(doneSpy.at(i).at(0).toBool(), i == 4);
+    QVERIFY(panel.FindCor->isEnabled());
+    QCOMPARE(corSpy.count(), 1);
+    QCOMPARE(ctrl.cor, realFieldValue(shown));
+    QCOMPARE(ctrl.Cor->text(), shown);
+    QCOMPARE(panel.Cor->text(), shown);
+    QCOMPARE(panel.sinogram()->w, 2 * int(std::floor(ctrl.cor)) - 1);
+}
+
+QTEST_MAIN(TestCorFinder)
 #include "tst_corfinder.moc"
