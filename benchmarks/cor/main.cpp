@@ -20,8 +20,6 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -80,7 +78,6 @@ double bestOf(int repeat, Run run)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    fftw_make_planner_thread_safe();
     Options options;
     if (!parseOptions(argc, argv, options))
         return 2;

@@ -4,14 +4,16 @@
 
 #include <QDebug>
 
-CorSearch::CorSearch(QObject *parent) : QObject(parent)
+#include <fftw3.h>
+
+CorSearch::CorSearch(QObject *parent) : QObject(parent), worker(std::make_unique<CorFinderWorker>())
 {
+    // Idempotent; the reconstruction cores plan on the GUI thread while the worker may plan.
+    fftw_make_planner_thread_safe();
     qRegisterMetaType<CorFinder::Sinogram>();
-    auto *worker = new CorFinderWorker;
     worker->moveToThread(&thread);
-    connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
-    connect(this, &CorSearch::requested, worker, &CorFinderWorker::find);
-    connect(worker, &CorFinderWorker::finished, this, &CorSearch::workerFinished);
+    connect(this, &CorSearch::requested, worker.get(), &CorFinderWorker::find);
+    connect(worker.get(), &CorFinderWorker::finished, this, &CorSearch::workerFinished);
     thread.start();
 }
 

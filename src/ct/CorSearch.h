@@ -5,6 +5,9 @@
 #include <QObject>
 #include <QThread>
 
+#include <memory>
+
+class CorFinderWorker;
 class ImgDatas;
 
 // The centre-of-rotation search of the workbench: takes the attenuation sinogram of the
@@ -13,6 +16,9 @@ class ImgDatas;
 //
 // The thread lives as long as this object; the destructor asks it to quit and waits for
 // it, so a search under way is finished first (it takes well under a second).
+//
+// The worker plans its FFTW transforms on its own thread, so the constructor makes the FFTW
+// planner thread-safe; create the search on the GUI thread before any other thread plans.
 class CorSearch : public QObject
 {
     Q_OBJECT
@@ -38,5 +44,7 @@ private slots:
 
 private:
     QThread thread;
+    // Lives on `thread`; deleted after the thread has ended.
+    std::unique_ptr<CorFinderWorker> worker;
     bool busy = false;
 };

@@ -14,8 +14,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <fftw3.h>
-
 #include <cmath>
 #include <memory>
 
@@ -99,7 +97,6 @@ class TestCorFinder : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void phantomSeries_data();
     void phantomSeries();
     void realSeries_data();
@@ -109,11 +106,6 @@ private slots:
     void searchOnWorkerThread();
     void findCorOnPanel();
 };
-
-void TestCorFinder::initTestCase()
-{
-    fftw_make_planner_thread_safe();
-}
 
 void TestCorFinder::phantomSeries_data()
 {

@@ -23,8 +23,6 @@
 #include <QGridLayout>
 #include <QTimer>
 
-#include <fftw3.h>
-
 #include <memory>
 
 namespace {
@@ -45,8 +43,6 @@ std::unique_ptr<ImgData> openReference(const QString &fileName)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    // The centre-of-rotation search plans its transforms on its own thread.
-    fftw_make_planner_thread_safe();
     QCommandLineParser parser;
     parser.setApplicationDescription("Sinogram panel and CT1 engine on a projection series (angle order, half a turn).");
     parser.addHelpOption();
