@@ -1,6 +1,7 @@
 #include "ColorBar.h"
 
 #include "FieldValue.h"
+#include "FieldWidth.h"
 #include "ui_CBarUI.h"
 
 #include <QApplication>
@@ -20,6 +21,8 @@ ColorBar::ColorBar(QWidget *parent)
     : DispA(parent), panelFrame(new QFrame), ui(new Ui::CBarUI)
 {
     ui->setupUi(panelFrame.get());
+    FieldWidth::fitReal(ui->CMinLE);
+    FieldWidth::fitReal(ui->CMaxLE);
     connect(this, &DispA::drawImage1, this, &ColorBar::draw1);
     connect(this, &DispA::mouseMoved0, this, &ColorBar::onMouseMoved);
     connect(this, &DispA::mousePressed0, this, &ColorBar::onMousePressed);
@@ -118,16 +121,25 @@ void ColorBar::drawLabels(QPainter *p) const
 void ColorBar::onMousePressed()
 {
     const double r = barPosition(mouse.pos.y());
+    if (scale.lowR == scale.highR) {
+        // Coinciding handles would tie on every press and stay a threshold for good:
+        // above them the upper one is taken, on or below them the lower one.
+        grabHandle(r > scale.highR ? &scale.highR : &scale.lowR);
+        return;
+    }
     const double dLow = std::abs(scale.lowR - r);
     const double dHigh = std::abs(scale.highR - r);
-    // A press exactly between the handles picks neither.
-    if (dLow > dHigh) {
-        grabbedR = &scale.highR;
-        grabbed = true;
-    } else if (dHigh > dLow) {
-        grabbedR = &scale.lowR;
-        grabbed = true;
-    }
+    // A press exactly between two distinct handles picks neither.
+    if (dLow > dHigh)
+        grabHandle(&scale.highR);
+    else if (dHigh > dLow)
+        grabHandle(&scale.lowR);
+}
+
+void ColorBar::grabHandle(double *handle)
+{
+    grabbedR = handle;
+    grabbed = true;
 }
 
 void ColorBar::onMouseMoved()
@@ -140,7 +152,11 @@ void ColorBar::onMouseMoved()
     emit newBar();
 }
 
-void ColorBar::onMouseReleased() { grabbed = false; }
+void ColorBar::onMouseReleased()
+{
+    grabbed = false;
+    update();  // the grabbed handle's value label goes
+}
 
 void ColorBar::minVEdited()
 {

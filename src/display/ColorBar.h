@@ -61,6 +61,7 @@ public slots:
 private:
     // Normalised bar position of a canvas y (0 at the bottom edge, 1 at the top edge).
     double barPosition(int y) const;
+    void grabHandle(double *handle);
     void drawRamp(QPainter *p) const;
     void drawHandles(QPainter *p) const;
     void drawLabels(QPainter *p) const;

@@ -5,6 +5,21 @@
 #include <QDebug>
 #include <QPainter>
 
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace {
+// Image pixel of an image coordinate, truncated toward zero. A view zoomed far out puts
+// the pointer beyond the int range; such positions stop at its ends (NaN gives 0).
+int pixelOf(double coordinate)
+{
+    if (std::isnan(coordinate))
+        return 0;
+    return int(std::clamp(coordinate, double(INT_MIN), double(INT_MAX)));
+}
+} // namespace
+
 ImgDisp::ImgDisp(QWidget *parent)
     : DispAWLayout(parent), mouse(dispA->mouse), coord(dispA->coord)
 {
@@ -69,7 +84,7 @@ void ImgDisp::onMouseMoved()
     const ViewTransform t = transform();
     const double px = mouse.pos.x();
     const double py = mouse.pos.y();
-    emit newPos(int(t.toImageX(px)), int(t.toImageY(py)));
+    emit newPos(pixelOf(t.toImageX(px)), pixelOf(t.toImageY(py)));
     if (!mouse.pressed)
         return;
     if (mouse.pressButton == Qt::LeftButton) {

@@ -1,6 +1,7 @@
 #include "ImgDispWPV.h"
 
 #include "FieldValue.h"
+#include "FieldWidth.h"
 
 #include <QGridLayout>
 
@@ -10,6 +11,8 @@ ImgDispWPV::ImgDispWPV(QWidget *parent) : ImgDispWCBar(parent)
 {
     Ui::ImgDispWPV::setupUi(this);
     panelRow->addWidget(PVFrame, 0, 0);
+    for (QLineEdit *field : {PosX, PosY, Val})
+        FieldWidth::fitReal(field);
     connect(this, &ImgDisp::newPos, this, &ImgDispWPV::noticedNewPos);
     connect(ResetScale, &QPushButton::clicked, this, &ImgDisp::resetScale);
     // 65 pixels holds "Scale Reset" in the fonts the form was laid out with; a wider

@@ -2,16 +2,25 @@
 
 #include "CalcConds.h"
 #include "FieldValue.h"
+#include "FieldWidth.h"
 
 #include <QButtonGroup>
 
 #include <climits>
 #include <cstdlib>
 
+namespace {
+// The readers refuse images with a longer side, so no slice number is larger.
+constexpr qint64 kLargestImageSide = qint64(1) << 20;
+} // namespace
+
 ProcCtrl::ProcCtrl(QWidget *parent)
     : QFrame(parent), rotAxGroup(new QButtonGroup(this))
 {
     setupUi(this);
+    for (QLineEdit *field : {SliceNo, SliceFrom, SliceTo, SliceStep})
+        FieldWidth::fitInteger(field, kLargestImageSide);
+    FieldWidth::fitReal(Cor);
     sliceNo = intFieldValue(SliceNo->text());
     cor = realFieldValue(Cor->text());
 

@@ -1,25 +1,32 @@
 #include "SeekCtrl.h"
 
+#include <QSignalBlocker>
+
 #include <algorithm>
 
 SeekCtrl::SeekCtrl(QWidget *parent)
     : QFrame(parent)
 {
     setupUi(this);
-    connect(Seek, &QSlider::sliderMoved, this, &SeekCtrl::sliderMoved);
+    // Every change of the slider's value (drag, groove click, wheel, keys, setValue),
+    // not only a drag, moves the index.
+    connect(Seek, &QSlider::valueChanged, this, &SeekCtrl::sliderMoved);
     connect(Index, &QSpinBox::valueChanged, this, &SeekCtrl::indexChanged);
     connect(Inc, &QToolButton::clicked, this, &SeekCtrl::inc);
     connect(Dec, &QToolButton::clicked, this, &SeekCtrl::dec);
 }
 
+// Each side brings the other in step silently, so one change is reported once.
 void SeekCtrl::sliderMoved(int val)
 {
+    const QSignalBlocker quiet(Index);
     Index->setValue(val);
     emit newIndex(val);
 }
 
 void SeekCtrl::indexChanged(int val)
 {
+    const QSignalBlocker quiet(Seek);
     Seek->setValue(val);
     emit newIndex(val);
 }
@@ -27,21 +34,10 @@ void SeekCtrl::indexChanged(int val)
 void SeekCtrl::inc()
 {
     // 64-bit sum: the index may sit near the top of the int range.
-    const qint64 target = std::min<qint64>(qint64(Seek->value()) + jump, Seek->maximum());
-    jumpTo(int(target));
+    Seek->setValue(int(std::min<qint64>(qint64(Seek->value()) + jump, Seek->maximum())));
 }
 
 void SeekCtrl::dec()
 {
-    const qint64 target = std::max<qint64>(qint64(Seek->value()) - jump, 0);
-    jumpTo(int(target));
-}
-
-void SeekCtrl::jumpTo(int val)
-{
-    if (val == Seek->value())
-        return;
-    Seek->setValue(val);
-    Index->setValue(val);
-    emit newIndex(val);
+    Seek->setValue(int(std::max<qint64>(qint64(Seek->value()) - jump, 0)));
 }

@@ -6,8 +6,7 @@
 
 // The image stepper: slider `Seek` and spin box `Index` hold the same index, the
 // arrow buttons jump by 10 within 0..maximum. The owner sets both maxima to the
-// number of images minus one. A change made from one side also fires the other
-// side's handler, so newIndex may arrive twice with the same index.
+// number of images minus one. Every change of either is reported once by newIndex.
 class SeekCtrl : public QFrame, public Ui::SeekCtrl
 {
     Q_OBJECT
@@ -24,7 +23,4 @@ public slots:
     void indexChanged(int val);
     void inc();
     void dec();
-
-private:
-    void jumpTo(int val);
 };

@@ -2,6 +2,7 @@
 
 #include "ColorBar.h"
 #include "FieldValue.h"
+#include "FieldWidth.h"
 #include "ImgData.h"
 
 #include <QDebug>
@@ -21,11 +22,13 @@ SelectAImgFile::SelectAImgFile(QWidget *parent)
     gridLayout = nullptr;
 
     defaultExpTime = realFieldValue(ExpTimeLE->text());
+    FieldWidth::fitReal(ExpTimeLE);
     // The image window is a helper of the main window: closing it must not end a
     // script run without main window, and it must not keep the program alive.
     view.setAttribute(Qt::WA_QuitOnClose, false);
 
     connect(&view, &ImgDispWPV::newPosInvY, this, &SelectAImgFile::noticedNewPos);
+    connect(&view, &ImgDispWCBar::newBar, this, &SelectAImgFile::render);
     connect(this, &SelectAFile::fileSelected, this, &SelectAImgFile::loadImage);
     connect(this, &SelectAFile::clear, this, &SelectAImgFile::clear);
     connect(ShowImg, &QPushButton::clicked, this, &SelectAImgFile::showImageWindow);
@@ -48,9 +51,18 @@ void SelectAImgFile::loadImage(const QString &fname)
     setStat(true);
     image = reader.release();
     rowBuffer.assign(size_t(image->imageWidth()), 0.0);
+    render();
+    view.show();
+}
+
+// Builds the picture through the view's colour bar: on a load and on every change of
+// the bar, as the other views do.
+void SelectAImgFile::render()
+{
+    if (!image)
+        return;
     image->toImage(view.img, *view.CBar);
     view.newImage();
-    view.show();
 }
 
 void SelectAImgFile::noticedNewPos(double x, double y)

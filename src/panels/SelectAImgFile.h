@@ -34,6 +34,7 @@ public slots:
 private slots:
     void loadImage(const QString &fname);
     void showImageWindow();
+    void render();
 
 private:
     void dropImage();
