@@ -125,6 +125,7 @@ protected:
 
 private slots:
     void batchEngineStopped();
+    void corSearchEnded(bool found);
 
 private:
     // One entry of the command set: every entry whose keyword matches runs.
@@ -189,6 +190,7 @@ private:
 
     bool calculating = false;
     bool startedByCommand = false;
+    bool corSearchByCommand = false; // "ct_find_cor" waits for the search's end
     CtDispatcher dispatcher;
     std::vector<int> handedSlice; // per worker: the last slice handed to it
     int slicesDone = 0;

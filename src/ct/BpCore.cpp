@@ -3,6 +3,7 @@
 #include "BackProjection.h"
 #include "FftwPlannerThread.h"
 
+#include <QDebug>
 #include <QtGlobal>
 
 #include <cstring>
@@ -13,6 +14,9 @@ namespace {
 
 constexpr double twoPi = 6.283185307179586;
 constexpr std::align_val_t filteredAlignment{64};
+// Most values (spectra or filtered samples) one core may hold: 2^36 complex values are
+// 1 TiB, beyond any machine it runs on, and every byte count below it fits 64 bits.
+constexpr quint64 maxCoreValues = quint64(1) << 36;
 
 fftw_complex *allocComplex(size_t count)
 {
@@ -26,34 +30,52 @@ BpCore::~BpCore()
     releaseCore();
 }
 
-void BpCore::setupCore(int n, int m)
+bool BpCore::setupCore(int n, int m)
 {
     n = n > 0 ? (n / 2) * 2 : 0;
     m = m > 0 ? m : 0;
     M = m;
     if (n == N && m == storedM)
-        return;
+        return N > 0;
     releaseCore(); // keeps M
     N = n;
     if (N == 0)
-        return;
+        return false;
     Q_ASSERT(FftwPlannerThread::isCurrent());
+    if (!allocate()) {
+        qDebug() << qUtf8Printable(QString("Not enough memory for a reconstruction core of %1 x %2").arg(N).arg(M));
+        releaseCore();
+        return false;
+    }
+    return true;
+}
+
+bool BpCore::allocate()
+{
+    const int rowStride = backProjectionStride(N);
+    if (quint64(M) * quint64(rowStride) > maxCoreValues)
+        return false;
     fwdIn = allocComplex(size_t(N));
     fwdOut = allocComplex(size_t(N));
     bwdIn = allocComplex(size_t(N));
     bwdOut = allocComplex(size_t(N));
+    if (!fwdIn || !fwdOut || !bwdIn || !bwdOut)
+        return false;
     if (M > 0) {
         spectra = allocComplex(size_t(M) * N);
-        stride = backProjectionStride(N);
-        const size_t bytes = sizeof(double) * size_t(M) * size_t(stride); // stride is a multiple of 8
-        filteredRows = static_cast<double *>(::operator new[](bytes, filteredAlignment));
+        const size_t bytes = sizeof(double) * size_t(M) * size_t(rowStride); // rowStride is a multiple of 8
+        filteredRows = static_cast<double *>(::operator new[](bytes, filteredAlignment, std::nothrow));
+        if (!spectra || !filteredRows)
+            return false;
         // The padding after each row is read by the vector back-projection; it must
         // hold finite values, and the rows themselves are overwritten per slice.
         std::memset(filteredRows, 0, bytes);
+        stride = rowStride;
         storedM = M;
     }
     fwdPlan = fftw_plan_dft_1d(N, fwdIn, fwdOut, FFTW_FORWARD, FFTW_ESTIMATE);
     bwdPlan = fftw_plan_dft_1d(N, bwdIn, bwdOut, FFTW_BACKWARD, FFTW_ESTIMATE);
+    return fwdPlan && bwdPlan;
 }
 
 void BpCore::releaseCore()

@@ -30,6 +30,7 @@ private slots:
     void dataSetsBySubDirectory();
     void runsReportToTheScriptOnlyWhenItStartedThem();
     void rangeRunWithCt1EndsAtOnce();
+    void findCorAnswersWhenTheSearchEnds();
     void configurationLinesAreCommands();
     void spentTime();
     void closingDuringSavedRangeRun();
@@ -340,6 +341,17 @@ void TstBody::rangeRunWithCt1EndsAtOnce()
     run("calc_exec");
     QVERIFY(!body->isCalculating());
     QCOMPARE(reports.count(), 1);
+}
+
+void TstBody::findCorAnswersWhenTheSearchEnds()
+{
+    loadPhantom(64, 4, 90);
+    run("ct_cor 20");
+    QSignalSpy reports(body.get(), &Body::callBatchCheckEnd);
+    run("ct_find_cor");
+    QVERIFY(reports.count() == 1 || reports.wait(20000));
+    QCOMPARE(reports.count(), 1);
+    QVERIFY(std::abs(body->procCtrl->cor - 31.5) <= 0.5);
 }
 
 void TstBody::configurationLinesAreCommands()
