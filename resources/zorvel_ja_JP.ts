@@ -245,7 +245,7 @@
     </message>
     <message>
         <source>Eng. Ptn in Img F. Name :</source>
-        <translation>画像名のエネルギー形式 :</translation>
+        <translation>画像ファイル名のエネルギー書式 :</translation>
     </message>
     <message>
         <source>I0 of Data Set :</source>
@@ -528,7 +528,7 @@
     </message>
     <message>
         <source>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;When Checked : The first file in the list will be read multitimes ( ex. 180 times )&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</source>
-        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;チェック時 : リストの最初のファイルを複数回読み込みます ( 例 : 180 回 )&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
+        <translation>&lt;html&gt;&lt;head/&gt;&lt;body&gt;&lt;p&gt;チェック時 : リストの最初のファイルを指定回数 ( 例 180 回 ) 読み込みます&lt;/p&gt;&lt;/body&gt;&lt;/html&gt;</translation>
     </message>
     <message>
         <source>Multi.</source>
@@ -544,7 +544,7 @@
     </message>
     <message>
         <source>Any Files (* *.*)</source>
-        <translation>全ファイル (* *.*)</translation>
+        <translation>全てのファイル (* *.*)</translation>
     </message>
 </context>
 <context>
@@ -581,6 +581,14 @@
         <translation>画像生成</translation>
     </message>
     <message>
+        <source>Estimate the centre of rotation of the current slice</source>
+        <translation>現在のスライスの回転中心を推定します</translation>
+    </message>
+    <message>
+        <source>Find CoR</source>
+        <translation>回転中心推定</translation>
+    </message>
+    <message>
         <source>Gen Fou. Sinogram</source>
         <translation>フーリエサイノグラム生成</translation>
     </message>
@@ -589,7 +597,7 @@
     <name>XafsBatch</name>
     <message>
         <source>Data Loading</source>
-        <translation>データ読込</translation>
+        <translation>データ読込中</translation>
     </message>
     <message>
         <source>Calculating</source>

@@ -61,6 +61,7 @@ Body::Body(const QStringList &configLines, QWidget *parent)
     connect(procCtrl, &ProcCtrl::rotAxUpdated, &sinogramPanel, &Sinogram::rotAxUpdated);
     connect(procCtrl, &ProcCtrl::autoUpdateUpdated, &sinogramPanel, &Sinogram::autoUpdateUpdated);
     sinogramPanel.setProcCtrl(procCtrl);
+    connect(&sinogramPanel, &Sinogram::corSearchFinished, this, &Body::corSearchEnded);
     sinogramPanel.setImgDatas(&imgs);
     ctCalc.setSinogramPanel(&sinogramPanel);
     if (procCtrl->AutoUpdate->isChecked()) {
@@ -733,6 +734,16 @@ void Body::batchExec()
 {
     batchEndPending = false;
     emit callBatchExec();
+}
+
+// The search a script asked for has ended: ":ifok"/":ifng" see whether a centre was found.
+void Body::corSearchEnded(bool found)
+{
+    if (!corSearchByCommand)
+        return;
+    corSearchByCommand = false;
+    batch.ok = found;
+    emit callBatchCheckEnd();
 }
 
 void Body::batchEngineStopped()

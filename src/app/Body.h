@@ -127,6 +127,7 @@ private slots:
     void batchEngineStopped();
     // The window title names the quantitative mode and its window while it is on.
     void showReconMode();
+    void corSearchEnded(bool found);
 
 private:
     // One entry of the command set: every entry whose keyword matches runs.
@@ -191,6 +192,7 @@ private:
 
     bool calculating = false;
     bool startedByCommand = false;
+    bool corSearchByCommand = false; // "ct_find_cor" waits for the search's end
     CtDispatcher dispatcher;
     std::vector<int> handedSlice; // per worker: the last slice handed to it
     int slicesDone = 0;

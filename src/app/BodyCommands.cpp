@@ -37,8 +37,9 @@ void Body::batchExCmd(BatchCmd cmd)
     for (const Command &command : commandTable())
         if (cmd.isCmd(QLatin1String(command.keyword)))
             command.action(*this, cmd);
-    // calc_exec reports completion when its run has ended (batchCalcFinished).
-    if (cmd.isCmd(QStringLiteral("calc_exec")))
+    // calc_exec reports completion when its run has ended (batchCalcFinished),
+    // ct_find_cor when its search has ended (corSearchEnded).
+    if (cmd.isCmd(QStringLiteral("calc_exec")) || cmd.isCmd(QStringLiteral("ct_find_cor")))
         return;
     emit callBatchCheckEnd();
 }
@@ -77,6 +78,11 @@ const std::vector<Body::Command> &Body::commandTable()
         {"ct_cor", [](Body &b, const BatchCmd &c) { b.setCor(c.firstReal()); }},
         {"ct_rot_ax_is_h", [](Body &b, const BatchCmd &c) { b.setRotAxisVertical(!c.firstFlag()); }},
         {"ct_rot_ax_is_v", [](Body &b, const BatchCmd &c) { b.setRotAxisVertical(c.firstFlag()); }},
+        {"ct_find_cor",
+         [](Body &b, const BatchCmd &) {
+             b.corSearchByCommand = true;
+             b.sinogramPanel.findCor();
+         }},
         {"ct_auto_gen_sinogram", [](Body &b, const BatchCmd &c) { b.procCtrl->AutoUpdate->setChecked(c.firstFlag()); }},
         {"ct_quantitative", [](Body &b, const BatchCmd &c) { b.procCtrl->setQuantitative(c.firstFlag()); }},
         {"ct_filter", [](Body &b, const BatchCmd &c) { b.procCtrl->setFilterWindow(textArg(c)); }},
@@ -136,8 +142,6 @@ const std::vector<Body::Command> &Body::commandTable()
         {"seq_exec_dir",
          [](Body &b, const BatchCmd &c) {
              b.SelDDir->SelDir->fileDialog().setDirectory(textArg(c));
-             // Shown as well: the sub-directory mode builds the data-set paths from it.
-             b.SelDDir->SelDir->setDirName(textArg(c));
              b.SelDDir->aDirSelected(textArg(c));
          }},
         {"seq_exec_file_pattern", [](Body &b, const BatchCmd &c) { b.SelDDir->Pattern->setText(textArg(c)); }},

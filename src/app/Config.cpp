@@ -96,8 +96,9 @@ bool Config::readNested(const QString &fileName, int depth)
         qDebug() << "Can't open config file (include cycle or nesting too deep) : " << fileName;
         return false;
     }
+    // Only regular files: a device or a pipe (INCLUDE /dev/zero) could block or never end.
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug() << "Can't open config file : " << fileName;
         return false;
     }

@@ -4,6 +4,7 @@
 #include "FftwPlannerThread.h"
 #include "QuantFilter.h"
 
+#include <QDebug>
 #include <QtGlobal>
 
 #include <cstring>
@@ -15,6 +16,9 @@ namespace {
 constexpr double twoPi = 6.283185307179586;
 constexpr double pi = 3.141592653589793;
 constexpr std::align_val_t filteredAlignment{64};
+// Most values (spectra or filtered samples) one core may hold: 2^36 complex values are
+// 1 TiB, beyond any machine it runs on, and every byte count below it fits 64 bits.
+constexpr quint64 maxCoreValues = quint64(1) << 36;
 
 fftw_complex *allocComplex(size_t count)
 {
@@ -28,62 +32,80 @@ BpCore::~BpCore()
     releaseCore();
 }
 
-void BpCore::setupCore(int n, int m)
+bool BpCore::setupCore(int n, int m)
 {
-    setupCore(n, m, ReconFilter{});
+    return setupCore(n, m, ReconFilter{});
 }
 
-void BpCore::setupCore(int n, int m, const ReconFilter &filter)
+bool BpCore::setupCore(int n, int m, const ReconFilter &filter)
 {
     n = n > 0 ? (n / 2) * 2 : 0;
     m = m > 0 ? m : 0;
     M = m;
     if (n == N && m == storedM && filter == filterChoice)
-        return;
+        return N > 0;
     releaseCore(); // keeps M
     N = n;
     filterChoice = filter;
     if (N == 0)
-        return;
+        return false;
     Q_ASSERT(FftwPlannerThread::isCurrent());
     padded = filter.quantitative ? QuantFilter::paddedLength(N) : 0;
     specLength = filter.quantitative ? padded / 2 + 1 : N;
+    if (!allocate()) {
+        qDebug() << qUtf8Printable(QString("Not enough memory for a reconstruction core of %1 x %2").arg(N).arg(M));
+        releaseCore();
+        return false;
+    }
+    return true;
+}
+
+bool BpCore::allocate()
+{
+    const int rowStride = backProjectionStride(N);
+    if (quint64(M) * quint64(rowStride) > maxCoreValues || quint64(M) * quint64(specLength) > maxCoreValues)
+        return false;
     if (M > 0) {
         spectra = allocComplex(size_t(M) * size_t(specLength));
-        stride = backProjectionStride(N);
-        const size_t bytes = sizeof(double) * size_t(M) * size_t(stride); // stride is a multiple of 8
-        filteredRows = static_cast<double *>(::operator new[](bytes, filteredAlignment));
+        const size_t bytes = sizeof(double) * size_t(M) * size_t(rowStride); // rowStride is a multiple of 8
+        filteredRows = static_cast<double *>(::operator new[](bytes, filteredAlignment, std::nothrow));
+        if (!spectra || !filteredRows)
+            return false;
         // The padding after each row is read by the vector back-projection; it must
         // hold finite values, and the rows themselves are overwritten per slice.
         std::memset(filteredRows, 0, bytes);
+        stride = rowStride;
         storedM = M;
     }
-    if (filter.quantitative)
-        setupPaddedPlans();
-    else
-        setupPlans();
+    return filterChoice.quantitative ? setupPaddedPlans() : setupPlans();
 }
 
-void BpCore::setupPlans()
+bool BpCore::setupPlans()
 {
     fwdIn = allocComplex(size_t(N));
     fwdOut = allocComplex(size_t(N));
     bwdIn = allocComplex(size_t(N));
     bwdOut = allocComplex(size_t(N));
+    if (!fwdIn || !fwdOut || !bwdIn || !bwdOut)
+        return false;
     fwdPlan = fftw_plan_dft_1d(N, fwdIn, fwdOut, FFTW_FORWARD, FFTW_ESTIMATE);
     bwdPlan = fftw_plan_dft_1d(N, bwdIn, bwdOut, FFTW_BACKWARD, FFTW_ESTIMATE);
+    return fwdPlan && bwdPlan;
 }
 
 // Real rows and real filtered rows: half spectra, and half the work of complex plans.
-void BpCore::setupPaddedPlans()
+bool BpCore::setupPaddedPlans()
 {
     padRow = static_cast<double *>(fftw_malloc(sizeof(double) * size_t(padded)));
     padSpectrum = allocComplex(size_t(specLength));
     padFiltered = static_cast<double *>(fftw_malloc(sizeof(double) * size_t(padded)));
+    if (!padRow || !padSpectrum || !padFiltered)
+        return false;
     std::memset(padRow, 0, sizeof(double) * size_t(padded)); // the zero padding stays
     fwdPlan = fftw_plan_dft_r2c_1d(padded, padRow, padSpectrum, FFTW_ESTIMATE);
     bwdPlan = fftw_plan_dft_c2r_1d(padded, padSpectrum, padFiltered, FFTW_ESTIMATE);
     response = QuantFilter::response(padded, filterChoice.window);
+    return fwdPlan && bwdPlan;
 }
 
 void BpCore::releaseCore()

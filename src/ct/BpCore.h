@@ -35,10 +35,11 @@ public:
     BpCore &operator=(const BpCore &) = delete;
 
     // Keeps buffers and plans when N and M are unchanged; otherwise rebuilds them.
-    // An odd N is rounded down to even; N <= 0 leaves the core without plans.
-    void setupCore(int n, int m);
+    // An odd N is rounded down to even; N <= 0 leaves the core without plans. False when
+    // the core is left without plans: N <= 0, or not enough memory (with a debug line).
+    bool setupCore(int n, int m);
     // The same with a filter choice; a different choice also rebuilds.
-    void setupCore(int n, int m, const ReconFilter &filter);
+    bool setupCore(int n, int m, const ReconFilter &filter);
     void releaseCore();
     // N x N zeros; clears done.
     void resizeImage(int n);
@@ -77,12 +78,13 @@ public:
     double imageAt(int x, int z) const { return img[size_t(z) * imageN + x]; }
     const double *filtered() const { return filteredRows; }
     int filteredStride() const { return stride; }
-    const fftw_complex *spectrum(int j) const { return spectra + size_t(j) * specLength; }
 
 private:
+    // Buffers and plans for N and M; false when any of them cannot be had.
+    bool allocate();
     bool ready(int j) const { return fwdPlan && j >= 0 && j < storedM; }
-    void setupPlans();
-    void setupPaddedPlans();
+    bool setupPlans();
+    bool setupPaddedPlans();
     void transformPadded(const double *row, int j);
     void filterPadded(int j);
 

@@ -24,8 +24,8 @@ CtCalc::CtCalc(QWidget *parent)
 {
     setupUi(this);
     cBar = DispCt->CBar;
-    for (QLineEdit *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1, DispCt->Val})
-        fitFieldWidth(field);
+    for (QLineEdit *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1})
+        FieldWidth::fitReal(field);
     progress->moveToThread(progressThread);
 
     connect(this, &CtCalc::startCalcAll, progress, &CtProgress::startCalcAll, Qt::QueuedConnection);

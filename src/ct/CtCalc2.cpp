@@ -5,6 +5,7 @@
 #include "ResultFiles.h"
 #include "SavingData.h"
 #include "SinogramGenerator.h"
+#include "ThreadHandoff.h"
 
 #include <QDebug>
 
@@ -15,7 +16,11 @@ CtCalc2::CtCalc2(QObject *parent) : QObject(parent)
     FftwPlannerThread::makePlannerThreadSafe();
 }
 
-CtCalc2::~CtCalc2() = default;
+CtCalc2::~CtCalc2()
+{
+    // Orders the destruction after the last slot the worker's thread ran.
+    const std::lock_guard<std::recursive_mutex> lock(workLock);
+}
 
 void CtCalc2::setPanel(CtCalc2Ui *panel)
 {
@@ -28,23 +33,25 @@ void CtCalc2::setImgDatas(const ImgDatas *imgDatas) { imgs = imgDatas; }
 
 void CtCalc2::setupCore(int n, int m, const ReconFilter &filter)
 {
-    const std::lock_guard<std::mutex> lock(coreLock);
+    const std::lock_guard<std::recursive_mutex> lock(workLock);
     core.setupCore(n, m, filter);
 }
 
 void CtCalc2::beginingCt()
 {
+    const std::lock_guard<std::recursive_mutex> lock(workLock);
     busy = true;
     if (ui)
-        QMetaObject::invokeMethod(ui, &CtCalc2Ui::showStartTime, Qt::QueuedConnection);
+        ui->postStartTime();
 }
 
 void CtCalc2::endingCt()
 {
-    busy = false;
-    if (ui) {
-        QMetaObject::invokeMethod(ui, &CtCalc2Ui::showEndTime, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(ui, &CtCalc2Ui::showSpentT, Qt::QueuedConnection);
+    {
+        const std::lock_guard<std::recursive_mutex> lock(workLock);
+        busy = false;
+        if (ui)
+            ui->postEndTime();
     }
     emit calcFinished();
 }
@@ -56,18 +63,21 @@ void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice)
 
 void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genAndDispImage)
 {
+    std::unique_lock<std::recursive_mutex> lock(workLock);
     if (ctc2 != this || busy)
         return;
     if (!ui) {
+        lock.unlock();
         // Nowhere to show or save a slice; still answer, or the run would wait forever.
         emit calcFinished();
         return;
     }
     display = genAndDispImage;
     beginingCt();
-    QMetaObject::invokeMethod(ui, [panel = ui, slice]() { panel->showSliceNo(slice); }, Qt::QueuedConnection);
+    ui->postSliceNo(slice);
     if (reconstruct(rotAxIsV, cor, slice))
         saveResults(slice);
+    lock.unlock();
     endingCt();
 }
 
@@ -81,7 +91,6 @@ bool CtCalc2::reconstruct(bool rotAxIsV, double cor, int slice)
         return false;
     M = hSgm.h;
     N = (hSgm.w / 2) * 2;
-    const std::lock_guard<std::mutex> lock(coreLock);
     core.resizeImage(N);
     imageMade = false;
     if (N == 0)
@@ -109,72 +118,65 @@ void CtCalc2::saveResults(int slice)
 
 void CtCalc2::genResImage()
 {
-    if (!ui)
+    const std::lock_guard<std::recursive_mutex> lock(workLock);
+    const int side = core.imageSide();
+    if (!ui || side < 1 || !core.isDone())
         return;
     const CtCalc2Ui::RenderState state = ui->renderState();
     ColorScale scale = state.scale;
-    std::shared_ptr<std::vector<double>> values;
-    int side = 0;
-    {
-        const std::lock_guard<std::mutex> lock(coreLock);
-        side = core.imageSide();
-        if (side < 1 || !core.isDone())
-            return;
-        if (!state.fixed) {
-            core.imageMinMax();
-            scale.minV = core.minValue();
-            scale.maxV = core.maxValue();
-        }
-        image = QImage(side, side, QImage::Format_Grayscale8);
-        const double *v = core.image();
-        for (int z = 0; z < side; ++z) {
-            uchar *line = image.scanLine(z);
-            for (int x = 0; x < side; ++x)
-                line[x] = uchar(scale.colorIndex(v[size_t(z) * side + x]));
-        }
-        values = std::make_shared<std::vector<double>>(v, v + size_t(side) * side);
+    if (!state.fixed) {
+        core.imageMinMax();
+        scale.minV = core.minValue();
+        scale.maxV = core.maxValue();
+    }
+    QImage image(side, side, QImage::Format_Grayscale8);
+    const double *v = core.image();
+    for (int z = 0; z < side; ++z) {
+        uchar *line = image.scanLine(z);
+        for (int x = 0; x < side; ++x)
+            line[x] = uchar(scale.colorIndex(v[size_t(z) * side + x]));
     }
     imageMade = true;
-    QMetaObject::invokeMethod(
-        ui,
-        [panel = ui, shown = image, values, side, autoRanged = !state.fixed, scale, show = display]() {
-            panel->installImage(shown, values, side, autoRanged, scale.minV, scale.maxV, show);
-        },
-        Qt::QueuedConnection);
+    // The panel keeps its own copy of the values for the read-out under the pointer.
+    const auto values = std::make_shared<const std::vector<double>>(v, v + size_t(side) * side);
+    ui->postImage({image, values, side, !state.fixed, scale.minV, scale.maxV, display});
 }
 
 void CtCalc2::saveImage(QString fname)
 {
+    const std::lock_guard<std::recursive_mutex> lock(workLock);
     const QString path = ResultFiles::fullPath(imageSave.path, fname);
     if (!imageMade)
         genResImage();
     if (!imageMade || !ui)
         return;
-    // Queued after the image was handed over, so the file shows this slice.
-    QMetaObject::invokeMethod(ui, [panel = ui, path]() { panel->saveImage(path); }, Qt::QueuedConnection);
+    // Posted after the image was handed over, so the file shows this slice.
+    ui->postSaveImage(path);
 }
 
 void CtCalc2::saveData(QString fname)
 {
+    std::unique_lock<std::recursive_mutex> lock(workLock);
     if (!ui)
         return;
     auto *record = new SavingData;
     record->fileName = ResultFiles::fullPath(dataSave.path, fname);
-    {
-        const std::lock_guard<std::mutex> lock(coreLock);
-        // The region this slice was computed over: the panel's may have moved since
-        // (a first slice sets it on the panel only through a queued call).
-        record->data = ResultFiles::dataText(core.image(), core.imageSide(), sliceRegion);
-    }
+    // The region this slice was computed over: the panel's may have moved since
+    // (a first slice sets it on the panel only through a queued call).
+    record->data = ResultFiles::dataText(core.image(), core.imageSide(), sliceRegion);
+    lock.unlock();
+    ThreadHandoff::publish(record);
     emit saveDataWDiscard(record);
 }
 
 void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)
 {
+    const std::lock_guard<std::recursive_mutex> lock(workLock);
     imageSave = SaveSettings{f, path, name, tag};
 }
 
 void CtCalc2::setSaveData(bool f, QString path, QString name, QString tag)
 {
+    const std::lock_guard<std::recursive_mutex> lock(workLock);
     dataSave = SaveSettings{f, path, name, tag};
 }

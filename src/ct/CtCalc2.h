@@ -6,7 +6,6 @@
 #include "SavingData.h"
 #include "SavingImg.h"
 
-#include <QImage>
 #include <QObject>
 #include <QString>
 
@@ -23,9 +22,10 @@ class ImgDatas;
 // DataSaver), and reports calcFinished.
 //
 // Threads: the object lives on its worker thread; the main window (GUI thread) sets
-// the panel and the image series before the thread starts and calls setupCore only
-// while the worker is idle. The worker reaches its panel only through the panel's
-// thread-safe copies and queued calls.
+// the panel and the image series before the thread starts. setupCore and the save
+// settings may be called from the GUI thread while the worker is idle: every entry
+// point holds the worker's lock. The worker reaches its panel only through the
+// panel's thread-safe copies and posts.
 class CtCalc2 : public QObject
 {
     Q_OBJECT
@@ -41,8 +41,7 @@ public:
     // GUI thread, worker idle: transforms for image side n, m projections and the filter.
     void setupCore(int n, int m, const ReconFilter &filter = ReconFilter{});
 
-    // Worker thread (or any thread while the worker is idle).
-    bool isBusy() const { return busy; }
+    // Worker thread, or any thread once the worker's thread has ended.
     const BpCore &bpCore() const { return core; }
 
 signals:
@@ -82,12 +81,11 @@ private:
     bool busy = false;
     int N = 0;
     int M = 0;
-    // Held while the core is set up (GUI thread) or used (worker thread).
-    std::mutex coreLock;
+    // Held by every entry point, from whichever thread it is called.
+    std::recursive_mutex workLock;
     BpCore core;
     CalcRegion sliceRegion; // of the last slice computed
-    QImage image;       // the last rendered slice
-    bool imageMade = false;
+    bool imageMade = false; // rendered since the slice was computed
     bool display = true;
     SaveSettings imageSave;
     SaveSettings dataSave;

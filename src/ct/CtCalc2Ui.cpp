@@ -3,6 +3,7 @@
 #include "ColorBar.h"
 #include "CtCalc2.h"
 #include "FieldValue.h"
+#include "FieldWidth.h"
 
 #include <QCheckBox>
 
@@ -15,6 +16,11 @@ const QString timeFormat = QStringLiteral("hh:mm:ss.zzz");
 CtCalc2Ui::CtCalc2Ui(QWidget *parent) : QFrame(parent)
 {
     setupUi(this);
+    for (QLineEdit *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1, SpentT})
+        FieldWidth::fitReal(field);
+    for (QLineEdit *field : {StartT, EndT})
+        FieldWidth::fitText(field, {QStringLiteral("00:00:00.000")});
+    FieldWidth::fitInteger(ShowSliceNo, 999999);
     cBar = DispCt->CBar;
     // The shared copy follows every change of the region fields and the colour bar;
     // these connections come first so a worker woken by the same change reads it.
@@ -28,6 +34,74 @@ CtCalc2Ui::CtCalc2Ui(QWidget *parent) : QFrame(parent)
     connect(SetCRegion, &QPushButton::clicked, this, &CtCalc2Ui::setCRegion);
     connect(DispCt, &ImgDisp::newS, this, &CtCalc2Ui::noticedNewS);
     connect(DispCt, &ImgDispWPV::newPosInvY, this, &CtCalc2Ui::noticedNewPos);
+    connect(this, &CtCalc2Ui::mailPosted, this, &CtCalc2Ui::takeMail, Qt::QueuedConnection);
+}
+
+void CtCalc2Ui::post(Mail mail)
+{
+    {
+        const std::lock_guard<std::mutex> lock(sharedLock);
+        mailbox.push_back(std::move(mail));
+    }
+    emit mailPosted();
+}
+
+CtCalc2Ui::Mail CtCalc2Ui::mailOf(Mail::Kind kind, int number)
+{
+    Mail mail;
+    mail.kind = kind;
+    mail.number = number;
+    return mail;
+}
+
+void CtCalc2Ui::postStartTime() { post(mailOf(Mail::StartTime)); }
+void CtCalc2Ui::postSliceNo(int no) { post(mailOf(Mail::SliceNo, no)); }
+void CtCalc2Ui::postEndTime() { post(mailOf(Mail::EndTime)); }
+
+void CtCalc2Ui::postImage(const Rendered &rendered)
+{
+    Mail mail = mailOf(Mail::Image);
+    mail.rendered = rendered;
+    post(std::move(mail));
+}
+
+void CtCalc2Ui::postSaveImage(const QString &fname)
+{
+    Mail mail = mailOf(Mail::SaveImage);
+    mail.fileName = fname;
+    post(std::move(mail));
+}
+
+void CtCalc2Ui::takeMail()
+{
+    std::vector<Mail> taken;
+    {
+        const std::lock_guard<std::mutex> lock(sharedLock);
+        taken.swap(mailbox);
+    }
+    for (const Mail &mail : taken) {
+        switch (mail.kind) {
+        case Mail::StartTime:
+            showStartTime();
+            break;
+        case Mail::SliceNo:
+            showSliceNo(mail.number);
+            break;
+        case Mail::EndTime:
+            showEndTime();
+            showSpentT();
+            break;
+        case Mail::InitialRegion:
+            setInitialRegion(mail.number);
+            break;
+        case Mail::Image:
+            installImage(mail.rendered);
+            break;
+        case Mail::SaveImage:
+            saveImage(mail.fileName);
+            break;
+        }
+    }
 }
 
 void CtCalc2Ui::setWorker(CtCalc2 *worker)
@@ -61,7 +135,7 @@ CalcRegion CtCalc2Ui::regionForSlice(int n)
         if (regionSet)
             return sharedRegion;
     }
-    QMetaObject::invokeMethod(this, [this, n]() { setInitialRegion(n); }, Qt::QueuedConnection);
+    post(mailOf(Mail::InitialRegion, n));
     return CalcRegion{0, 0, double(n), double(n)};
 }
 
@@ -81,17 +155,16 @@ void CtCalc2Ui::refreshShared()
     sharedRender.fixed = cBar->isFixed();
 }
 
-void CtCalc2Ui::installImage(const QImage &image, const SliceValues &values, int n,
-                             bool autoRanged, double min, double max, bool show)
+void CtCalc2Ui::installImage(const Rendered &rendered)
 {
-    if (autoRanged && !cBar->isFixed()) {
-        cBar->setRange(min, max);
+    if (rendered.autoRanged && !cBar->isFixed()) {
+        cBar->setRange(rendered.min, rendered.max);
         refreshShared();
     }
-    DispCt->img = image;
-    shownValues = values;
-    shownN = n;
-    if (show)
+    DispCt->img = rendered.image;
+    shownValues = rendered.values;
+    shownN = rendered.n;
+    if (rendered.show)
         newImage();
 }
 

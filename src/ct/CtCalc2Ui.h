@@ -52,15 +52,32 @@ public:
     // while the region was never set, which is then set on the panel (GUI thread).
     CalcRegion regionForSlice(int n);
 
-    // GUI thread: puts a rendered slice into the display. With autoRanged the colour
-    // bar takes min and max (unless "Fix" was checked meanwhile); with show the display
-    // repaints.
-    void installImage(const QImage &image, const SliceValues &values, int n,
-                      bool autoRanged, double min, double max, bool show);
+    // A rendered slice for the display. With autoRanged the colour bar takes min and
+    // max (unless "Fix" was checked meanwhile); with show the display repaints.
+    struct Rendered
+    {
+        QImage image;
+        SliceValues values;
+        int n = 0;
+        bool autoRanged = false;
+        double min = 0.0;
+        double max = 0.0;
+        bool show = false;
+    };
+    // Any thread: what a worker asks of its panel, carried out on the GUI thread in the
+    // order posted. The data pass under the panel's lock and only a parameterless
+    // signal crosses the event queue.
+    void postStartTime();
+    void postSliceNo(int no);
+    void postEndTime();
+    void postImage(const Rendered &rendered);
+    void postSaveImage(const QString &fname);
 
 signals:
     void dRUpdated(double rx0, double rz0, double rx1, double rz1);
     void cRUpdated(double rx0, double rz0, double rx1, double rz1);
+    // Mail was posted (emitted from the worker's thread, delivered queued).
+    void mailPosted();
 
 public slots:
     void noticedNewPos(double x, double z);
@@ -83,6 +100,19 @@ private:
     // Copies the region fields and the colour bar into the shared state.
     void refreshShared();
     void setInitialRegion(int n);
+    void installImage(const Rendered &rendered);
+    void takeMail();
+
+    struct Mail
+    {
+        enum Kind { StartTime, SliceNo, EndTime, InitialRegion, Image, SaveImage };
+        Kind kind = StartTime;
+        int number = 0;
+        Rendered rendered;
+        QString fileName;
+    };
+    static Mail mailOf(Mail::Kind kind, int number = 0);
+    void post(Mail mail);
 
     CtCalc2 *calc = nullptr;
     ColorBar *cBar;
@@ -97,4 +127,5 @@ private:
     CalcRegion sharedRegion;
     RenderState sharedRender;
     bool regionSet = false;
+    std::vector<Mail> mailbox;
 };

@@ -39,10 +39,8 @@ void CtDispatcher::setupFFT(bool rotAxIsV, int dim, double cor, int projections,
 void CtDispatcher::setupSaveConds(const SaveSettings &image, const SaveSettings &data)
 {
     for (CtCalc2 *worker : pool) {
-        QMetaObject::invokeMethod(worker, [=]() {
-            worker->setSaveImage(image.f, image.path, image.name, image.tag);
-            worker->setSaveData(data.f, data.path, data.name, data.tag);
-        }, Qt::QueuedConnection);
+        worker->setSaveImage(image.f, image.path, image.name, image.tag);
+        worker->setSaveData(data.f, data.path, data.name, data.tag);
     }
 }
 

@@ -58,15 +58,13 @@ public:
     // (GUI thread, no worker busy): image side from the sinogram geometry.
     void setupFFT(bool rotAxIsV, int dim, double cor, int projections, int threads,
                   const ReconFilter &filter = ReconFilter{});
-    // The save settings go to every worker, queued ahead of any slice request.
+    // The save settings of every worker (GUI thread, no worker busy).
     void setupSaveConds(const SaveSettings &image, const SaveSettings &data);
 
     bool isRunning() const { return running; }
     // A start waits for the slices of a stopped run.
     bool isWaiting() const { return waiting; }
-    bool isOutstanding(int worker) const { return outstanding.value(worker, false); }
     int outstandingCount() const;
-    qint64 nextSlice() const { return cur; }
 
 signals:
     void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genImg);

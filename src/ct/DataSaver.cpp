@@ -2,6 +2,7 @@
 
 #include "SavingData.h"
 #include "SavingImg.h"
+#include "ThreadHandoff.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -33,6 +34,7 @@ bool DataSaver::writeImage(const SavingImg &img)
 
 void DataSaver::saveDataWDiscard(SavingData *data)
 {
+    ThreadHandoff::take(data);
     saveData(data);
     delete data;
 }
@@ -45,6 +47,7 @@ void DataSaver::saveData(SavingData *data)
 
 void DataSaver::saveImgWDiscard(SavingImg *img)
 {
+    ThreadHandoff::take(img);
     if (img)
         writeImage(*img);
     delete img;

@@ -1,8 +1,10 @@
 #pragma once
 
-// The FFTW planner (plan creation and destruction) is not re-entrant; only
-// fftw_execute on distinct plans may run in parallel. The application therefore makes
-// and destroys every plan on one thread, the GUI thread, while no worker is busy.
+// The FFTW planner (plan creation and destruction) is not re-entrant unless
+// fftw_make_planner_thread_safe() has been called at start-up; only fftw_execute on
+// distinct plans may run in parallel. The reconstruction cores therefore make and destroy
+// their plans on one thread, the GUI thread, while no worker is busy; only the
+// centre-of-rotation search plans on a thread of its own, and it needs that call.
 // This records the first thread that plans and lets debug builds assert the rule.
 class FftwPlannerThread
 {

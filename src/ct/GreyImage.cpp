@@ -6,10 +6,8 @@
 
 QImage greyImage(const double *values, int width, int rows, const ColorScale &scale)
 {
-    if (width < 1 || rows < 1)
-        return QImage();
     QImage image(width, rows, QImage::Format_Grayscale8);
-    if (image.isNull()) // too large to allocate
+    if (image.isNull()) // a side below 1, or too large to allocate
         return image;
     for (int y = 0; y < rows; ++y) {
         const double *row = values + std::size_t(y) * std::size_t(width);

@@ -1,6 +1,7 @@
 #include "Sinogram.h"
 
 #include "ColorBar.h"
+#include "FieldStyle.h"
 #include "FieldValue.h"
 #include "FieldWidth.h"
 #include "FullTurnSinogram.h"
@@ -8,6 +9,8 @@
 #include "ImgDatas.h"
 #include "ProcCtrl.h"
 #include "SinogramGenerator.h"
+
+#include <QDebug>
 
 #include <cmath>
 
@@ -21,13 +24,15 @@ constexpr double fourierMax = 10.0;
 Sinogram::Sinogram(QWidget *parent) : QFrame(parent)
 {
     setupUi(this);
-    for (QLineEdit *field : {Cor, DispSinogram->Val, DispFouS->Val})
-        fitFieldWidth(field);
+    FieldWidth::fitReal(Cor); // the views size their own read-outs
     connect(DispSinogram, &ImgDispWPV::newPosInvY, this, &Sinogram::newPos);
     connect(DispSinogram, &ImgDispWCBar::newBar, this, &Sinogram::genImage);
     connect(Cor, &QLineEdit::editingFinished, this, &Sinogram::corEditingFinished);
     connect(GenImg, &QPushButton::clicked, this, &Sinogram::genSinogramAndImage);
     connect(DispFouS, &ImgDispWCBar::newBar, this, &Sinogram::renderFourierView);
+    connect(FindCor, &QPushButton::clicked, this, &Sinogram::findCor);
+    connect(&corSearch, &CorSearch::finished, this, &Sinogram::corFound);
+    FindCor->setStyleSheet(FieldStyle::idle);
 }
 
 void Sinogram::newPos(double x, double y)
@@ -117,4 +122,29 @@ void Sinogram::autoUpdate()
 {
     if (procCtrl && procCtrl->AutoUpdate->isChecked())
         genSinogramAndImage();
+}
+
+bool Sinogram::findCor()
+{
+    if (!procCtrl || !imgs || !corSearch.start(*imgs, procCtrl->rotAxIsV, procCtrl->sliceNo)) {
+        emit corSearchFinished(false);
+        return false;
+    }
+    FindCor->setEnabled(false);
+    FindCor->setStyleSheet(FieldStyle::busy);
+    return true;
+}
+
+void Sinogram::corFound(bool found, double cor)
+{
+    FindCor->setEnabled(true);
+    FindCor->setStyleSheet(FieldStyle::idle);
+    // Applied as the field shows it, 6 digits, so that the stored centre is the one a user
+    // would type from the screen.
+    const double shown = realFieldValue(realFieldText(cor));
+    if (found && procCtrl) {
+        qDebug() << "Centre of rotation found" << shown;
+        procCtrl->setCor(shown);
+    }
+    emit corSearchFinished(found && procCtrl);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CorSearch.h"
 #include "HSgm.h"
 #include "ui_Sinogram.h"
 
@@ -52,12 +53,22 @@ public slots:
     void genSgmImage();
     void genFouSImage();
     void setGenFouS(bool f);
+    // "Find CoR": estimates the centre of rotation of the current slice on a worker thread.
+    // The result is applied like a typed one, then corSearchFinished() follows. False, with
+    // corSearchFinished(false) at once, when there are no controls or images, the slice
+    // gives no sinogram, or a search is already running.
+    bool findCor();
+
+signals:
+    // A search started by findCor has ended; found is false when no centre was applied.
+    void corSearchFinished(bool found);
 
 private slots:
     // "Gen Image": rebuild and show, whatever the auto-update box says.
     void genSinogramAndImage();
     // The Fourier view's colour bar changed: the kept magnitudes drawn again.
     void renderFourierView();
+    void corFound(bool found, double cor);
 
 private:
     void autoUpdate();
@@ -70,4 +81,5 @@ private:
     const ImgDatas *imgs = nullptr;
     double min = 0.0;
     double max = 0.0;
+    CorSearch corSearch;
 };

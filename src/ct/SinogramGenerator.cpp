@@ -10,6 +10,16 @@
 #include <cmath>
 #include <vector>
 
+namespace {
+// A difference that is not a positive finite number (a dead or saturated pixel, a NaN
+// or infinite float sample) counts as 1: zero attenuation instead of a NaN that the
+// filter would spread over the whole slice.
+double usableDifference(double d)
+{
+    return std::isfinite(d) && d > 0.0 ? d : 1.0;
+}
+}
+
 bool SinogramGenerator::genSinogram0(const ImgDatas &imgs, HSgm *hSgm, bool rotAxIsV, double cor, int slice)
 {
     if (!hSgm || !std::isfinite(cor))
@@ -38,23 +48,16 @@ bool SinogramGenerator::genSinogram0(const ImgDatas &imgs, HSgm *hSgm, bool rotA
     referenceRow(imgs.i0Image(), imgs, geometry, slice, 1.0, numRow.data(), lineBuf.data());
     referenceRow(imgs.bgImage(), imgs, geometry, slice, 0.0, bgRow.data(), lineBuf.data());
     // I0 - BG is the same for every projection: computed once, in place of the I0 row.
-    for (int k = 0; k < w; ++k) {
-        numRow[k] -= bgRow[k];
-        if (numRow[k] <= 0.0)
-            numRow[k] = 1.0;
-    }
+    for (int k = 0; k < w; ++k)
+        numRow[k] = usableDifference(numRow[k] - bgRow[k]);
 
     for (int j = 0; j < m; ++j) {
         readLine(*imgs.at(j), rotAxIsV, slice, lineBuf.data());
         double *raw = hSgm->rawSgm + size_t(j) * w;
         double *att = hSgm->sgm + size_t(j) * w;
         resampleLine(lineBuf.data(), raw, geometry);
-        for (int k = 0; k < w; ++k) {
-            double den = raw[k] - bgRow[k];
-            if (den <= 0.0)
-                den = 1.0;
-            att[k] = std::log(numRow[k] / den);
-        }
+        for (int k = 0; k < w; ++k)
+            att[k] = std::log(numRow[k] / usableDifference(raw[k] - bgRow[k]));
     }
     return true;
 }

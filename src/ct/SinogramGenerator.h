@@ -16,7 +16,7 @@ public:
     // Fills hSgm with line `slice` of every projection (image rows when rotAxIsV, else
     // image columns), resampled around cor and normalised with the series' I0 and BG
     // images: sgm = ln((I0 - BG) / (I - BG)), each difference replaced by 1 when it is
-    // not positive. Returns false and leaves the record as it was when nothing can be
+    // not positive or not finite. Returns false and leaves the record as it was when nothing can be
     // built: cor not finite, floor(cor) <= 0, ceil(cor) >= the detector size, cor within
     // one pixel of the far edge, or slice outside the image (with a debug line).
     static bool genSinogram0(const ImgDatas &imgs, HSgm *hSgm, bool rotAxIsV, double cor, int slice);

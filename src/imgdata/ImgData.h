@@ -36,10 +36,12 @@ public:
     // Fills buffer[0..height-1] with column x (row 0 first) and returns buffer.
     virtual double *column(int x, double *buffer) const = 0;
 
-    // The common opening sequence: readProps, load, work buffers.
+    // The common opening sequence: readProps, load, work buffers. False, with one debug
+    // line naming the file, when any step fails or memory runs out.
     bool open();
     void calcMinMax();
-    // min and max of all pixels, scanning first when not up to date; 0, 0 without data.
+    // min and max of the finite pixels, scanning first when not up to date; 0, 0 without
+    // data or without a finite pixel.
     void minMax(double &minValue, double &maxValue);
 
     bool isValid() const { return valid; }
@@ -55,10 +57,18 @@ public:
 
     // Renders the image into an 8-bit grey picture through the colour bar, after
     // setting the bar's range to this image's min/max unless its "Fix" box is checked.
-    // Does nothing while the reader holds no data.
-    void toImage(QImage &image, ColorBar &colorBar);
+    // False, leaving picture and bar as they were, while the reader holds no data or when
+    // the picture cannot be allocated (with a debug line).
+    bool toImage(QImage &image, ColorBar &colorBar);
+
+    // Largest image side accepted from a file: far beyond any detector, and small enough
+    // that every buffer derived from a geometry stays well inside 64-bit sizes.
+    static constexpr int maxImageSide = 1 << 20;
 
 protected:
+    // True when both sides lie in 1 ... maxImageSide; otherwise false with a debug line.
+    static bool sidesAccepted(qint64 w, qint64 h, const QString &fileName);
+
     bool valid = false;
     bool keepInMemory = true;
     double expTime = 1.0;

@@ -1,5 +1,6 @@
 #include "ImgDataITEX.h"
 
+#include "FieldValue.h"
 #include "TextLine.h"
 
 #include <QDebug>
@@ -7,6 +8,7 @@
 #include <QTextStream>
 #include <QtEndian>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -33,10 +35,12 @@ int areaSpan(const QString &start, const QString &end)
     return span > std::numeric_limits<int>::max() || span < std::numeric_limits<int>::min() ? 0 : int(span);
 }
 
+// The first item after the key as a finite real, read as the fields read it: 0 when absent,
+// not a number, infinite or NaN.
 double doubleAfter(const QString &item, const QString &key)
 {
     const QStringList values = itemsAfter(item, key);
-    return values.isEmpty() ? 0.0 : values.first().toDouble();
+    return values.isEmpty() ? 0.0 : realFieldValue(values.first());
 }
 }
 
@@ -57,6 +61,7 @@ void ImgDataITEX::reset()
 {
     dataOffset = 0;
     bytesPerPixel = 0;
+    loadedPixels = 0;
     pixels.clear();
 }
 
@@ -90,6 +95,7 @@ bool ImgDataITEX::readProps(const QString &name, int &w, int &h)
     width = 0;
     height = 0;
     dataOffset = 0;
+    loadedPixels = 0;
     QFile f(name);
     if (!f.open(QIODevice::ReadOnly)) {
         qDebug() << "Can not open ITEX file to read props." << name;
@@ -137,7 +143,7 @@ bool ImgDataITEX::readProps(const QString &name, int &w, int &h)
         height = areaH;
     w = width;
     h = height;
-    if (width < 1 || height < 1 || dataOffset < kHeaderBytes + 1)
+    if (dataOffset < kHeaderBytes + 1 || !sidesAccepted(width, height, name))
         return false;
 
     // Only 2- and 4-byte pixels are defined; anything else cannot be decoded safely.
@@ -145,7 +151,7 @@ bool ImgDataITEX::readProps(const QString &name, int &w, int &h)
         qDebug() << qUtf8Printable(QString("ITEX pixel size %1 is neither 2 nor 4 bytes : ").arg(bytesPerPixel)) << name;
         return false;
     }
-    // Width and height are below 2^31 and the pixel size at most 4: no overflow in 64 bits unsigned.
+    // Width and height are at most 2^20 and the pixel size at most 4: no overflow in 64 bits.
     const quint64 blockBytes = quint64(width) * quint64(height) * quint64(bytesPerPixel);
     if (blockBytes >= quint64(maxPixelBlockBytes)) {
         qDebug() << qUtf8Printable(QString("ITEX pixel block of %1 bytes is too large : ").arg(blockBytes)) << name;
@@ -162,10 +168,13 @@ bool ImgDataITEX::load()
         return false;
     }
     const qint64 blockBytes = qint64(width) * qint64(height) * bytesPerPixel;
-    pixels.assign(size_t(blockBytes), 0);
+    // Only the bytes the file holds are kept (whole pixels, the last one zero-padded), so a
+    // short file that declares a huge geometry costs no more memory than its own size.
+    const qint64 presentBytes = std::clamp<qint64>(f.size() - dataOffset, 0, blockBytes);
+    pixels.assign(size_t((presentBytes + bytesPerPixel - 1) / bytesPerPixel * bytesPerPixel), 0);
     qint64 got = 0;
     if (f.seek(dataOffset)) {
-        got = f.read(reinterpret_cast<char *>(pixels.data()), blockBytes);
+        got = f.read(reinterpret_cast<char *>(pixels.data()), presentBytes);
         if (got < 0)
             got = 0;
     }
@@ -173,6 +182,7 @@ bool ImgDataITEX::load()
         qDebug() << qUtf8Printable(QString("ITEX pixel block is %1 bytes short, missing pixels read as 0 : ")
                                        .arg(blockBytes - got))
                  << fileName;
+    loadedPixels = qint64(width) * height;
     return true;
 }
 
@@ -186,7 +196,7 @@ double ImgDataITEX::pixel(qint64 index) const
 
 bool ImgDataITEX::holdsPixels() const
 {
-    return bytesPerPixel > 0 && pixels.size() == size_t(width) * size_t(height) * size_t(bytesPerPixel);
+    return bytesPerPixel > 0 && loadedPixels == qint64(width) * height;
 }
 
 double *ImgDataITEX::line(int y, double *buffer) const
@@ -194,8 +204,11 @@ double *ImgDataITEX::line(int y, double *buffer) const
     if (!holdsPixels())
         return buffer;
     const qint64 start = qint64(y) * width;
-    for (int x = 0; x < width; ++x)
+    const qint64 stored = qint64(pixels.size()) / bytesPerPixel;
+    const int present = int(std::clamp<qint64>(stored - start, 0, width));
+    for (int x = 0; x < present; ++x)
         buffer[x] = pixel(start + x);
+    std::fill(buffer + present, buffer + width, 0.0);
     return buffer;
 }
 
@@ -203,7 +216,10 @@ double *ImgDataITEX::column(int x, double *buffer) const
 {
     if (!holdsPixels())
         return buffer;
-    for (int r = 0; r < height; ++r)
-        buffer[r] = pixel(qint64(r) * width + x);
+    const qint64 stored = qint64(pixels.size()) / bytesPerPixel;
+    for (int r = 0; r < height; ++r) {
+        const qint64 index = qint64(r) * width + x;
+        buffer[r] = index < stored ? pixel(index) : 0.0;
+    }
     return buffer;
 }

@@ -27,14 +27,15 @@ public:
 
 private:
     double pixel(qint64 index) const;
-    // The pixel block matches the geometry (false before load and after reset), so rows
-    // and columns are only read from a block that holds them.
+    // The pixel block was loaded for the present geometry (false before load and after
+    // reset); pixels the file did not hold read as 0.
     bool holdsPixels() const;
     void evaluateItem(const QString &item, int &areaW, int &areaH);
 
     int dataOffset = 0;
     int bytesPerPixel = 0;
-    std::vector<unsigned char> pixels;
+    qint64 loadedPixels = 0; // width * height at load()
+    std::vector<unsigned char> pixels; // the bytes the file holds, at most the whole block
 };
 
 // True when the file starts with the two bytes 'I', 'M'.

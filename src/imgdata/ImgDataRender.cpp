@@ -4,32 +4,40 @@
 
 #include "ColorBar.h"
 
+#include <QDebug>
 #include <QImage>
 
-void ImgData::toImage(QImage &image, ColorBar &colorBar)
+bool ImgData::toImage(QImage &image, ColorBar &colorBar)
 {
     if (!valid)
-        return;
+        return false;
+    // QImage gives a null picture (no scan lines) when the memory is not there.
+    QImage picture(width, height, QImage::Format_Grayscale8);
+    if (picture.isNull()) {
+        qDebug() << "Not enough memory to show" << fileName;
+        return false;
+    }
     double minValue = 0;
     double maxValue = 0;
     minMax(minValue, maxValue);
     colorBar.autoRange(minValue, maxValue);
 
-    image = QImage(width, height, QImage::Format_Grayscale8);
     const ColorScale scale = colorBar.colorScale();
     for (int y = 0; y < height; ++y) {
         const double *row = line(y, lineBuf.data());
-        uchar *pixels = image.scanLine(y);
+        uchar *pixels = picture.scanLine(y);
         for (int x = 0; x < width; ++x)
             pixels[x] = uchar(scale.colorIndex(row[x]));
     }
+    image = std::move(picture);
+    return true;
 }
 
 bool ImgDatas::showImage(int index, QImage &image, ColorBar &colorBar)
 {
-    if (index < 0 || index >= count())
+    ImgData *img = at(index);
+    if (!img || !img->toImage(image, colorBar))
         return false;
-    at(index)->toImage(image, colorBar);
     emit imageUpdated();
     return true;
 }

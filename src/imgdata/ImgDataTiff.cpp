@@ -195,6 +195,8 @@ bool ImgDataTiff::readProps(const QString &name, int &w, int &h)
         qDebug() << qUtf8Printable(QString("Unsupported TIFF layout (%1) : ").arg(describe(layout))) << name;
         return false;
     }
+    if (!sidesAccepted(layout.width, layout.height, name))
+        return false;
     if (!blockFits(layout.width, layout.height, layout.bitsPerSample / 8)) {
         qDebug() << qUtf8Printable(QString("Unsupported TIFF size %1 x %2 : ").arg(layout.width).arg(layout.height))
                  << name;

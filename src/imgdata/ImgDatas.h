@@ -27,9 +27,10 @@ public:
     int imageWidth() const { return width; }
     int imageHeight() const { return height; }
     int count() const { return int(imgs.size()); }
-    ImgData *at(int index) const { return imgs.at(size_t(index)).get(); }
+    // The reader of image index; nullptr when index is out of range.
+    ImgData *at(int index) const { return index >= 0 && index < count() ? imgs[size_t(index)].get() : nullptr; }
     // Renders image index with ImgData::toImage and emits imageUpdated; false, with
-    // nothing rendered or emitted, when index is out of range.
+    // nothing emitted, when index is out of range or the picture cannot be rendered.
     bool showImage(int index, QImage &image, ColorBar &colorBar);
 
     // Links to the places where the current I0 and BG reader pointers are kept.

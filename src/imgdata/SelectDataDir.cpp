@@ -40,7 +40,10 @@ void SelectDataDir::aDirSelected(QString dir)
 
 void SelectDataDir::changedKSTStd()
 {
-    aDirSelected(SelDir->SelectedDir->text());
+    // Before a directory is chosen there is nothing to list (an empty path would
+    // stand for the working directory).
+    if (!SelDir->SelectedDir->text().isEmpty())
+        aDirSelected(SelDir->SelectedDir->text());
 }
 
 void SelectDataDir::setIsKSTStandard(bool b)

@@ -27,8 +27,10 @@ private slots:
     void loadingAppendsAndSeekClamps();
     void rawClicksAndSelection();
     void nearestI0FirstWinsTie();
+    void dataSetsBySubDirectory();
     void runsReportToTheScriptOnlyWhenItStartedThem();
     void rangeRunWithCt1EndsAtOnce();
+    void findCorAnswersWhenTheSearchEnds();
     void configurationLinesAreCommands();
     void spentTime();
     void closingDuringSavedRangeRun();
@@ -225,10 +227,18 @@ void TstBody::loadingAppendsAndSeekClamps()
     run(QString("images_add_on_load 1;images_load %1 phantom_00000.img").arg(dir->filePath("series")));
     QCOMPARE(body->images().count(), 6);
     QCOMPARE(body->seekCtrl->Index->maximum(), 5);
+    // The first argument is the directory, not a pattern: a file named like the
+    // directory is not loaded.
+    QFile::copy(dir->filePath("series/phantom_00000.img"), dir->filePath("series/series"));
+    const QString previousDir = QDir::currentPath();
+    QDir::setCurrent(dir->path());
+    run("images_load series phantom_00001.img");
+    QDir::setCurrent(previousDir);
+    QCOMPARE(body->images().count(), 7);
     run("images_seek -5");
     QCOMPARE(body->seekCtrl->Index->value(), 0);
     run("images_seek 99");
-    QCOMPARE(body->seekCtrl->Index->value(), 5);
+    QCOMPARE(body->seekCtrl->Index->value(), 6);
     // Unchecked "keep Conds.": every engine's regions follow the new images.
     body->CTFiles->KeepConditions->setChecked(false);
     run(QString("images_new_on_load 1;images_load %1 phantom_0000[01].img").arg(dir->filePath("series")));
@@ -284,9 +294,24 @@ void TstBody::nearestI0FirstWinsTie()
     QCOMPARE(body->I0ImgSel->FilePath->text(), QString("/x/i0-7100eV-1.img"));
 }
 
+// One sub-directory per data set: "seq_exec_set" loads the chosen one's images and
+// tags the saved results with its name.
+void TstBody::dataSetsBySubDirectory()
+{
+    loadPhantom(32, 4, 3);
+    QVERIFY(QDir(dir->path()).mkpath("sets"));
+    QVERIFY(QDir(dir->path()).rename("series", "sets/e1"));
+    run(QString("seq_exec_kst_std 0;seq_exec_file_pattern phantom_*.img;seq_exec_dir %1;images_new_on_load 1")
+            .arg(dir->filePath("sets")));
+    body->images().clearImgs();
+    run("seq_exec_set");
+    QCOMPARE(body->images().count(), 3);
+    QCOMPARE(body->SelectDataSaveDir->AddTag->text(), QString("e1"));
+}
+
 void TstBody::runsReportToTheScriptOnlyWhenItStartedThem()
 {
-    loadPhantom(32, 4, 30);
+    loadPhantom(32, 24, 30);
     run("calc_ct2 1");
     QSignalSpy scriptEnds(body.get(), &Body::batchCalcFinished);
     QSignalSpy reports(body.get(), &Body::callBatchCheckEnd);
@@ -303,6 +328,12 @@ void TstBody::runsReportToTheScriptOnlyWhenItStartedThem()
     QVERIFY(!body->CalcSpentT->text().isEmpty());
     QCOMPARE(body->CalcCT->styleSheet(), QString("background-color: rgb(240, 240, 240);"));
     QCOMPARE(body->CalcProgress->text(), QString());
+    // A horizontal axis: slices are image columns, 24 rows across the axis.
+    run("ct_rot_ax_is_h 1;ct_cor 12;ct_proc_slice 16;calc_exec");
+    QVERIFY(ends.wait(10000));
+    QCOMPARE(scriptEnds.count(), 2);
+    QCOMPARE(body->ct2Workers().first()->bpCore().imageSide(), 20);
+    QVERIFY(body->ct2Workers().first()->bpCore().isDone());
 }
 
 void TstBody::rangeRunWithCt1EndsAtOnce()
@@ -315,6 +346,17 @@ void TstBody::rangeRunWithCt1EndsAtOnce()
     run("calc_exec");
     QVERIFY(!body->isCalculating());
     QCOMPARE(reports.count(), 1);
+}
+
+void TstBody::findCorAnswersWhenTheSearchEnds()
+{
+    loadPhantom(64, 4, 90);
+    run("ct_cor 20");
+    QSignalSpy reports(body.get(), &Body::callBatchCheckEnd);
+    run("ct_find_cor");
+    QVERIFY(reports.count() == 1 || reports.wait(20000));
+    QCOMPARE(reports.count(), 1);
+    QVERIFY(std::abs(body->procCtrl->cor - 31.5) <= 0.5);
 }
 
 void TstBody::configurationLinesAreCommands()

@@ -144,7 +144,8 @@ private slots:
     void regionSetOnFirstStart()
     {
         QSignalSpy regions(ct1.get(), &CtCalc::cRUpdated);
-        QCOMPARE(ct1->Crx1->text() + " " + ct1->Crz1->text(), QString("2047 2047"));
+        QCOMPARE(QStringList({ct1->Crx0->text(), ct1->Crz0->text(), ct1->Crx1->text(), ct1->Crz1->text()}).join(' '),
+                 QString("0 0 2047 2047"));
         QVERIFY(!ct1->isRegionSet());
         runToTheEnd(true);
         QCOMPARE(regions.count(), 1);

@@ -88,7 +88,7 @@ private slots:
 private:
     void startPool(int size);
     // Runs one slice on the first worker and waits for its end and the panel's updates.
-    void runSlice(int slice, double sliceCor = cor);
+    void runSlice(int slice, double sliceCor = cor, bool display = true);
 
     QTemporaryDir dir;
     ImgDatas imgs;
@@ -152,9 +152,10 @@ void TestCtCalc2::cleanup()
     dispatcher.reset();
 }
 
-void TestCtCalc2::runSlice(int slice, double sliceCor)
+void TestCtCalc2::runSlice(int slice, double sliceCor, bool display)
 {
     CtDispatcher::Run run;
+    run.display = display;
     run.cor = sliceCor;
     run.slice = slice;
     run.dim = detectorWidth;
@@ -198,7 +199,6 @@ void TestCtCalc2::firstSliceSetsTheRegion()
     QCOMPARE(regions.size(), 0);
     QVERIFY(sameValues(worker.bpCore().image(), ct1Slice(imgs, 2, {3, 5.5, 30, 40}), projections));
     QVERIFY(QTime::fromString(panel.EndT->text(), "hh:mm:ss.zzz").isValid());
-    QVERIFY(panel.SpentT->text().toDouble() >= 0.0);
 }
 
 // Three slices on two workers with image and data saving: every file complete, the
@@ -250,6 +250,9 @@ void TestCtCalc2::rangeRunSavesEverySlice()
 // nothing is reconstructed, rendered or saved, the last slice stays.
 void TestCtCalc2::failedSinogramEndsAtOnce()
 {
+    // Without display and saving nothing is rendered.
+    runSlice(1, cor, false);
+    QVERIFY(panels[0]->DispCt->img.isNull());
     runSlice(1);
     const QImage before = panels[0]->DispCt->img;
     const std::vector<double> values(workers[0]->bpCore().image(), workers[0]->bpCore().image() + 42 * 42);
@@ -292,8 +295,6 @@ void TestCtCalc2::panelRegions_data()
                                        << QList<double>{10.4, 20.6, 100.2, 200.9} << QList<double>{10, 20, 101, 201};
     QTest::newRow("same values") << QList<double>{0, 0, 2047, 2047} << false
                                  << QList<double>{-3.5, 0, 7, 7.000001} << QList<double>{-4, 0, 7, 7};
-    QTest::newRow("beyond six digits") << QList<double>{0, 0, 2047, 2047.0000001} << false
-                                       << QList<double>{0.5, 0.5, 0.5, 0.5} << QList<double>{0, 0, 1, 1};
 }
 
 void TestCtCalc2::panelRegions()
@@ -333,6 +334,8 @@ void TestCtCalc2::panelReadOut()
     QCOMPARE(panel.DispCt->Val->text(), QString::number(core.imageAt(20, 31), 'g', 6));
     panel.noticedNewPos(42, 3); // outside: the last value stays
     QCOMPARE(panel.DispCt->Val->text(), QString::number(core.imageAt(20, 31), 'g', 6));
+    panel.noticedNewPos(0, 0.5); // the first column and row are inside (and outside the circle)
+    QCOMPARE(panel.DispCt->Val->text(), QString("0"));
     panel.show();
     for (QLineEdit *field : {panel.Crx0, panel.Drz1, panel.StartT, panel.SpentT}) {
         const int needed = field->fontMetrics().horizontalAdvance("-1.23457e-05");

@@ -18,6 +18,7 @@ private slots:
     void runs_data();
     void runs();
     void startWaitsForStoppedSlices();
+    void emptyPoolEndsAtOnce();
 
 private:
     CtDispatcher::Run rangeRun(int from, int to, int step, int threads) const;
@@ -134,6 +135,14 @@ void TestCtDispatcher::startWaitsForStoppedSlices()
     dispatcher->stop();
     dispatcher->completed(workers[0].get());
     QCOMPARE(log.last(), QString("w1:0"));
+}
+
+void TestCtDispatcher::emptyPoolEndsAtOnce()
+{
+    dispatcher->setWorkers({});
+    dispatcher->start(rangeRun(0, 3, 1, 2));
+    QCOMPARE(log.join(' '), QString("end"));
+    QVERIFY(!dispatcher->isRunning());
 }
 
 QTEST_GUILESS_MAIN(TestCtDispatcher)

@@ -108,56 +108,14 @@ class TestPhantom : public QObject
     Q_OBJECT
 
 private slots:
-    void discLineIntegralIsChordTimesAttenuation_data();
-    void discLineIntegralIsChordTimesAttenuation();
     void lineIntegralMatchesAttenuationAlongTheRay_data();
     void lineIntegralMatchesAttenuationAlongTheRay();
-    void sheppLoganStandsUpright();
-    void writtenSeriesReadsBack();
     void noiseIsReproducibleBySeed();
     void energySeriesWritesNamedDataSets();
     void reconstructionShowsTheSliceUpright();
     void rejectsBadSettings_data();
     void rejectsBadSettings();
-    void unwritableFolderFails();
 };
-
-void TestPhantom::discLineIntegralIsChordTimesAttenuation_data()
-{
-    QTest::addColumn<double>("cx");
-    QTest::addColumn<double>("cz");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<double>("u"); // from the centre's projection cx cos(theta) - cz sin(theta)
-    QTest::addColumn<double>("theta");
-    QTest::addColumn<double>("chord");
-    // A sphere of radius 20 centred on row 20 of 41: the slice of row r has radius sqrt(400 - (r - 20)^2).
-    QTest::newRow("centre") << 0.0 << 0.0 << 20 << 0.0 << 0.0 << 40.0;
-    QTest::newRow("u 12, oblique") << 0.0 << 0.0 << 20 << 12.0 << 0.7 << 32.0;
-    QTest::newRow("just outside") << 0.0 << 0.0 << 20 << 20.5 << 1.0 << 0.0;
-    QTest::newRow("row 12 above centre, u 10") << 0.0 << 0.0 << 8 << 10.0 << 0.2 << 2.0 * std::sqrt(256.0 - 100.0);
-    QTest::newRow("right of axis, 90 deg") << 10.0 << 0.0 << 20 << 0.0 << kPi / 2 << 40.0;
-    QTest::newRow("left and below, 115 deg, u 12") << -7.0 << 5.0 << 20 << 12.0 << 2.0 << 32.0;
-}
-
-// The back-projection reads slice point (x, z) at u = x cos(theta) - z sin(theta): the ray
-// there crosses a disc about that point along its chord.
-void TestPhantom::discLineIntegralIsChordTimesAttenuation()
-{
-    QFETCH(double, cx);
-    QFETCH(double, cz);
-    QFETCH(int, row);
-    QFETCH(double, u);
-    QFETCH(double, theta);
-    QFETCH(double, chord);
-    Phantom::Ellipsoid sphere;
-    sphere.cx = cx;
-    sphere.cz = cz;
-    sphere.a = sphere.b = sphere.c = 20.0;
-    sphere.mu = 0.05;
-    const Phantom phantom(41, {sphere});
-    const double centre = cx * std::cos(theta) - cz * std::sin(theta);
-    QVERIFY(std::abs(phantom.lineIntegral(row, centre + u, theta) - chord * 0.05) <= 1e-12);
-}
 
 void TestPhantom::lineIntegralMatchesAttenuationAlongTheRay_data()
 {
@@ -186,121 +144,43 @@ void TestPhantom::lineIntegralMatchesAttenuationAlongTheRay()
     }
     const double analytic = phantom.lineIntegral(row, u, theta);
     QVERIFY(analytic > 0.05);
+    // Absolute geometry: a sphere of radius 20 about row 20 of 41 (centre x = 3), cut at row 8
+    // (12 from its centre) by the ray 10 off its centre, has a chord of 2 sqrt(20^2 - 12^2 - 10^2).
+    Phantom::Ellipsoid sphere;
+    sphere.cx = 3.0;
+    sphere.a = sphere.b = sphere.c = 20.0;
+    sphere.mu = 0.05;
+    const double chord = 2.0 * std::sqrt(400.0 - 144.0 - 100.0);
+    QVERIFY(std::abs(Phantom(41, {sphere}).lineIntegral(8, 3.0 * std::cos(theta) + 10.0, theta) - 0.05 * chord) <= 1e-12);
     QVERIFY2(std::abs(sum - analytic) <= 2e-3, qPrintable(QString("%1 vs %2").arg(sum).arg(analytic)));
 }
 
-// The head stands upright in a slice shown with z downwards: the large bright spot on top,
-// the three small spots at the bottom, the right ventricle's top leaning outwards.
-void TestPhantom::sheppLoganStandsUpright()
-{
-    const double unit = 0.8 * 127.5 / 0.92;
-    const Phantom phantom = Phantom::sheppLogan(256, 1);
-    const double brain = phantom.attenuationAt(0, 0.0, 0.2 * unit);
-    QVERIFY(brain > 0.0);
-    QVERIFY(phantom.attenuationAt(0, 0.0, -0.35 * unit) > 1.4 * brain);
-    QCOMPARE(phantom.attenuationAt(0, 0.0, 0.35 * unit), brain);
-    QVERIFY(phantom.attenuationAt(0, 0.0, 0.606 * unit) > 1.4 * brain);
-    QCOMPARE(phantom.attenuationAt(0, 0.0, -0.606 * unit), brain);
-    QVERIFY(phantom.attenuationAt(0, 0.297 * unit, -0.238 * unit) > 1.5 * brain); // absorber above its edge
-    QCOMPARE(phantom.attenuationAt(0, 0.297 * unit, 0.238 * unit), brain);
-}
-
-// The files of a series read back as a projection series with I0 and BG; pixel x of
-// every projection holds the line integral at u = x - cor, cor shifted by the offset.
-void TestPhantom::writtenSeriesReadsBack()
-{
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    Phantom::Series series = smallSeries(tmp.filePath("out/series"));
-    series.corOffset = 0.3;
-    QStringList written;
-    QVERIFY(Phantom::writeSeries(series, &written));
-    QCOMPARE(written.size(), 14);
-    const QDir dir(series.folder);
-    QStringList expected{"bg.img", "i0.img"};
-    for (int j = 0; j < 12; ++j)
-        expected << QString("phantom_%1.img").arg(j, 5, 10, QLatin1Char('0'));
-    QCOMPARE(dir.entryList(QDir::Files, QDir::Name), expected);
-
-    ImgDatas projections;
-    for (int j = 0; j < 12; ++j)
-        QVERIFY(projections.add(dir.filePath(expected.at(j + 2))));
-    QCOMPARE(projections.count(), 12);
-    QCOMPARE(projections.imageWidth(), 64);
-    QCOMPARE(projections.imageHeight(), 4);
-    const std::unique_ptr<ImgData> i0 = openImgData(dir.filePath("i0.img"));
-    const std::unique_ptr<ImgData> bg = openImgData(dir.filePath("bg.img"));
-    QVERIFY(i0 && bg);
-    QCOMPARE(static_cast<ImgDataITEX *>(i0.get())->pixelBytes(), 2);
-
-    double flatMax = 0.0;
-    for (int row = 0; row < 4; ++row) {
-        for (double d : imageLine(*bg, row))
-            QVERIFY(d >= 95.0 && d <= 105.0);
-        for (double f : imageLine(*i0, row))
-            flatMax = std::max(flatMax, f);
-    }
-    QVERIFY(flatMax > 29500.0 && flatMax <= 30000.0);
-
-    // Every count lies below its I0, and the normalised counts give back the line integrals.
-    const Phantom phantom = Phantom::sheppLogan(64, 4);
-    const double cor = 31.5 + 0.3;
-    double largest = 0.0;
-    for (int j = 0; j < 12; ++j)
-        for (int row = 0; row < 4; ++row) {
-            const std::vector<double> counts = imageLine(*projections.at(j), row);
-            const std::vector<double> flat = imageLine(*i0, row);
-            const std::vector<double> p = measuredAttenuation(*projections.at(j), *i0, *bg, row);
-            for (int x = 0; x < 64; ++x) {
-                QVERIFY(counts[size_t(x)] >= 0.0 && counts[size_t(x)] <= flat[size_t(x)]);
-                const double truth = phantom.lineIntegral(row, x - cor, j * kPi / 12);
-                QVERIFY2(std::abs(p[size_t(x)] - truth) <= 1e-3,
-                         qPrintable(QString("j %1 row %2 x %3: %4 vs %5").arg(j).arg(row).arg(x)
-                                        .arg(p[size_t(x)]).arg(truth)));
-                largest = std::max(largest, truth);
-            }
-        }
-    QVERIFY(largest > 1.5);
-}
-
+// The same seed writes the same bytes, another seed other bytes; the noise is Poisson in
+// photons (1000 at the 30000-count peak, so each count is photons times 30).
 void TestPhantom::noiseIsReproducibleBySeed()
 {
     QTemporaryDir tmp;
     QVERIFY(tmp.isValid());
-    auto series = [&](const QString &name, double photons, unsigned long long seed) {
+    for (const QString name : {"a", "b", "c", "clean"}) {
         Phantom::Series s = smallSeries(tmp.filePath(name));
-        s.height = 8;
         s.projections = 2;
-        s.noisePhotons = photons;
-        s.seed = seed;
-        return s;
-    };
-    QVERIFY(Phantom::writeSeries(series("a", 1000.0, 7)));
-    QVERIFY(Phantom::writeSeries(series("b", 1000.0, 7)));
-    QVERIFY(Phantom::writeSeries(series("c", 1000.0, 8)));
-    QVERIFY(Phantom::writeSeries(series("clean", 0.0, 7)));
-    for (const QString name : {"bg.img", "i0.img", "phantom_00001.img"}) {
-        const QByteArray a = fileBytes(tmp.filePath("a/" + name));
-        QVERIFY(!a.isEmpty());
-        QCOMPARE(fileBytes(tmp.filePath("b/" + name)), a);
-        QVERIFY(fileBytes(tmp.filePath("c/" + name)) != a);
-        QVERIFY(fileBytes(tmp.filePath("clean/" + name)) != a);
+        s.noisePhotons = name == "clean" ? 0.0 : 1000.0;
+        s.seed = name == "c" ? 8 : 7;
+        QVERIFY(Phantom::writeSeries(s));
     }
-    // 1000 photons at a 30000-count peak: each count is a Poisson number of photons times 30.
+    const QByteArray a = fileBytes(tmp.filePath("a/phantom_00001.img"));
+    QVERIFY(fileBytes(tmp.filePath("b/phantom_00001.img")) == a && fileBytes(tmp.filePath("c/phantom_00001.img")) != a);
     const std::unique_ptr<ImgData> noisy = openImgData(tmp.filePath("a/i0.img"));
     const std::unique_ptr<ImgData> clean = openImgData(tmp.filePath("clean/i0.img"));
     QVERIFY(noisy && clean);
     double normalisedSquares = 0.0;
-    int n = 0;
-    for (int row = 0; row < 8; ++row) {
-        const std::vector<double> a = imageLine(*noisy, row), b = imageLine(*clean, row);
-        for (size_t x = 0; x < a.size(); ++x, ++n) {
-            const double sigma = std::sqrt(b[x] * 30.0);
-            normalisedSquares += (a[x] - b[x]) * (a[x] - b[x]) / (sigma * sigma);
-        }
+    for (int row = 0; row < 4; ++row) {
+        const std::vector<double> n = imageLine(*noisy, row), c = imageLine(*clean, row);
+        for (size_t x = 0; x < n.size(); ++x)
+            normalisedSquares += (n[x] - c[x]) * (n[x] - c[x]) / (c[x] * 30.0);
     }
-    const double variance = normalisedSquares / n;
-    QVERIFY2(variance > 0.8 && variance < 1.2, qPrintable(QString::number(variance)));
+    const double variance = normalisedSquares / (4 * 64);
+    QVERIFY2(variance > 0.75 && variance < 1.25, qPrintable(QString::number(variance)));
 }
 
 void TestPhantom::energySeriesWritesNamedDataSets()
@@ -393,20 +273,6 @@ void TestPhantom::rejectsBadSettings()
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Invalid phantom series: "));
     QVERIFY(!Phantom::writeSeries(s));
     QVERIFY(!QDir(tmp.filePath("never")).exists());
-}
-
-void TestPhantom::unwritableFolderFails()
-{
-    QTemporaryDir tmp;
-    QVERIFY(tmp.isValid());
-    QFile blocker(tmp.filePath("file"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    Phantom::Series s = smallSeries(tmp.filePath("file/series"));
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can not create phantom folder \".*file/series\"$"));
-    QStringList written;
-    QVERIFY(!Phantom::writeSeries(s, &written));
-    QVERIFY(written.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPhantom)

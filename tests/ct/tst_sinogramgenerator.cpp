@@ -57,6 +57,38 @@ struct Series
     bool setBg(int width, int height, const PixelFn &pixel) { return (bg = reference(bgReader, "bg.img", width, height, pixel)); }
 };
 
+// An I0 or BG image held in memory: `value` everywhere but in column oddX, which holds `odd`.
+class FlatImage : public ImgData
+{
+public:
+    FlatImage(int w, int h, double value, int oddX, double odd) : w(w), h(h), value(value), oddX(oddX), odd(odd) {}
+    void reset() override {}
+    bool readProps(const QString &, int &width, int &height) override
+    {
+        width = w;
+        height = h;
+        return true;
+    }
+    bool load() override { return true; }
+    double *line(int, double *buffer) const override
+    {
+        std::fill(buffer, buffer + w, value);
+        buffer[oddX] = odd;
+        return buffer;
+    }
+    double *column(int x, double *buffer) const override
+    {
+        std::fill(buffer, buffer + h, x == oddX ? odd : value);
+        return buffer;
+    }
+
+private:
+    int w, h;
+    double value;
+    int oddX;
+    double odd;
+};
+
 quint32 pattern(int j, int x, int y)
 {
     return quint32(50 + 7 * j + 13 * x + 3 * y + (x * y) % 5);
@@ -78,8 +110,8 @@ private slots:
     void nothingBuilt_data();
     void nothingBuilt();
     void sliceOutOfRangeIsRefused();
-    void emptySeries();
     void unusableReferencesAreNeutral();
+    void nonFiniteDifferencesAreNeutral();
 };
 
 void TestSinogramGenerator::normalisation_data()
@@ -95,6 +127,7 @@ void TestSinogramGenerator::normalisation_data()
     QTest::newRow("I0 and BG") << 550 << 1000 << 100 << std::log(2.0);
     QTest::newRow("I below BG") << 80 << 1000 << 100 << std::log(900.0);
     QTest::newRow("I equals BG") << 100 << 1000 << 100 << std::log(900.0);
+    QTest::newRow("I0 equals BG") << 50 << 100 << 100 << 0.0;
     QTest::newRow("I0 and I below BG") << 20 << 50 << 100 << 0.0;
     QTest::newRow("BG only (I0 1 is below BG)") << 300 << -1 << 200 << -std::log(100.0);
 }
@@ -227,20 +260,6 @@ void TestSinogramGenerator::sliceOutOfRangeIsRefused()
     QCOMPARE(record.w, 3);
 }
 
-// clearImgs keeps the size, so a sinogram of no rows can still be asked for.
-void TestSinogramGenerator::emptySeries()
-{
-    Series series;
-    QVERIFY(series.addProjections(2, 20, 4, pattern));
-    series.imgs.clearImgs();
-    HSgm record;
-    record.resize(5, 5);
-    QVERIFY(SinogramGenerator::genSinogram0(series.imgs, &record, true, 10.0, 1));
-    QCOMPARE(record.w, 17);
-    QCOMPARE(record.h, 0);
-    QVERIFY(!record.sgm && !record.rawSgm);
-}
-
 // An I0 or BG image that is not valid, or of another size than the projections (a wider
 // one would overrun the line buffer, a lower one its own pixels), is not used.
 void TestSinogramGenerator::unusableReferencesAreNeutral()
@@ -263,6 +282,27 @@ void TestSinogramGenerator::unusableReferencesAreNeutral()
         for (int i = 0; i < record.w * record.h; ++i)
             QVERIFY(std::abs(record.sgm[i] + std::log(40.0)) <= 1e-12);
     }
+}
+
+// A NaN in I0 and a -inf in BG (float TIFF pixels) make the resampled rows NaN on both
+// samples interpolated from that pixel (0 * inf is NaN): the differences there count as 1,
+// so those samples read ln(1 / I) and ln(1 / 1), and nothing else changes.
+void TestSinogramGenerator::nonFiniteDifferencesAreNeutral()
+{
+    Series series;
+    QVERIFY(series.addProjections(2, 20, 4, [](int, int, int) { return quint32(40); }));
+    FlatImage i0(20, 4, 1000.0, 8, std::nan("")), bg(20, 4, 0.0, 12, -HUGE_VAL);
+    QVERIFY(i0.open() && bg.open());
+    series.i0 = &i0;
+    series.bg = &bg;
+    HSgm record;
+    QVERIFY(SinogramGenerator::genSinogram0(series.imgs, &record, true, 10.0, 3));
+    for (int j = 0; j < record.h; ++j)
+        for (int k = 0; k < record.w; ++k) {
+            const int x = 10 - (record.w + 1) / 2 + 1 + k;
+            const double expected = x == 7 || x == 8 ? -std::log(40.0) : x == 11 || x == 12 ? 0.0 : std::log(1000.0 / 40.0);
+            QVERIFY(std::abs(record.sgm[j * record.w + k] - expected) <= 1e-12);
+        }
 }
 
 QTEST_GUILESS_MAIN(TestSinogramGenerator)

@@ -71,7 +71,7 @@ private slots:
     {
         QTest::addColumn<Rows>("rows");
         QTest::newRow("constant: the mean at (0, 0), 0 elsewhere") << Rows{{2.5, 2.5, 2.5, 2.5}, {2.5, 2.5, 2.5, 2.5}, {2.5, 2.5, 2.5, 2.5}};
-        QTest::newRow("uneven") << Rows{{1, 7, 2}, {4, -5, 9}};
+        QTest::newRow("uneven") << Rows{{1, 7, 2, 3}, {4, -5, 9, 0}};
     }
     // Magnitudes against the transform by its definition, drawn through the view's own
     // range, -10 .. 10 unless fixed. Checking the box later adds the view.
@@ -95,11 +95,17 @@ private slots:
                 const double m = magnitude[size_t(u * w + v)];
                 QVERIFY(std::abs(m - std::abs(sum) / (w * turn)) <= 1e-12);
                 QCOMPARE(int(panel.DispFouS->img.constScanLine(u)[v]), (ColorScale{-10, 10}.colorIndex(m)));
+                const ColorScale rawScale{panel.minValue(), panel.maxValue()};
+                QCOMPARE(int(panel.DispSinogram->img.constScanLine(u)[v]), rawScale.colorIndex(fullTurn(rows, u, v)));
             }
+        QVERIFY(panel.DispFouS->scaleSet);
         // Its own colour bar draws the kept magnitudes again.
         panel.DispFouS->CBar->maxEdit()->setText("0.5");
         emit panel.DispFouS->CBar->maxEdit()->editingFinished();
         QCOMPARE(int(panel.DispFouS->img.constScanLine(0)[0]), ColorScale({-10, 0.5}).colorIndex(magnitude[0]));
+        panel.DispFouS->img = QImage(); // a new sinogram brings its Fourier view along
+        panel.genImage();
+        QVERIFY(!panel.DispFouS->img.isNull());
     }
 
     void typedCentre_data()

@@ -90,14 +90,26 @@ void TstImgDataITEX::comment_data()
     QTest::newRow("zero comment length") << size43 + "BytesPerPixel=2," << 0 << false << 0 << 0 << 0 << 1.0 << "";
     QTest::newRow("comment past end of file") << size43 + "BytesPerPixel=2," << 60000 << false << 0 << 0 << 0 << 1.0
                                               << "";
-    QTest::newRow("block just below 2^31") << QByteArray("Prop_ImageWidth=1073741823,Prop_ImageHeight=1,BytesPerPixel=2,")
-                                           << -1 << true << 1073741823 << 1 << 2 << 1.0 << "";
+    const QString sideLimit = "is outside 1 ... 1048576 pixels a side : ";
+    QTest::newRow("widest side") << QByteArray("Prop_ImageWidth=1048576,Prop_ImageHeight=1,BytesPerPixel=2,") << -1
+                                 << true << 1048576 << 1 << 2 << 1.0 << "";
+    QTest::newRow("300,000,000 x 1") << QByteArray("Prop_ImageWidth=300000000,Prop_ImageHeight=1,BytesPerPixel=2,")
+                                     << -1 << false << 300000000 << 1 << 2 << 1.0
+                                     << "Image size 300000000 x 1 " + sideLimit;
+    QTest::newRow("1 x 2^20 + 1") << QByteArray("Prop_ImageWidth=1,Prop_ImageHeight=1048577,BytesPerPixel=4,") << -1
+                                  << false << 1 << 1048577 << 4 << 1.0 << "Image size 1 x 1048577 " + sideLimit;
     QTest::newRow("block of 2^31") << QByteArray("Prop_ImageWidth=32768,Prop_ImageHeight=32768,BytesPerPixel=2,")
                                    << -1 << false << 32768 << 32768 << 2 << 1.0
                                    << "ITEX pixel block of 2147483648 bytes is too large : ";
-    QTest::newRow("block beyond 63 bits")
-        << QByteArray("Prop_ImageWidth=2147483647,Prop_ImageHeight=2147483647,BytesPerPixel=4,") << -1 << false
-        << 2147483647 << 2147483647 << 4 << 1.0 << "ITEX pixel block of 18446744056529682436 bytes is too large : ";
+    QTest::newRow("decimal, never octal") << QByteArray("Prop_ImageWidth=0640,Prop_ImageHeight=010,BytesPerPixel=2,")
+                                          << -1 << true << 640 << 10 << 2 << 1.0 << "";
+    QTest::newRow("exposure 2 after 1") << "Prop_ExposureTime1=0.25,Prop_ExposureTime2=0.5," + size43 + "BytesPerPixel=2,"
+                                        << -1 << true << 4 << 3 << 2 << 0.5 << "";
+    // A time that is not a finite number counts as 0, as typed into a field.
+    QTest::newRow("exposure nan") << "Prop_ExposureTime1=nan," + size43 + "BytesPerPixel=2," << -1 << true << 4 << 3
+                                  << 2 << 0.0 << "";
+    QTest::newRow("exposure inf") << "Prop_ExposureTime2=-inf," + size43 + "BytesPerPixel=2," << -1 << true << 4 << 3
+                                  << 2 << 0.0 << "";
 }
 
 void TstImgDataITEX::comment()
@@ -164,6 +176,7 @@ void TstImgDataITEX::shortPixelBlockReadsZeros()
 void TstImgDataITEX::fourBytePixelsAreUnsigned()
 {
     const QString file = dir->filePath("big.img");
+    QVERIFY(!ItexWriter::write(file, 0, 6, 4, {}) && !ItexWriter::write(file, 3, 0, 4, {}));
     QVERIFY(ItexWriter::write(file, 3, 2, 4, {7, 0x80000000u, 0xFFFFFFFFu, 100, 101, 102}, 0.05));
     ImgDataITEX reader;
     reader.setFileName(file);
@@ -188,6 +201,12 @@ void TstImgDataITEX::fourBytePixelsAreUnsigned()
     reader.column(0, row);
     QCOMPARE(row[0], -1.0);
     QCOMPARE(row[2], -1.0);
+    // Nor after properties that could not be read (no pixel size to divide by).
+    int w, h;
+    QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Can not open ITEX file to read props"));
+    QVERIFY(!reader.readProps(dir->filePath("absent.img"), w, h));
+    reader.line(0, row);
+    QCOMPARE(row[0], -1.0);
 }
 
 QTEST_GUILESS_MAIN(TstImgDataITEX)

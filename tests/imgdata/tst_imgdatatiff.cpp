@@ -207,8 +207,8 @@ void TstImgDataTiff::hostileHeaders_data()
     QTest::newRow("sound hand-made strip") << handMadeTiff(4, 2, 0, 16, 16) << true << "";
     QTest::newRow("2^31 bytes") << handMadeTiff(32768, 32768, 0, 16, 16) << false
                                 << "Unsupported TIFF size 32768 x 32768 : ";
-    QTest::newRow("sides of 2^31 - 1") << handMadeTiff(0x7FFFFFFFu, 0x7FFFFFFFu, 0, 16, 16) << false
-                                          << "Unsupported TIFF size 2147483647 x 2147483647 : ";
+    QTest::newRow("2^31 - 1 wide") << handMadeTiff(0x7FFFFFFFu, 1, 0, 16, 16) << false
+                                   << "Image size 2147483647 x 1 is outside 1 ... 1048576 pixels a side : ";
     QTest::newRow("tile of 8 GiB") << handMadeTiff(16, 16, 65536, 512, 512) << false
                                    << "Unsupported TIFF tile size 65536 x 65536 : ";
     QTest::newRow("strip longer than the file") << handMadeTiff(64, 64, 0, 8192, 100) << false
@@ -240,8 +240,8 @@ void TstImgDataTiff::hostileHeaders()
 
 void TstImgDataTiff::signature()
 {
-    const QStringList names{"one.bin", "ii.img", "mm.bin", "im.tif"};
-    const QList<QByteArray> heads{"I", "II*", "MM\0*", "IM\0\0"};
+    const QStringList names{"one.bin", "ii.img", "mm.bin", "im.tif", "in.img", "mi.tif"};
+    const QList<QByteArray> heads{"I", "II*", "MM\0*", "IM\0\0", "IN\0\0", "MI\0*"};
     QList<int> types;
     for (int i = 0; i < names.size(); ++i) {
         QFile f(dir.filePath(names[i]));
@@ -250,10 +250,14 @@ void TstImgDataTiff::signature()
         f.close();
         types << fileType(f.fileName());
     }
-    QCOMPARE(types, (QList<int>{ImgTypeUnknown, ImgTypeTIFF, ImgTypeTIFF, ImgTypeITEX}));
+    QCOMPARE(types, (QList<int>{ImgTypeUnknown, ImgTypeTIFF, ImgTypeTIFF, ImgTypeITEX, ImgTypeUnknown,
+                                ImgTypeUnknown}));
     const QString absent = dir.filePath("absent");
     QCOMPARE(fileType(absent), int(ImgTypeUnknown));
-    QCOMPARE(messages, (QStringList{"Unknown file type :  \"" + dir.filePath("one.bin") + "\"","Check File Type (TIFF):: Can not open \"" + absent + "\"",
+    QCOMPARE(messages, (QStringList{"Unknown file type :  \"" + dir.filePath("one.bin") + "\"",
+                                    "Unknown file type :  \"" + dir.filePath("in.img") + "\"",
+                                    "Unknown file type :  \"" + dir.filePath("mi.tif") + "\"",
+                                    "Check File Type (TIFF):: Can not open \"" + absent + "\"",
                                     "Check File Type (ITEX):: Can not open \"" + absent + "\"",
                                     "Unknown file type :  \"" + absent + "\""}));
 }

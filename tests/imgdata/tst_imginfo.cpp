@@ -4,12 +4,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-// zorvel-imginfo end to end: its one line per file and its exit status.
+// The command-line tools end to end: zorvel-imginfo's one line per file and exit status,
+// zorvel-recon's refusal of a slice with nothing to reconstruct.
 class TstImgInfo : public QObject
 {
     Q_OBJECT
 private slots:
     void linesAndExitStatus();
+    void reconOfAnEmptySlice();
 };
 
 void TstImgInfo::linesAndExitStatus()
@@ -38,6 +40,20 @@ void TstImgInfo::linesAndExitStatus()
     tool.start(ZORVEL_IMGINFO, {});
     QVERIFY(tool.waitForFinished());
     QVERIFY(tool.readAllStandardOutput().startsWith("usage: zorvel-imginfo FILE..."));
+}
+
+// Three pixels across the axis leave one sample around the centre: no slice to write.
+void TstImgInfo::reconOfAnEmptySlice()
+{
+    QTemporaryDir dir;
+    const QString image = dir.filePath("p.img");
+    QVERIFY(ItexWriter::write(image, 3, 2, 2, {5, 7, 9, 4, 6, 8}));
+    QProcess tool;
+    tool.start(ZORVEL_RECON, {"--out", dir.path(), image});
+    QVERIFY(tool.waitForFinished());
+    QCOMPARE(tool.exitCode(), 1);
+    QCOMPARE(QString(tool.readAllStandardError()),
+             QString("zorvel-recon: slice 1 is empty: cor 1 leaves 1 detector pixel(s) around the axis\n"));
 }
 
 QTEST_GUILESS_MAIN(TstImgInfo)

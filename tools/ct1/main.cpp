@@ -3,9 +3,10 @@
 // starts and stops a run.
 //
 //   zorvel-ct1 [--i0 FILE] [--bg FILE] [--cor C] [--slice S] [--horizontal] [--fourier]
-//              [--one-by-one] [--screenshot FILE] PROJECTION...
+//              [--one-by-one] [--find-cor] [--screenshot FILE] PROJECTION...
 //
-// --screenshot reconstructs the slice, grabs the sinogram panel into FILE and the CT1
+// --find-cor presses "Find CoR" at start. --screenshot reconstructs the slice (after the
+// centre has been found, with --find-cor), grabs the sinogram panel into FILE and the CT1
 // panel into FILE with "-ct1" before its suffix, then quits.
 
 #include "CtCalc.h"
@@ -53,9 +54,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption horizontalOption("horizontal", "Rotation axis horizontal.");
     const QCommandLineOption fourierOption("fourier", "Show the Fourier view of the sinogram.");
     const QCommandLineOption oneByOneOption("one-by-one", "Reconstruct projection by projection.");
+    const QCommandLineOption findCorOption("find-cor", "Find the centre of rotation at start.");
     const QCommandLineOption screenshotOption("screenshot", "Reconstruct, grab the panels into FILE and quit.", "FILE");
     parser.addOptions({i0Option, bgOption, corOption, sliceOption, horizontalOption, fourierOption,
-                       oneByOneOption, screenshotOption});
+                       oneByOneOption, findCorOption, screenshotOption});
     parser.process(app);
 
     ImgDatas series;
@@ -118,7 +120,12 @@ int main(int argc, char *argv[])
                 app.exit(saved ? 0 : 1);
             });
         });
-        QTimer::singleShot(300, ct1, &CtCalc::startCt);
+        if (parser.isSet(findCorOption))
+            QObject::connect(sinogram, &Sinogram::corSearchFinished, ct1, &CtCalc::startCt);
+        else
+            QTimer::singleShot(300, ct1, &CtCalc::startCt);
     }
+    if (parser.isSet(findCorOption))
+        QTimer::singleShot(0, sinogram, &Sinogram::findCor);
     return app.exec();
 }

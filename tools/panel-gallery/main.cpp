@@ -1,6 +1,7 @@
 // Shows the control panels in one window, filled as during a measurement: a slice
 // range, a projection series of 180 images, save locations, an I0 image that loaded
-// and a BG file that did not, a data directory, and a view in a pop-out frame.
+// and a BG file that did not, a CT-XAFS directory of three energies in "KST Std."
+// naming with its second set loaded, the XAFS I0 panels, and a view in a pop-out frame.
 //
 //   zorvel-panel-gallery [--screenshot FILE] [--data DIR]
 //
@@ -8,6 +9,7 @@
 // "-i0view" before its suffix, then quits. --data names the real-data folder (default
 // $ZORVEL_REAL_DATA); without it the images are generated ITEX files.
 
+#include "I0ofImage.h"
 #include "ImgData.h"
 #include "ImgDispWPV.h"
 #include "ItexWriter.h"
@@ -16,7 +18,8 @@
 #include "SeekCtrl.h"
 #include "SelectAFile.h"
 #include "SelectAImgFile.h"
-#include "SelectDir.h"
+#include "SelectDataDir.h"
+#include "SelectDataFiles.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -78,6 +81,21 @@ QString companionName(const QString &fileName, const QString &tag)
     return info.dir().filePath(info.completeBaseName() + tag + "." + info.suffix());
 }
 
+// A CT-XAFS directory: three energies of 4 small projections each, in "KST Std." naming.
+QString writeXafsSeries(const QTemporaryDir &scratch)
+{
+    QDir dir(scratch.path());
+    dir.mkdir("xafs");
+    dir.cd("xafs");
+    const std::vector<quint32> pixels(16 * 16, 1000);
+    for (const char *energy : {"7100eV", "7112_5eV", "7130eV"}) {
+        for (int i = 0; i < 4; ++i)
+            ItexWriter::write(dir.filePath(QString("fe-%1-%2.img").arg(energy).arg(i, 5, 10, QChar('0'))), 16, 16, 2,
+                              pixels, 1.0);
+    }
+    return dir.path();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -127,13 +145,33 @@ int main(int argc, char *argv[])
     bgSel->fileSelected0(images.bg);
     bgSel->setExpTime(0.1);
 
-    auto *dataDir = new SelectDir;
-    dataDir->setDirName(QFileInfo(images.projection).absolutePath());
+    // The data sets of a CT-XAFS directory, the second one loaded into the projection list.
+    auto *dataDir = new SelectDataDir;
+    dataDir->setIsKSTStandard(true);
+    dataDir->aDirSelected(writeXafsSeries(scratch));
+    dataDir->SubDirs->setCurrentIndex(1);
+    auto *ctFiles = new SelectDataFiles;
+    ctFiles->LoadNewFiles->setChecked(true);
+    QObject::connect(ctFiles, &SelectDataFiles::filesSelected, ctFiles, [ctFiles](const QStringList &files) {
+        for (const QString &file : files)
+            ctFiles->addFileName(file);
+    });
+    QObject::connect(dataDir, &SelectDataDir::selectedFileInfoList, ctFiles, &SelectDataFiles::setFileInfoList);
+    dataDir->set();
+    auto *i0Files = new SelectDataFiles;
+    i0Files->setKeepConditions(true);
+    i0Files->Title->setText(QCoreApplication::translate("PanelGallery", "I0 File Set"));
+    auto *i0OfRaw = new I0ofImage;
+    i0OfRaw->Title->setText(QCoreApplication::translate("PanelGallery", "I0 of Raw Image"));
+    i0OfRaw->XafsFile->fileSelected0(parser.value(dataOption) + "/xafs/PF9A_2022.dat");
+    i0OfRaw->CalcFromXAFS->setChecked(true);
+    i0OfRaw->setEnergy(dataDir->currentEnergy());
 
     int row = 0;
     grid->addWidget(caption(QCoreApplication::translate("PanelGallery", "CT Proc. Ctrl")), row++, 0);
     grid->addWidget(procCtrl, row++, 0);
     grid->addWidget(caption(QCoreApplication::translate("PanelGallery", "Row Images")), row++, 0);
+    grid->addWidget(ctFiles, row++, 0);
     grid->addWidget(seekCtrl, row++, 0);
     grid->addWidget(caption(QCoreApplication::translate("PanelGallery", "Auto Save Img")), row++, 0);
     grid->addWidget(imageSaveDir, row++, 0);
@@ -143,6 +181,8 @@ int main(int argc, char *argv[])
     grid->addWidget(bgSel, row++, 0);
     grid->addWidget(caption(QCoreApplication::translate("PanelGallery", "Sequential Exec")), row++, 0);
     grid->addWidget(dataDir, row++, 0);
+    grid->addWidget(i0Files, row++, 0);
+    grid->addWidget(i0OfRaw, row++, 0);
     grid->setRowStretch(row, 1);
 
     // The measured projection in a frame that can be popped out, as on the main window's tabs.
@@ -160,7 +200,7 @@ int main(int argc, char *argv[])
     grid->setColumnStretch(0, 3);
     grid->setColumnStretch(1, 2);
 
-    window.resize(1200, 620);
+    window.resize(1200, 900);
     window.show();
 
     if (parser.isSet(screenshotOption)) {

@@ -109,16 +109,21 @@ QImage render(const BpCore &core)
 }
 
 // Sinogram, transform, filter and back-projection of one slice, as a CT2 worker does it.
-bool reconstruct(const ImgDatas &series, const Options &options, double cor, int slice, BpCore &core)
+// Empty on success, else what went wrong.
+QString reconstruct(const ImgDatas &series, const Options &options, double cor, int slice, BpCore &core)
 {
     HSgm sinogram;
     if (!SinogramGenerator::genSinogram0(series, &sinogram, options.rotAxIsV, cor, slice))
-        return false;
+        return QString("slice %1 cannot be reconstructed with cor %2").arg(slice).arg(cor);
     const int n = (sinogram.w / 2) * 2;
-    core.setupCore(n, sinogram.h, options.filter);
+    if (n < 2)
+        return QString("slice %1 is empty: cor %2 leaves %3 detector pixel(s) around the axis")
+            .arg(slice).arg(cor).arg(sinogram.w);
+    if (!core.setupCore(n, sinogram.h, options.filter))
+        return QString("not enough memory for slice %1").arg(slice);
     core.reconstructSlice(sinogram.sgm, sinogram.w, n, 0, n, 0, n);
     core.imageMinMax();
-    return true;
+    return QString();
 }
 
 }
@@ -163,8 +168,9 @@ int main(int argc, char *argv[])
     for (int slice : slices) {
         QElapsedTimer timer;
         timer.start();
-        if (!reconstruct(series, options, cor, slice, core)) {
-            err() << "zorvel-recon: slice " << slice << " cannot be reconstructed with cor " << cor << "\n";
+        const QString failure = reconstruct(series, options, cor, slice, core);
+        if (!failure.isEmpty()) {
+            err() << "zorvel-recon: " << failure << "\n";
             return 1;
         }
         const QString file = QDir(options.outDir).filePath(QString::asprintf("slice_%05d.png", slice));

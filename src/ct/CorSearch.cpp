@@ -1,0 +1,44 @@
+#include "CorSearch.h"
+
+#include "CorFinderWorker.h"
+
+#include <QDebug>
+
+#include <fftw3.h>
+
+CorSearch::CorSearch(QObject *parent) : QObject(parent), worker(std::make_unique<CorFinderWorker>())
+{
+    // Idempotent; the reconstruction cores plan on the GUI thread while the worker may plan.
+    fftw_make_planner_thread_safe();
+    qRegisterMetaType<CorFinder::Sinogram>();
+    worker->moveToThread(&thread);
+    connect(this, &CorSearch::requested, worker.get(), &CorFinderWorker::find);
+    connect(worker.get(), &CorFinderWorker::finished, this, &CorSearch::workerFinished);
+    thread.start();
+}
+
+CorSearch::~CorSearch()
+{
+    thread.quit();
+    thread.wait();
+}
+
+bool CorSearch::start(const ImgDatas &imgs, bool rotAxIsV, int slice)
+{
+    if (busy) {
+        qDebug() << "Centre of rotation search already running";
+        return false;
+    }
+    CorFinder::Sinogram sinogram;
+    if (!CorFinder::sinogramOf(imgs, rotAxIsV, slice, sinogram))
+        return false;
+    busy = true;
+    emit requested(sinogram);
+    return true;
+}
+
+void CorSearch::workerFinished(bool found, double cor)
+{
+    busy = false;
+    emit finished(found, cor);
+}
