@@ -4,6 +4,7 @@
 #include "CtCalc2Ui.h"
 #include "Phantom.h"
 
+#include <atomic>
 #include <QDir>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -388,13 +389,13 @@ void TstBody::closingDuringSavedRangeRun()
     QCOMPARE(done.first().at(1).toInt(), 1);
     QCOMPARE(done.first().at(2).toInt(), 40);
     QVERIFY(body->CalcProgress->text().endsWith(" / 40"));
-    int ended = 0;
+    std::atomic<int> ended{0}; // counted on each finishing thread
     const QList<QThread *> threads = body->threads();
     QCOMPARE(threads.size(), 35);
     for (QThread *thread : threads)
         connect(thread, &QThread::finished, this, [&ended] { ++ended; }, Qt::DirectConnection);
     body->close();
-    QCOMPARE(ended, 35);
+    QCOMPARE(ended.load(), 35);
     body.reset();
 
     const QStringList files = QDir(out).entryList({"*.dat"}, QDir::Files, QDir::Name);
