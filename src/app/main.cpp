@@ -1,6 +1,7 @@
 #include "Body.h"
 #include "Config.h"
 #include "DataRoot.h"
+#include "FftwPlannerThread.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -29,6 +30,10 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
+    // Plans are made on the GUI thread and by the centre-of-rotation search, and a worker
+    // deleted at shutdown destroys its plans on another thread: the planner must be guarded
+    // before any thread exists.
+    FftwPlannerThread::makePlannerThreadSafe();
 
     cfg.read(cfg.configFileName());
 
