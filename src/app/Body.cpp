@@ -247,7 +247,9 @@ QList<QThread *> Body::threads() const
 void Body::dataFilesSelected(QStringList files, bool clear)
 {
     if (clear) {
-        imgs.clearImgs();
+        // New files are a new data set, which may come from another detector: its first
+        // image fixes the geometry again (the images before are gone, nothing needs theirs).
+        imgs.clear();
         for (QAbstractSlider *slider : {static_cast<QAbstractSlider *>(seekCtrl->Seek)}) {
             slider->setValue(0);
             slider->setMaximum(0);

@@ -21,6 +21,7 @@ class TstBody : public QObject
 private slots:
     void init();
     void cleanup();
+    void newSeriesOfAnotherSize();
     void commands_data();
     void commands();
     void loadingDefaults_data();
@@ -102,6 +103,15 @@ void TstBody::loadPhantom(int w, int h, int m, bool vertical)
             .arg(vertical ? 1 : 0)
             .arg(folder));
     QCOMPARE(body->images().count(), m);
+}
+
+// Loading new files frees the geometry of the series before: a data set of another detector
+// size is accepted whole.
+void TstBody::newSeriesOfAnotherSize()
+{
+    loadPhantom(40, 4, 3);
+    loadPhantom(32, 6, 5);
+    QCOMPARE(body->images().imageWidth(), 32);
 }
 
 // Each command moves the widget it names and reports completion once.
