@@ -24,7 +24,7 @@ class ImgDatas;
 // images (the same in every row) is taken out first: it would mismatch at every c.
 //
 // Everything here is reentrant: it may run on any thread, given that the FFTW planner has been
-// made thread-safe at start-up (fftw_make_planner_thread_safe), as plans are made per call.
+// made thread-safe at start-up (FftwPlannerThread::makePlannerThreadSafe), as plans are made per call.
 class CorFinder
 {
 public:

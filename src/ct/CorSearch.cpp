@@ -1,15 +1,14 @@
 #include "CorSearch.h"
 
 #include "CorFinderWorker.h"
+#include "FftwPlannerThread.h"
 
 #include <QDebug>
 
-#include <fftw3.h>
-
 CorSearch::CorSearch(QObject *parent) : QObject(parent), worker(std::make_unique<CorFinderWorker>())
 {
-    // Idempotent; the reconstruction cores plan on the GUI thread while the worker may plan.
-    fftw_make_planner_thread_safe();
+    // The reconstruction cores plan on the GUI thread while the worker may plan.
+    FftwPlannerThread::makePlannerThreadSafe();
     qRegisterMetaType<CorFinder::Sinogram>();
     worker->moveToThread(&thread);
     connect(this, &CorSearch::requested, worker.get(), &CorFinderWorker::find);

@@ -2,6 +2,7 @@
 
 #include "CtCalc2Ui.h"
 #include "FftwPlannerThread.h"
+#include "GreyImage.h"
 #include "ResultFiles.h"
 #include "SavingData.h"
 #include "SinogramGenerator.h"
@@ -129,13 +130,8 @@ void CtCalc2::genResImage()
         scale.minV = core.minValue();
         scale.maxV = core.maxValue();
     }
-    QImage image(side, side, QImage::Format_Grayscale8);
     const double *v = core.image();
-    for (int z = 0; z < side; ++z) {
-        uchar *line = image.scanLine(z);
-        for (int x = 0; x < side; ++x)
-            line[x] = uchar(scale.colorIndex(v[size_t(z) * side + x]));
-    }
+    const QImage image = greyImage(v, side, side, scale);
     imageMade = true;
     // The panel keeps its own copy of the values for the read-out under the pointer.
     const auto values = std::make_shared<const std::vector<double>>(v, v + size_t(side) * side);

@@ -23,13 +23,6 @@ SgmGeometry SgmGeometry::compute(bool rotAxIsV, int dim, double cor)
     return g;
 }
 
-double lerp(double x, double x0, double y0, double x1, double y1)
-{
-    if (x1 == x0)
-        return (y0 + y1) * 0.5;
-    return (x - x0) * ((y1 - y0) / (x1 - x0)) + y0;
-}
-
 void resampleLine(const double *line, double *out, const SgmGeometry &geometry)
 {
     const int halfW = geometry.halfW;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Lerp.h"
+
 // Resampling geometry of one detector line around the centre of rotation.
 //
 // dim is the detector size across the rotation axis: the image width when the axis is
@@ -23,9 +25,6 @@ struct SgmGeometry
     // zero to an even number.
     int transformLength() const { return (w / 2) * 2; }
 };
-
-// Two-point linear interpolation at x; the mean of y0 and y1 when x1 == x0.
-double lerp(double x, double x0, double y0, double x1, double y1);
 
 // Resamples a full detector line (dim values) into w samples centred on cor:
 // out[k + halfW - 1] = line interpolated at cor + k for k = 1 - halfW ... halfW - 1.

@@ -1,5 +1,7 @@
 #include "XafsI0.h"
 
+#include "Lerp.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QList>
@@ -41,13 +43,6 @@ double statedSpacing(const QList<QByteArray> &items)
         return std::isfinite(d) && d > 0.0 ? d : 0.0;
     }
     return 0.0;
-}
-
-double interpolate(double x, double x0, double y0, double x1, double y1)
-{
-    if (x1 == x0)
-        return (y0 + y1) * 0.5;
-    return (x - x0) * ((y1 - y0) / (x1 - x0)) + y0;
 }
 
 } // namespace
@@ -121,5 +116,5 @@ double XafsI0::i0At(double energy) const
     qsizetype k = 0;
     while (k < n - 2 && !(energyList[k + 1] > energy))
         ++k;
-    return interpolate(energy, energyList[k], i0List[k], energyList[k + 1], i0List[k + 1]);
+    return lerp(energy, energyList[k], i0List[k], energyList[k + 1], i0List[k + 1]);
 }
