@@ -1,12 +1,17 @@
-#include "BpCore.h"
 #include "ColorBar.h"
 #include "CtCalc.h"
+#include "CtCalc2.h"
+#include "CtCalc2Ui.h"
+#include "CtDispatcher.h"
+#include "DataSaver.h"
+#include "DrainingThread.h"
 #include "ImgDatas.h"
-#include "Phantom.h"
+#include "ItexWriter.h"
 #include "ProcCtrl.h"
+#include "ResultFiles.h"
 #include "Sinogram.h"
+#include "SinogramGenerator.h"
 
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,198 +20,256 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <tuple>
 
-constexpr int timeoutMs = 20000;
+namespace {
 
-// The CT1 engine on a synthetic head of 180 projections, 64 x 2 pixels, centre 31.5:
-// slices are N = 60 pixels wide.
+constexpr int detectorWidth = 47, detectorHeight = 4, projections = 12, n = 42;
+constexpr double cor = 23.5; // the row keeps 21 samples each side: slices are n wide
+
+// Two discs seen from 12 angles over half a turn, with a bright incident beam.
+std::vector<quint32> projection(int j)
+{
+    const double theta = j * M_PI / projections;
+    std::vector<quint32> pixels(size_t(detectorWidth) * detectorHeight);
+    for (int i = 0; i < detectorWidth * detectorHeight; ++i) {
+        const double u = i % detectorWidth - cor, p = u - 8.0 * std::cos(theta) * (1 + i / detectorWidth);
+        const double chord = std::sqrt(std::max(0.0, 36.0 - p * p)) + std::sqrt(std::max(0.0, 9.0 - u * u));
+        pixels[size_t(i)] = quint32(5000.0 * std::exp(-0.05 * chord));
+    }
+    return pixels;
+}
+
+// The oracle: the core's sum over projections of the slice, region x0, z0, x1, z1.
+std::vector<double> sumOverM(const ImgDatas &imgs, int slice, const QList<double> &r)
+{
+    HSgm sgm;
+    SinogramGenerator::genSinogram0(imgs, &sgm, true, cor, slice);
+    BpCore core;
+    core.setupCore(n, sgm.h);
+    core.reconstructSlice(sgm.sgm, sgm.w, n, r[0], r[2], r[1], r[3]);
+    return {core.image(), core.image() + n * n};
+}
+
+bool isSum(const BpCore &result, double factor, const std::vector<double> &sum)
+{
+    double worst = 0.0, scale = 0.0;
+    for (int i = 0; i < n * n && result.imageSide() == n; ++i) {
+        worst = std::max(worst, std::abs(result.image()[i] * factor - sum[size_t(i)]));
+        scale = std::max(scale, std::abs(sum[size_t(i)]));
+    }
+    return result.imageSide() == n && worst <= 1e-12 * scale;
+}
+
+QString texts(std::initializer_list<QLineEdit *> fields)
+{
+    QStringList all;
+    for (QLineEdit *field : fields)
+        all << field->text();
+    return all.join(' ');
+}
+
+// Both slice panels: setters announce only a change of the fields' values ('g', 6 digits),
+// the view follows the display region, the screen region rounds outward.
+template <class Panel> void checkRegions(Panel &panel)
+{
+    QSignalSpy calc(&panel, &Panel::cRUpdated), display(&panel, &Panel::dRUpdated);
+    QCOMPARE(texts({panel.Crx0, panel.Crz0, panel.Crx1, panel.Crz1}), QString("0 0 2047 2047"));
+    panel.setCR(0, 0, 2047, 2047);
+    QVERIFY(!panel.isRegionSet());
+    for (double z1 : {40.0, 40.0, 40.0000001, 41.0})
+        panel.setCR(1, 2, 30, z1);
+    QVERIFY(calc.count() == 2 && calc.at(1) == QVariantList({1.0, 2.0, 30.0, 41.0}));
+    QVERIFY(panel.isRegionSet() && !panel.DispCt->scaleSet);
+    for (double x1 : {30.0, 30.0, 30.5})
+        panel.setDR(1, 2, x1, 40);
+    QVERIFY(display.count() == 2 && panel.DispCt->view == QRectF(1, 2, 29.5, 38) && panel.DispCt->scaleSet);
+    emit panel.DispCt->newS(QRectF(-3.5, 20.6, 10.5, 180.3));
+    panel.SetCRegion->click();
+    QCOMPARE(texts({panel.Crx0, panel.Crz0, panel.Crx1, panel.Crz1}), QString("-4 20 7 201"));
+    QVERIFY(calc.count() == 3 && display.count() == 3);
+}
+
+// Both panels show the value under the pointer, column and row truncated toward zero.
+template <class Panel> void checkReadOut(Panel &panel, const BpCore &shown)
+{
+    emit panel.DispCt->newPosInvY(30.7, 20.2);
+    QCOMPARE(panel.DispCt->Val->text(), QString::number(shown.imageAt(30, 20), 'g', 6));
+    for (double x : {double(n), -1.0, 0.0}) // outside: the last value stays
+        emit panel.DispCt->newPosInvY(x, x == 0.0 ? n : 0.0);
+    QCOMPARE(panel.DispCt->Val->text(), QString::number(shown.imageAt(30, 20), 'g', 6));
+    emit panel.DispCt->newPosInvY(-0.5, 10.9);
+    QCOMPARE(panel.DispCt->Val->text(), QString::number(shown.imageAt(0, 10), 'g', 6));
+    for (QLineEdit *field : {panel.Drx0, panel.Drz0, panel.Drx1, panel.Drz1, panel.Crx0, panel.Crz0, panel.Crx1, panel.Crz1})
+        QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
+}
+
+} // namespace
+
+// CT1 (one slice on the GUI thread, paced) and CT2 (workers on threads, a dispatcher,
+// the saver) on one series of 12 projections, 47 x 4 pixels.
 class TestCtCalc : public QObject
 {
     Q_OBJECT
     QTemporaryDir dir;
-    ImgDatas series;
+    ImgDatas imgs;
     ProcCtrl ctrl;
     Sinogram sinogram;
     std::unique_ptr<CtCalc> ct1;
+    std::vector<std::unique_ptr<CtCalc2Ui>> panels;
+    std::vector<std::unique_ptr<CtCalc2>> workers;
+    std::vector<std::unique_ptr<QThread>> threads;
+    std::unique_ptr<CtDispatcher> dispatcher;
+    std::unique_ptr<DataSaver> saver;
+    std::unique_ptr<DrainingThread> saverThread;
 
-    // True when CT1 times M is, within rounding, the sum over projections of the same
-    // slice and region as the CT2 engine reconstructs it (the oracle).
-    bool isTheSumOverM(double x0, double z0, double x1, double z1)
-    {
-        HSgm record;
-        BpCore sum;
-        sinogram.genSinogram0(&record, ctrl.rotAxIsV, ctrl.cor, ctrl.sliceNo);
-        sum.setupCore(60, record.h);
-        sum.reconstructSlice(record.sgm, record.w, 60, x0, x1, z0, z1);
-        double worst = 0.0, scale = 0.0;
-        for (int i = 0; i < 60 * 60; ++i) {
-            worst = std::max(worst, std::abs(ct1->result().image()[i] * 180 - sum.image()[i]));
-            scale = std::max(scale, std::abs(sum.image()[i]));
-        }
-        return ct1->result().n() == 60 && worst <= 1e-12 * scale;
-    }
-    void runToTheEnd(bool atOnce)
+    void runCt1(bool atOnce)
     {
         QSignalSpy finished(ct1.get(), &CtCalc::calcFinished);
         ct1->CalcAtOnce->setChecked(atOnce);
         ct1->startCt();
         QCOMPARE(ct1->isOneByOne(), !atOnce);
-        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, timeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
         QTest::qWait(20);
         QCOMPARE(finished.count(), 1);
+    }
+    // A single slice (a range when run.rangeMode) on the first worker; waits for the panels.
+    void runCt2(CtDispatcher::Run run, int slice, double sliceCor = cor, bool display = true)
+    {
+        std::tie(run.cor, run.slice, run.display) = std::make_tuple(sliceCor, slice, display);
+        std::tie(run.dim, run.projections) = std::make_tuple(detectorWidth, projections);
+        QSignalSpy finished(dispatcher.get(), &CtDispatcher::finished);
+        dispatcher->start(run);
+        QVERIFY(finished.wait(20000));
+        QCoreApplication::processEvents(); // the panel's updates were posted before calcFinished
     }
 
 private slots:
     void initTestCase()
     {
-        Phantom::Series settings;
-        settings.width = 64;
-        settings.height = 2;
-        settings.folder = dir.path();
-        QStringList written;
-        QVERIFY(Phantom::writeSeries(settings, &written));
-        for (const QString &file : written)
-            if (QFileInfo(file).fileName().startsWith("phantom_"))
-                QVERIFY(series.add(file));
-        QCOMPARE(series.count(), 180);
+        for (int j = 0; j < projections; ++j) {
+            const QString name = dir.filePath(QString("p%1.img").arg(j, 3, 10, QChar('0')));
+            QVERIFY(ItexWriter::write(name, detectorWidth, detectorHeight, 2, projection(j)) && imgs.add(name));
+        }
         ctrl.RotAxV->click();
         ctrl.setSliceNo(1);
-        ctrl.setCor(31.5);
+        ctrl.setCor(cor);
         sinogram.setProcCtrl(&ctrl);
-        sinogram.setImgDatas(&series);
+        sinogram.setImgDatas(&imgs);
     }
     void init()
     {
         ct1.reset(new CtCalc);
         ct1->setSinogramPanel(&sinogram);
+        saver = std::make_unique<DataSaver>();
+        saverThread = std::make_unique<DrainingThread>();
+        saver->moveToThread(saverThread.get());
+        saverThread->start();
+        dispatcher = std::make_unique<CtDispatcher>();
+        QList<CtCalc2 *> pool;
+        for (int k = 0; k < 2; ++k) {
+            panels.push_back(std::make_unique<CtCalc2Ui>());
+            workers.push_back(std::make_unique<CtCalc2>());
+            threads.push_back(std::make_unique<QThread>());
+            CtCalc2 *worker = workers.back().get();
+            worker->setPanel(panels.back().get());
+            worker->setImgDatas(&imgs);
+            worker->moveToThread(threads.back().get());
+            threads.back()->start();
+            connect(dispatcher.get(), &CtDispatcher::startCt, worker, qOverload<CtCalc2 *, bool, double, int, bool>(&CtCalc2::startCt));
+            connect(worker, &CtCalc2::calcFinished, dispatcher.get(), &CtDispatcher::execMultiCtCalc);
+            connect(worker, &CtCalc2::saveDataWDiscard, saver.get(), &DataSaver::saveDataWDiscard);
+            pool.append(worker);
+        }
+        dispatcher->setWorkers(pool);
+    }
+    void cleanup()
+    {
+        // Workers first (they send to panels and saver), then the saver, then the objects.
+        for (auto &thread : threads) {
+            thread->quit();
+            thread->wait();
+        }
+        saverThread.reset();
+        workers.clear();
+        threads.clear();
+        panels.clear();
     }
 
-    void sameSliceAsTheSumOverM_data()
+    void ct1IsTheSumOverM_data()
     {
         QTest::addColumn<bool>("atOnce");
         QTest::newRow("at once") << true;
         QTest::newRow("projection by projection") << false;
     }
-    // The region is uneven on purpose, so that x and z bounds cannot be mixed up. One by
-    // one, each of the 180 steps is drawn as it comes (a new picture every time).
-    void sameSliceAsTheSumOverM()
+    // The first start sets the region (0, 0)-(n, n), later starts keep what was set; the
+    // uneven region tells x from z. One by one, each step is drawn as it comes.
+    void ct1IsTheSumOverM()
     {
         QFETCH(bool, atOnce);
+        QSignalSpy regions(ct1.get(), &CtCalc::cRUpdated);
+        QVERIFY(!ct1->isRegionSet());
+        runCt1(atOnce);
+        QVERIFY(regions.count() == 1 && regions.at(0) == QVariantList({0.0, 0.0, double(n), double(n)}));
+        QVERIFY(isSum(ct1->result(), projections, sumOverM(imgs, 1, {0, 0, n, n})));
         std::set<qint64> pictures;
         connect(ct1.get(), &CtCalc::finishedCalcOne, this, [&]() { pictures.insert(ct1->DispCt->img.cacheKey()); });
-        ct1->setCR(3, 11.5, 52, 40);
-        runToTheEnd(atOnce);
-        QVERIFY(isTheSumOverM(3, 11.5, 52, 40));
-        QCOMPARE(int(pictures.size()), atOnce ? 0 : 180);
-        QVERIFY(!ct1->isRunning() && !ct1->isOneByOne());
-        QCOMPARE(ct1->ShowSliceNo->text(), QString("1"));
+        ct1->setCR(3, 11.5, 40, 30);
+        runCt1(atOnce);
+        QVERIFY(isSum(ct1->result(), projections, sumOverM(imgs, 1, {3, 11.5, 40, 30})));
+        QCOMPARE(int(pictures.size()), atOnce ? 0 : projections);
+        QVERIFY(!ct1->isRunning() && !ct1->isOneByOne() && ct1->ShowSliceNo->text() == "1");
         const QRegularExpression clock("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$");
         QVERIFY(clock.match(ct1->StartT->text()).hasMatch() && clock.match(ct1->EndT->text()).hasMatch());
         QCOMPARE(ct1->SpentT->text(), QString::number(ct1->startTime().msecsTo(ct1->endTime()) / 1000.0, 'g', 6));
     }
 
-    // Stopping ends the run at once; a step still on its way is dropped. The next press
-    // starts again from projection 0 on a zeroed image. A start during a run replaces
-    // it. The presses come between two projections, as a click does.
-    void calcCtDuringOneByOne()
+    // Stopping ends the run at once, a step still on its way is dropped; the next press
+    // starts from projection 0 on a zeroed image; a start during a run replaces it. The
+    // presses come between two projections, as a click does.
+    void ct1StopAndRestart()
     {
-        QSignalSpy steps(ct1.get(), &CtCalc::finishedCalcOne);
-        QSignalSpy ended(ct1.get(), &CtCalc::calcFinished);
+        QSignalSpy steps(ct1.get(), &CtCalc::finishedCalcOne), ended(ct1.get(), &CtCalc::calcFinished);
         std::function<void()> press = [&]() { ct1->calcCt(); };
-        qsizetype pressAt = 20;
+        qsizetype pressAt = 5;
         connect(ct1.get(), &CtCalc::finishedCalcOne, this, [&]() {
             if (steps.count() == pressAt) // the spy, connected first, has counted this step
                 press();
         });
         ct1->CalcAtOnce->setChecked(false);
-        ct1->calcCt();
-        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, timeoutMs);
-        QTest::qWait(100);
-        ct1->stopCt(); // idle: nothing more to end
-        QCOMPARE(QList<qsizetype>({steps.count(), ended.count()}), QList<qsizetype>({20, 1}));
-
-        ct1->calcCt();
-        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, timeoutMs);
-        QCOMPARE(steps.count(), 20 + 180);
-        QVERIFY(isTheSumOverM(0, 0, 60, 60));
-
-        press = [&]() { ct1->startCt(); };
-        pressAt = 200 + 5;
-        ct1->calcCt();
-        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 3, timeoutMs);
-        QTest::qWait(50);
-        QCOMPARE(QList<qsizetype>({steps.count(), ended.count()}), QList<qsizetype>({205 + 180, 3}));
-        QVERIFY(isTheSumOverM(0, 0, 60, 60));
-    }
-
-    // A fresh panel shows (0, 0)-(2047, 2047) without counting it as set; the first start
-    // sets (0, 0)-(N, N), later starts keep what was set.
-    void regionSetOnFirstStart()
-    {
-        QSignalSpy regions(ct1.get(), &CtCalc::cRUpdated);
-        QCOMPARE(QStringList({ct1->Crx0->text(), ct1->Crz0->text(), ct1->Crx1->text(), ct1->Crz1->text()}).join(' '),
-                 QString("0 0 2047 2047"));
-        QVERIFY(!ct1->isRegionSet());
-        runToTheEnd(true);
-        QCOMPARE(regions.count(), 1);
-        QCOMPARE(regions.at(0), QVariantList({0.0, 0.0, 60.0, 60.0}));
-        ct1->setCR(10, 10, 20, 20);
-        runToTheEnd(true);
-        QVERIFY(ct1->result().imageAt(9, 15) == 0.0 && ct1->result().imageAt(10, 15) != 0.0);
-        for (QLineEdit *field : {ct1->Drx0, ct1->Drz0, ct1->Drx1, ct1->Drz1, ct1->Crx0, ct1->Crz0, ct1->Crx1, ct1->Crz1, ct1->DispCt->Val})
-            QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
-    }
-
-    // A setter announces only a change of the fields' values ('g', 6 digits); the view
-    // follows a display region that has an extent. The screen region rounds outward.
-    void regionSetters()
-    {
-        QSignalSpy calc(ct1.get(), &CtCalc::cRUpdated);
-        QSignalSpy display(ct1.get(), &CtCalc::dRUpdated);
-        const auto fields = [](std::initializer_list<QLineEdit *> f) {
-            QStringList texts;
-            for (QLineEdit *field : f)
-                texts << field->text();
-            return texts.join(' ');
-        };
-        for (double z1 : {40.0, 40.0, 40.0000001, 41.0})
-            ct1->setCR(1, 2, 30, z1);
-        QCOMPARE(calc.count(), 2);
-        QCOMPARE(calc.at(1), QVariantList({1.0, 2.0, 30.0, 41.0}));
-        QVERIFY(ct1->isRegionSet() && !ct1->DispCt->scaleSet);
-        for (double x1 : {30.0, 30.0, 30.5, 1.0}) // the last one has no width
-            ct1->setDR(1, 2, x1, 40);
-        QCOMPARE(display.count(), 3);
-        QCOMPARE(fields({ct1->Drx0, ct1->Drz0, ct1->Drx1, ct1->Drz1}), QString("1 2 1 40"));
-        QVERIFY(ct1->DispCt->view == QRectF(1, 2, 29.5, 38) && ct1->DispCt->scaleSet);
-        ct1->setDR(1, 2, 30, 2); // no height
-        QCOMPARE(ct1->DispCt->view, QRectF(1, 2, 29.5, 38));
-
-        emit ct1->DispCt->newS(QRectF(10.4, 20.6, 89.8, 180.3));
-        ct1->SetCRegion->click();
-        QCOMPARE(fields({ct1->Crx0, ct1->Crz0, ct1->Crx1, ct1->Crz1}), QString("10 20 101 201"));
+        for (int run = 1; run <= 3; ++run) {
+            ct1->calcCt();
+            QTRY_COMPARE_WITH_TIMEOUT(ended.count(), run, 20000);
+            QTest::qWait(50);
+            ct1->stopCt(); // idle: nothing more to end
+            QCOMPARE(QList<qsizetype>({steps.count(), ended.count()}), (QList<qsizetype>{5 + (run - 1) * projections + (run == 3) * 3, run}));
+            QVERIFY(run == 1 || isSum(ct1->result(), projections, sumOverM(imgs, 1, {0, 0, n, n})));
+            press = [&]() { ct1->startCt(); };
+            pressAt = 5 + projections + 3;
+        }
     }
 
     // No sinogram panel: nothing happens. No sinogram at this centre: the run ends at once.
-    void nothingToReconstruct()
+    void ct1NothingToReconstruct()
     {
         CtCalc unwired;
-        QSignalSpy unwiredEnded(&unwired, &CtCalc::calcFinished);
+        QSignalSpy unwiredEnded(&unwired, &CtCalc::calcFinished), ended(ct1.get(), &CtCalc::calcFinished);
         unwired.startCt();
-        QSignalSpy ended(ct1.get(), &CtCalc::calcFinished);
         ctrl.setCor(0.7);
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^CT1: no sinogram"));
         ct1->startCt();
-        ctrl.setCor(31.5);
+        ctrl.setCor(cor);
         QVERIFY(ended.count() == 1 && !ct1->isRunning() && ct1->result().n() == 0);
         QVERIFY(!unwired.isRunning() && unwiredEnded.isEmpty());
     }
 
-    // The result view ranges itself unless fixed; a colour bar change draws it again; the
-    // read-out shows the value under the pointer.
-    void colourBarAndReadOut()
+    // The result view ranges itself unless fixed; a colour bar change draws it again.
+    void ct1PanelColourBarRegionsReadOut()
     {
-        runToTheEnd(true);
+        ct1->DispCt->Val->setText("-");
+        emit ct1->DispCt->newPosInvY(1, 1); // nothing reconstructed yet
+        QCOMPARE(ct1->DispCt->Val->text(), QString("-"));
+        runCt1(true);
         const BpCore &image = ct1->result();
         ColorBar *bar = ct1->colorBar();
         QCOMPARE(QList<double>({bar->minV(), bar->maxV()}), QList<double>({image.minValue(), image.maxValue()}));
@@ -215,15 +278,116 @@ private slots:
         QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("-1 1e-05"));
         emit bar->newBar();
         QCOMPARE(int(ct1->DispCt->img.constScanLine(20)[30]), (ColorScale{-1, 1e-5}.colorIndex(image.imageAt(30, 20))));
-        runToTheEnd(true);
+        runCt1(true);
         QVERIFY(bar->isFixed() && bar->maxV() == 1e-5);
+        checkReadOut(*ct1, image);
+        emit ct1->DispCt->newPosInvY(std::nan(""), 0);
+        QCOMPARE(ct1->DispCt->Val->text(), QString::number(image.imageAt(0, 10), 'g', 6));
+        QVERIFY(ct1->DispCt->Val->minimumWidth() > ct1->DispCt->Val->fontMetrics().horizontalAdvance("-1.23457e-05"));
+        ct1.reset(new CtCalc);
+        checkRegions(*ct1);
+        for (const QList<double> &r : {QList<double>{1, 2, 1, 40}, {1, 2, 30, 2}}) // no width, no height
+            ct1->setDR(r[0], r[1], r[2], r[3]);
+        QVERIFY(texts({ct1->Drx1, ct1->Drz1}) == "30 2" && ct1->DispCt->view == QRectF(-3.5, 20.6, 10.5, 180.3));
+    }
 
-        emit ct1->DispCt->newPosInvY(30.7, 20.2);
-        QCOMPARE(ct1->DispCt->Val->text(), QString::number(image.imageAt(30, 20), 'g', 6));
-        ct1->DispCt->Val->setText("-");
-        emit ct1->DispCt->newPosInvY(60, 0);
-        emit ct1->DispCt->newPosInvY(0, -1);
-        QCOMPARE(ct1->DispCt->Val->text(), QString("-"));
+    // The CT2 slice is the sum over projections; the first slice sets the region and later
+    // slices keep it. Shown through the colour bar, its range the slice's own.
+    void ct2FirstSliceSetsTheRegion()
+    {
+        CtCalc2Ui &panel = *panels[0];
+        const BpCore &core = workers[0]->bpCore();
+        QSignalSpy regions(&panel, &CtCalc2Ui::cRUpdated);
+        QVERIFY(!panel.isRegionSet());
+        runCt2({}, 1);
+        QVERIFY(regions.size() == 1 && regions.at(0) == QVariantList({0.0, 0.0, double(n), double(n)}));
+        QVERIFY(isSum(core, 1, sumOverM(imgs, 1, {0, 0, n, n})) && panel.ShowSliceNo->text() == "1");
+        const double *v = core.image();
+        QCOMPARE(panel.colorBar()->minV(), *std::min_element(v, v + n * n));
+        QCOMPARE(panel.colorBar()->maxV(), *std::max_element(v, v + n * n));
+        QCOMPARE(panel.DispCt->img.size(), QSize(n, n));
+        for (int i = 0; i < n * n; ++i)
+            QCOMPARE(int(panel.DispCt->img.constScanLine(i / n)[i % n]), panel.colorBar()->colorIndex(v[i]));
+        panel.setCR(3, 5.5, 30, 40);
+        regions.clear();
+        runCt2({}, 2);
+        QVERIFY(regions.isEmpty() && isSum(core, 1, sumOverM(imgs, 2, {3, 5.5, 30, 40})));
+        QVERIFY(QTime::fromString(panel.EndT->text(), "hh:mm:ss.zzz").isValid());
+        QCOMPARE(panel.SpentT->text(), QString::number(panel.startTime().msecsTo(panel.endTime()) / 1000.0, 'g', 6));
+    }
+
+    // Three slices on two workers with image and data saving: every file complete, the
+    // data the slice's values over the region it was computed on, the image as shown.
+    void ct2RangeRunSavesEverySlice()
+    {
+        for (auto &panel : panels)
+            panel->setCR(2, 1, 40.5, 42);
+        CtDispatcher::Run run;
+        std::tie(run.rangeMode, run.from, run.to, run.step, run.threads) = std::make_tuple(true, 3, 1, -1, 2);
+        run.image = {true, dir.filePath("out"), "ct", "E1"};
+        run.data = {true, dir.filePath("out"), "sub/ct.x", ""};
+        QVERIFY(QDir(dir.path()).mkpath("out"));
+        runCt2(run, 0);
+        for (int slice = 1; slice <= 3; ++slice) {
+            const std::vector<double> sum = sumOverM(imgs, slice, {2, 1, 40.5, 42});
+            QFile data(dir.filePath(QString("out/ct-%1.dat").arg(slice, 5, 10, QChar('0'))));
+            QTRY_VERIFY(data.exists());
+            QVERIFY(data.open(QIODevice::ReadOnly));
+            const QList<QByteArray> lines = data.readAll().split('\n');
+            const QList<QByteArray> expected = ResultFiles::dataText(sum.data(), n, {2, 1, 40.5, 42}).split('\n');
+            QVERIFY(lines.size() == expected.size() && lines.mid(0, 6) == expected.mid(0, 6));
+            for (int i = 6; i < lines.size() - 1; ++i) {
+                const QList<QByteArray> got = lines[i].split('\t'), want = expected[i].split('\t');
+                QCOMPARE(got.mid(0, 2), want.mid(0, 2));
+                QVERIFY(std::abs(got[2].toDouble() - want[2].toDouble()) <= 1e-5 * std::max(1.0, std::abs(want[2].toDouble())));
+            }
+            QTRY_VERIFY(QFile::exists(dir.filePath(QString("out/ct-E1-%1.png").arg(slice, 5, 10, QChar('0')))));
+        }
+        QCOMPARE(QImage(dir.filePath("out/ct-E1-00001.png")).size(), QSize(n, n));
+        QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Files).size(), 6);
+    }
+
+    // Without display nothing is rendered. A centre for which no sinogram can be built: the
+    // slice ends at once, nothing is reconstructed, rendered or saved, the last slice stays.
+    void ct2FailedSinogramEndsAtOnce()
+    {
+        runCt2({}, 1, cor, false);
+        QVERIFY(panels[0]->DispCt->img.isNull());
+        runCt2({}, 1);
+        const QImage before = panels[0]->DispCt->img;
+        const std::vector<double> values(workers[0]->bpCore().image(), workers[0]->bpCore().image() + n * n);
+        CtDispatcher::Run run;
+        run.image = run.data = {true, dir.path(), "fail", ""};
+        runCt2(run, 2, 0.7);
+        QVERIFY(panels[0]->ShowSliceNo->text() == "2" && panels[0]->DispCt->img == before);
+        QVERIFY(isSum(workers[0]->bpCore(), 1, values));
+        QTest::qWait(50);
+        QCOMPARE(QDir(dir.path()).entryList({"fail*"}, QDir::Files).size(), 0);
+    }
+
+    // A fixed range typed into the colour bar re-renders the worker's last slice with it.
+    void ct2PanelColourBarRegionsReadOut()
+    {
+        CtCalc2Ui &panel = *panels[0];
+        panel.DispCt->Val->setText("-");
+        panel.noticedNewPos(1, 1); // nothing shown yet
+        QCOMPARE(panel.DispCt->Val->text(), QString("-"));
+        runCt2({}, 0);
+        panel.setFixColorScale(true);
+        panel.colorBar()->minEdit()->setText("-1e9");
+        panel.colorBar()->maxEdit()->setText("0");
+        emit panel.colorBar()->minEdit()->editingFinished();
+        QTRY_COMPARE(int(panel.DispCt->img.constScanLine(22)[22]), 255); // 0 and above are white
+        QCOMPARE(panel.colorBar()->minV(), -1e9);
+        panel.setCBarMinMaxForced(0, 1e-3);
+        QVERIFY(panel.colorBar()->maxEdit()->text() == "0.001" && panel.renderState().scale.maxV == 1e-3 && panel.renderState().fixed);
+        checkReadOut(panel, workers[0]->bpCore());
+        for (QLineEdit *field : {panel.StartT, panel.SpentT})
+            QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
+        CtCalc2Ui fresh;
+        checkRegions(fresh);
+        const CalcRegion r = fresh.calcRegion();
+        QCOMPARE((QList<double>{r.x0, r.z0, r.x1, r.z1}), (QList<double>{-4, 20, 7, 201}));
     }
 };
 

@@ -1,23 +1,25 @@
+#include "DataSaver.h"
+#include "DrainingThread.h"
 #include "ResultFiles.h"
+#include "SavingData.h"
+#include "SavingImg.h"
+#include "ThreadHandoff.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <limits>
 #include <random>
-#include <vector>
+#include <thread>
 
 namespace {
 
-QByteArray printed(const char *format, ...)
+QByteArray printed(const char *format, double a, double b, double c = 0, double d = 0)
 {
     char line[256];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(line, sizeof line, format, args);
-    va_end(args);
+    std::snprintf(line, sizeof line, format, a, b, c, d);
     return QByteArray(line);
 }
 
@@ -25,128 +27,155 @@ QByteArray printed(const char *format, ...)
 // region that lies inside the image, z outer, x inner.
 QByteArray referenceText(const std::vector<double> &image, int n, const CalcRegion &r)
 {
-    QByteArray text("#ZRVL-CTImg\n");
-    text += printed("# Range_X0       : %g\n# Range_Y0       : %g\n", r.x0, r.z0);
+    QByteArray text = "#ZRVL-CTImg\n" + printed("# Range_X0       : %g\n# Range_Y0       : %g\n", r.x0, r.z0);
     text += printed("# Range_X1       : %g\n# Range_Y1       : %g\n", r.x1, r.z1);
     text += printed("# sx,sy, ex,ey   : %g\t%g\t%g\t%g\n", r.x0, r.z0, r.x1, r.z1);
-    for (int z = int(r.z0); z < r.z1; ++z)
-        for (int x = int(r.x0); x < r.x1; ++x)
-            if (x >= 0 && z >= 0 && x < n && z < n)
-                text += printed("%d\t%d\t%g\n", x, z, image[size_t(z) * n + x]);
+    for (int z = std::max(0, int(r.z0)); z < r.z1 && z < n; ++z)
+        for (int x = std::max(0, int(r.x0)); x < r.x1 && x < n; ++x)
+            text += QByteArray::number(x) + '\t' + QByteArray::number(z) + printed("\t%g\n", image[size_t(z) * n + x], 0);
     return text;
 }
 
-QByteArray formatted(double v)
+// Sends records from its own thread, as a worker does.
+class Sender : public QObject
 {
-    QByteArray text;
-    ResultFiles::appendReal(text, v);
-    return text;
-}
+    Q_OBJECT
+signals:
+    void saveDataWDiscard(SavingData *data);
+};
 
 } // namespace
 
-// Automatic file names and the data file's bytes.
+// The result files: automatic names, the data file's bytes, and the background saver
+// that writes them (complete files, failures as one debug line, nothing lost at quit).
 class TestResultFiles : public QObject
 {
     Q_OBJECT
 private slots:
-    void autoName_data();
-    void autoName();
-    void dataText_data();
-    void dataText();
-    void realsAsPrintf();
+    void autoName()
+    {
+        struct Case { const char *name, *tag; int slice; const char *suffix, *expected; };
+        for (const Case &c : {Case{"ct", "", 12, "png", "ct-00012.png"}, {"ct", "E1", 12, "png", "ct-E1-00012.png"},
+                              {"run.a", "", 12, "png", "run-00012.png"}, {"run.a", "E1", 12, "dat", "run-E1-00012.dat"},
+                              {"sub/ct", "a", 7, "png", "ct-a-00007.png"}, {"ct", "", 123456, "dat", "ct-123456.dat"},
+                              {"ct", "", -3, "dat", "ct--0003.dat"}})
+            QCOMPARE(ResultFiles::autoName(c.name, c.tag, c.slice, c.suffix), QString(c.expected));
+        QCOMPARE(ResultFiles::fullPath("/a/b", "../c/./d.dat"), QString("/a/c/d.dat"));
+    }
+
+    void dataTextAsPrintf_data()
+    {
+        QTest::addColumn<QList<double>>("region"); // x0, z0, x1, z1
+        QTest::addColumn<int>("pixelLines");
+        QTest::newRow("(0,0)-(4,2)") << QList<double>{0, 0, 4, 2} << 8;
+        QTest::newRow("bounds 0.5 and 3.5") << QList<double>{0.5, 0.5, 3.5, 3.5} << 16;
+        QTest::newRow("larger than the image") << QList<double>{-2.7, -1, 999, 997.5} << 550 * 550;
+        QTest::newRow("beyond the image") << QList<double>{550, 0, 600, 3} << 0;
+        QTest::newRow("empty in x") << QList<double>{3, 0, 3, 4} << 0;
+        QTest::newRow("reversed in z") << QList<double>{0, 4, 4, 1} << 0;
+        QTest::newRow("tiny bounds") << QList<double>{-1.23456789e-5, 0, 1.5e-7, 1} << 1;
+    }
+    // Values of every kind (special, extreme, random over the whole range, integers and
+    // binary fractions), each written exactly as printf's %g writes it.
+    void dataTextAsPrintf()
+    {
+        QFETCH(QList<double>, region);
+        QFETCH(int, pixelLines);
+        const int n = 550;
+        constexpr double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+        std::vector<double> image = {0.0, -0.0, 1.0, -1.0, 0.5, 1234.57, 1234567.0, -2.5e-05, 1e-05, 0.0001, 999999.0,
+                                     9999995.0, 999999.5, 0.000099999951, 123456.5, 100000.0, 1e100, -1e-300, 5e-324,
+                                     std::numeric_limits<double>::max(), std::numeric_limits<double>::min(), inf, -inf, nan, -nan};
+        std::mt19937_64 random(20261206);
+        std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+        std::uniform_int_distribution<int> exponent(-320, 310), integer(-3000000, 3000000);
+        while (image.size() < size_t(n) * n) {
+            image.push_back(mantissa(random) * std::pow(10.0, exponent(random)));
+            image.push_back(integer(random));
+            image.push_back(integer(random) / 64.0);
+        }
+        const CalcRegion r{region[0], region[1], region[2], region[3]};
+        const QByteArray text = ResultFiles::dataText(image.data(), n, r);
+        QVERIFY(text == referenceText(image, n, r) && text.count('\n') == 6 + pixelLines);
+        QCOMPARE(ResultFiles::dataText(nullptr, 0, r), referenceText({}, 0, r)); // no image yet: the header alone
+        QByteArray real;
+        for (double v : {1234567.0, -1.23456789e-5, -nan})
+            ResultFiles::appendReal(real, v);
+        QCOMPARE(real, printed("%g%g%g", 1234567.0, -1.23456789e-5, -nan));
+    }
+
+    // Many senders on their own threads; the saver's thread is asked to quit at once:
+    // what was queued is still written, each file whole.
+    void saverWritesEveryRecordWhole()
+    {
+        QTemporaryDir dir;
+        DataSaver saver;
+        DrainingThread saverThread;
+        saver.moveToThread(&saverThread);
+        saverThread.start();
+        const auto contents = [](int record) { return QByteArray(200000 + record, char('a' + record % 8)) + QByteArray::number(record); };
+        std::vector<std::unique_ptr<Sender>> senders;
+        std::vector<std::thread> threads;
+        for (int w = 0; w < 8; ++w) {
+            senders.push_back(std::make_unique<Sender>());
+            connect(senders.back().get(), &Sender::saveDataWDiscard, &saver, &DataSaver::saveDataWDiscard);
+            threads.emplace_back([&, w, sender = senders.back().get()]() {
+                for (int r = w; r < 100; r += 8) {
+                    auto *record = new SavingData{dir.filePath(QString("r%1.dat").arg(r)), contents(r)};
+                    ThreadHandoff::publish(record);
+                    emit sender->saveDataWDiscard(record);
+                }
+            });
+        }
+        for (std::thread &t : threads)
+            t.join();
+        saverThread.quit();
+        QVERIFY(saverThread.wait(60000));
+        for (int r = 0; r < 100; ++r) {
+            QFile file(dir.filePath(QString("r%1.dat").arg(r)));
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == contents(r));
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 100);
+        // The image in the format its suffix names; saveData keeps its record.
+        QImage image(5, 3, QImage::Format_Grayscale8);
+        for (int i = 0; i < 15; ++i)
+            image.scanLine(i / 5)[i % 5] = uchar(40 * (i / 5) + i);
+        saver.saveImgWDiscard(new SavingImg{dir.filePath("ct-00003.png"), image});
+        QCOMPARE(QImage(dir.filePath("ct-00003.png"), "png").convertToFormat(QImage::Format_Grayscale8), image);
+        SavingData data{dir.filePath("kept.dat"), "1\t2\t3\n"};
+        saver.saveData(&data);
+        QFile kept(data.fileName);
+        QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == data.data);
+    }
+
+    void unwritableTargets_data()
+    {
+        QTest::addColumn<QString>("relativeName");
+        QTest::newRow("missing directory") << "missing/ct-00001.dat";
+        QTest::newRow("read-only directory") << "locked/ct-00001.dat";
+        QTest::newRow("a directory in the way") << "taken";
+    }
+    void unwritableTargets()
+    {
+        QFETCH(QString, relativeName);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("locked") && QDir(dir.path()).mkdir("taken") && QDir(dir.path()).mkdir("taken.png"));
+        QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+        if (relativeName.startsWith("locked/") && QFile(dir.filePath("locked/probe")).open(QIODevice::WriteOnly))
+            QSKIP("running with permissions that ignore a read-only directory");
+        const QString fileName = dir.filePath(relativeName);
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to write the data file \"%1\"").arg(fileName)));
+        DataSaver saver;
+        saver.saveDataWDiscard(new SavingData{fileName, "#ZRVL-CTImg\n"});
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to save the image \"%1.png\"").arg(fileName)));
+        QImage image(4, 4, QImage::Format_Grayscale8);
+        image.fill(7);
+        saver.saveImgWDiscard(new SavingImg{fileName + ".png", image});
+        QVERIFY(!QFileInfo(fileName).isFile() && !QFileInfo(fileName + ".png").isFile());
+        QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(QDir(dir.filePath("locked")).entryList(QDir::Files | QDir::Hidden).size(), 0);
+    }
 };
-
-void TestResultFiles::autoName_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<int>("slice");
-    QTest::addColumn<QString>("suffix");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("image") << "ct" << "" << 12 << "png" << "ct-00012.png";
-    QTest::newRow("data") << "ct" << "" << 12 << "dat" << "ct-00012.dat";
-    QTest::newRow("tag") << "ct" << "E1" << 12 << "png" << "ct-E1-00012.png";
-    QTest::newRow("suffix replaced") << "run.a" << "" << 12 << "png" << "run-00012.png";
-    QTest::newRow("suffix kept through the tag") << "run.a" << "E1" << 12 << "dat" << "run-E1-00012.dat";
-    QTest::newRow("directory dropped") << "sub/ct" << "a" << 7 << "png" << "ct-a-00007.png";
-    QTest::newRow("six digits") << "ct" << "" << 123456 << "dat" << "ct-123456.dat";
-    QTest::newRow("negative") << "ct" << "" << -3 << "dat" << "ct--0003.dat";
-}
-
-void TestResultFiles::autoName()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, tag);
-    QFETCH(int, slice);
-    QFETCH(QString, suffix);
-    QFETCH(QString, expected);
-    QCOMPARE(ResultFiles::autoName(name, tag, slice, suffix), expected);
-}
-
-void TestResultFiles::dataText_data()
-{
-    QTest::addColumn<double>("x0");
-    QTest::addColumn<double>("z0");
-    QTest::addColumn<double>("x1");
-    QTest::addColumn<double>("z1");
-    QTest::addColumn<int>("pixelLines");
-    QTest::newRow("(0,0)-(4,2)") << 0.0 << 0.0 << 4.0 << 2.0 << 8;
-    QTest::newRow("bounds 0.5 and 3.5") << 0.5 << 0.5 << 3.5 << 3.5 << 16;
-    QTest::newRow("larger than the image") << -2.7 << -1.0 << 9.0 << 7.5 << 36;
-    QTest::newRow("beyond the image") << 6.0 << 0.0 << 9.0 << 3.0 << 0;
-    QTest::newRow("empty in x") << 3.0 << 0.0 << 3.0 << 4.0 << 0;
-    QTest::newRow("reversed in z") << 0.0 << 4.0 << 4.0 << 1.0 << 0;
-    QTest::newRow("tiny bounds") << -1.23456789e-5 << 0.0 << 1.5e-7 << 1.0 << 1;
-}
-
-void TestResultFiles::dataText()
-{
-    QFETCH(double, x0);
-    QFETCH(double, z0);
-    QFETCH(double, x1);
-    QFETCH(double, z1);
-    QFETCH(int, pixelLines);
-    // 6 x 6 values of every kind: negatives, tiny, huge, zeros and roundings up.
-    const int n = 6;
-    std::vector<double> image(n * n);
-    for (int i = 0; i < n * n; ++i)
-        image[size_t(i)] = (i % 3 == 0 ? -1.0 : 1.0) * std::pow(10.0, i - 18) * (9.999995 - i * 0.1);
-    image[7] = 0.0;
-    const CalcRegion region{x0, z0, x1, z1};
-    const QByteArray text = ResultFiles::dataText(image.data(), n, region);
-    QCOMPARE(text, referenceText(image, n, region));
-    QCOMPARE(text.count('\n'), 6 + pixelLines);
-    QVERIFY(!text.contains('\r'));
-    // No image yet: the header alone.
-    QCOMPARE(ResultFiles::dataText(nullptr, 0, region), referenceText({}, 0, region));
-}
-
-// Every value is written exactly as printf's %g writes it.
-void TestResultFiles::realsAsPrintf()
-{
-    std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 1234.57, 1234567.0, -2.5e-05, 1e-05, 0.0001,
-                                  999999.0, 9999995.0, 999999.5, 0.000099999951, 123456.5, 100000.0, 1e100,
-                                  -1e-300, 5e-324, std::numeric_limits<double>::max(),
-                                  std::numeric_limits<double>::min(), std::numeric_limits<double>::infinity(),
-                                  -std::numeric_limits<double>::infinity(),
-                                  std::numeric_limits<double>::quiet_NaN(), -std::numeric_limits<double>::quiet_NaN()};
-    std::mt19937_64 random(20261206);
-    std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
-    std::uniform_int_distribution<int> exponent(-320, 310);
-    std::uniform_int_distribution<int> integer(-3000000, 3000000);
-    for (int k = 0; k < 100000; ++k) {
-        values.push_back(mantissa(random) * std::pow(10.0, exponent(random)));
-        values.push_back(integer(random));
-        values.push_back(integer(random) / 64.0);
-    }
-    for (double v : values) {
-        char expected[64];
-        std::snprintf(expected, sizeof expected, "%g", v);
-        if (formatted(v) != QByteArray(expected))
-            QFAIL(qPrintable(QString("%1: %2 instead of %3").arg(v, 0, 'g', 17).arg(formatted(v), expected)));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestResultFiles)
 #include "tst_resultfiles.moc"

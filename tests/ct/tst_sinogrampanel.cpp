@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <complex>
+#include <tuple>
 
 using Rows = std::vector<std::vector<double>>;
 
@@ -38,15 +39,20 @@ class TestSinogramPanel : public QObject
     }
 
 private slots:
-    void init()
+    void views_data()
     {
-        panel.setGenFouS(false);
+        QTest::addColumn<Rows>("rows");
+        QTest::newRow("constant: the mean at (0, 0), 0 elsewhere") << Rows{{2.5, 2.5, 2.5, 2.5}, {2.5, 2.5, 2.5, 2.5}, {2.5, 2.5, 2.5, 2.5}};
+        QTest::newRow("uneven") << Rows{{1, 7, 2, 3}, {4, -5, 9, 0}};
     }
-
-    // Before any sinogram: no picture, no Fourier view, the colour bar left alone. Then
-    // rows (1, 2, 3), (4, 5, 6) show as (1, 2, 3), (4, 5, 6), (3, 2, 1), (6, 5, 4).
-    void fullTurnDisplay()
+    // Before any sinogram: no pictures, the colour bar left alone. Then the full turn (the
+    // rows, then the rows mirrored) through the sinogram's own range, and the Fourier
+    // magnitudes against the transform by its definition through -10 .. 10 unless fixed.
+    void views()
     {
+        QFETCH(Rows, rows);
+        panel.sinogram()->resize(0, 0);
+        panel.DispSinogram->img = panel.DispFouS->img = QImage();
         panel.setGenFouS(true);
         panel.DispSinogram->CBar->setRange(3, 4);
         panel.genImage();
@@ -54,38 +60,21 @@ private slots:
         QVERIFY(panel.DispSinogram->CBar->maxV() == 4 && panel.minValue() > panel.maxValue());
         for (QLineEdit *field : {panel.Cor, panel.DispSinogram->Val, panel.DispFouS->Val})
             QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
-
         panel.setGenFouS(false);
-        const Rows rows{{1, 2, 3}, {4, 5, 6}};
         show(rows);
-        const QImage &shown = panel.DispSinogram->img;
-        QCOMPARE(shown.size(), QSize(3, 4));
-        for (int r = 0; r < 4; ++r)
-            for (int x = 0; x < 3; ++x)
-                QCOMPARE(int(shown.constScanLine(r)[x]), (ColorScale{1, 6}.colorIndex(fullTurn(rows, r, x))));
-        QCOMPARE(panel.DispSinogram->CBar->minEdit()->text() + " " + panel.DispSinogram->CBar->maxEdit()->text(), QString("1 6"));
         QVERIFY(panel.DispFouS->img.isNull()); // "Gen Fou. Sinogram" is off
-    }
-
-    void fourierView_data()
-    {
-        QTest::addColumn<Rows>("rows");
-        QTest::newRow("constant: the mean at (0, 0), 0 elsewhere") << Rows{{2.5, 2.5, 2.5, 2.5}, {2.5, 2.5, 2.5, 2.5}, {2.5, 2.5, 2.5, 2.5}};
-        QTest::newRow("uneven") << Rows{{1, 7, 2, 3}, {4, -5, 9, 0}};
-    }
-    // Magnitudes against the transform by its definition, drawn through the view's own
-    // range, -10 .. 10 unless fixed. Checking the box later adds the view.
-    void fourierView()
-    {
-        QFETCH(Rows, rows);
-        show(rows);
         panel.setGenFouS(true);
         panel.genFouSImage();
-        const int w = int(rows[0].size());
-        const int turn = 2 * int(rows.size());
+        const int w = int(rows[0].size()), turn = 2 * int(rows.size());
         const std::vector<double> magnitude = FullTurnSinogram::fourierMagnitude(*panel.sinogram());
-        QCOMPARE(int(magnitude.size()), w * turn);
-        QCOMPARE(panel.DispFouS->img.size(), QSize(w, turn));
+        QVERIFY(int(magnitude.size()) == w * turn && panel.DispFouS->img.size() == QSize(w, turn) && panel.DispSinogram->img.size() == QSize(w, turn));
+        double lo = rows[0][0], hi = lo;
+        for (const std::vector<double> &row : rows)
+            for (double v : row)
+                std::tie(lo, hi) = std::make_pair(std::min(lo, v), std::max(hi, v));
+        const ColorScale rawScale{lo, hi};
+        QCOMPARE((QList<double>{panel.minValue(), panel.maxValue(), panel.DispSinogram->CBar->minV(), panel.DispSinogram->CBar->maxV()}),
+                 (QList<double>{lo, hi, lo, hi}));
         for (int u = 0; u < turn; ++u)
             for (int v = 0; v < w; ++v) {
                 std::complex<double> sum;
@@ -95,7 +84,6 @@ private slots:
                 const double m = magnitude[size_t(u * w + v)];
                 QVERIFY(std::abs(m - std::abs(sum) / (w * turn)) <= 1e-12);
                 QCOMPARE(int(panel.DispFouS->img.constScanLine(u)[v]), (ColorScale{-10, 10}.colorIndex(m)));
-                const ColorScale rawScale{panel.minValue(), panel.maxValue()};
                 QCOMPARE(int(panel.DispSinogram->img.constScanLine(u)[v]), rawScale.colorIndex(fullTurn(rows, u, v)));
             }
         QVERIFY(panel.DispFouS->scaleSet);
@@ -108,57 +96,40 @@ private slots:
         QVERIFY(!panel.DispFouS->img.isNull());
     }
 
-    void typedCentre_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<double>("cor");
-        QTest::addColumn<int>("emitted");
-        QTest::newRow("same value") << "1000.0" << 1000.0 << 0;
-        QTest::newRow("new value") << "295.54321" << 295.54321 << 1;
-        QTest::newRow("not a number") << "abc" << 0.0 << 1;
-    }
-    // The controls start at 1000, as the panel's field does.
+    // The controls start at 1000, as the panel's field does; they store, show and announce
+    // only a changed value, which comes back into the field.
     void typedCentre()
     {
-        QFETCH(QString, typed);
-        QFETCH(double, cor);
-        QFETCH(int, emitted);
-        ProcCtrl ctrl;
-        Sinogram typing;
-        typing.setProcCtrl(&ctrl);
-        connect(&ctrl, &ProcCtrl::corUpdated, &typing, &Sinogram::corUpdated);
-        QSignalSpy spy(&ctrl, &ProcCtrl::corUpdated);
-        typing.Cor->setText(typed);
-        emit typing.Cor->editingFinished();
-        QCOMPARE(spy.count(), emitted);
-        QVERIFY(std::abs(ctrl.cor - cor) <= 1e-12);
-        QCOMPARE(ctrl.Cor->text(), QString::number(cor, 'g', 6));
-        QCOMPARE(typing.Cor->text(), emitted ? ctrl.Cor->text() : typed);
+        struct Case { const char *typed; double cor; int emitted; };
+        for (const Case &c : {Case{"1000.0", 1000.0, 0}, {"295.54321", 295.54321, 1}, {"abc", 0.0, 1}}) {
+            ProcCtrl ctrl;
+            Sinogram typing;
+            typing.setProcCtrl(&ctrl);
+            connect(&ctrl, &ProcCtrl::corUpdated, &typing, &Sinogram::corUpdated);
+            QSignalSpy spy(&ctrl, &ProcCtrl::corUpdated);
+            typing.Cor->setText(c.typed);
+            emit typing.Cor->editingFinished();
+            QVERIFY(spy.count() == c.emitted && std::abs(ctrl.cor - c.cor) <= 1e-12);
+            QCOMPARE(ctrl.Cor->text(), QString::number(c.cor, 'g', 6));
+            QCOMPARE(typing.Cor->text(), c.emitted ? ctrl.Cor->text() : QString(c.typed));
+        }
     }
 
-    void readOut_data()
-    {
-        QTest::addColumn<double>("x");
-        QTest::addColumn<double>("y");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("measured half") << 2.9 << 1.2 << "6";
-        QTest::newRow("row h + 1, column 0: row 1, not mirrored") << 0.0 << 3.99 << "4";
-        QTest::newRow("below") << 0.0 << 4.0 << "-";
-        QTest::newRow("left, truncated to 0") << -0.5 << 0.0 << "1";
-        QTest::newRow("right") << 3.0 << 0.0 << "-";
-        QTest::newRow("NaN") << std::nan("") << 0.0 << "-";
-    }
+    // Rows (1, 2, 3), (4, 5, 6): the pointer's column and row truncated toward zero; the
+    // lower half reads the measured row, not the mirrored one.
     void readOut()
     {
-        QFETCH(double, x);
-        QFETCH(double, y);
-        QFETCH(QString, shown);
         panel.sinogram()->resize(0, 0);
         panel.DispSinogram->Val->setText("-");
         panel.newPos(0, 0); // nothing built
+        QCOMPARE(panel.DispSinogram->Val->text(), QString("-"));
         show({{1, 2, 3}, {4, 5, 6}});
-        emit panel.DispSinogram->newPosInvY(x, y);
-        QCOMPARE(panel.DispSinogram->Val->text(), shown);
+        struct Case { double x, y; const char *shown; };
+        for (const Case &c : {Case{2.9, 1.2, "6"}, {0.0, 2.5, "1"}, {0.0, 3.99, "4"}, {0.0, 4.0, "4"}, {-0.5, 0.0, "1"},
+                              {3.0, 0.0, "1"}, {std::nan(""), 0.0, "1"}}) {
+            emit panel.DispSinogram->newPosInvY(c.x, c.y);
+            QCOMPARE(panel.DispSinogram->Val->text(), QString(c.shown));
+        }
     }
 
     // 3 projections 8 x 4, pixel 100 + 10 j + x: slice 2 around centre 4 is columns 2 .. 6.
