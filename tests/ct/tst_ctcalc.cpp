@@ -130,7 +130,39 @@ template <class Panel> void checkView(Panel &panel, const BpCore &shown)
         QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
 }
 
+// Slice hand-out of a CT2 run without threads: the test completes the workers' slices
+// itself and compares the log of requests ("w2:12") and ends ("end").
+struct HandOut : QObject
+{
+    std::vector<std::unique_ptr<CtCalc2>> workers;
+    CtDispatcher dispatcher;
+    QStringList log;
+    HandOut()
+    {
+        QList<CtCalc2 *> pool;
+        for (int k = 0; k < 4; ++k) {
+            workers.push_back(std::make_unique<CtCalc2>());
+            pool.append(workers.back().get());
+        }
+        dispatcher.setWorkers(pool);
+        connect(&dispatcher, &CtDispatcher::startCt, this, [this](CtCalc2 *worker, bool rotAxIsV, double cor, int slice, bool genImg) {
+            QVERIFY(rotAxIsV && cor == 20.0 && genImg);
+            log << QString("w%1:%2").arg(dispatcher.workers().indexOf(worker) + 1).arg(slice);
+        });
+        connect(&dispatcher, &CtDispatcher::finished, this, [this]() { log << "end"; });
+    }
+    static CtDispatcher::Run range(int from, int to, int step, int threads, bool rangeMode = true)
+    {
+        CtDispatcher::Run run;
+        std::tie(run.cor, run.slice, run.rangeMode, run.dim, run.projections) = std::make_tuple(20.0, 7, rangeMode, 40, 6);
+        std::tie(run.from, run.to, run.step, run.threads) = std::make_tuple(from, to, step, threads);
+        return run;
+    }
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(CtDispatcher::Run)
 
 // The sinogram panel, CT1 (one slice on the GUI thread, paced) and CT2 (workers on
 // threads, a dispatcher, the saver) on one series of 12 projections, 47 x 4 pixels.
@@ -481,6 +513,67 @@ private slots:
         QVERIFY(built.sinogram()->w == expected.w && built.DispSinogram->img.width() == expected.w);
         ctrl.setCor(cor);
         ctrl.AutoUpdate->setChecked(false);
+    }
+    void dispatcherRuns_data()
+    {
+        QTest::addColumn<CtDispatcher::Run>("run");
+        QTest::addColumn<QList<int>>("completions"); // worker numbers from 1; 0 stops the run; -1 empties the pool
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("10..14 step 2, three workers") << HandOut::range(10, 14, 2, 3) << QList<int>{2, 1, 3} << "w1:10 w2:12 w3:14 end";
+        QTest::newRow("14..10 step -2") << HandOut::range(14, 10, -2, 1) << QList<int>{1, 1, 1} << "w1:14 w1:12 w1:10 end";
+        QTest::newRow("10..20, two workers") << HandOut::range(10, 20, 1, 2) << QList<int>{2, 2, 1, 2, 1, 1, 2, 1, 2, 1, 2}
+                                             << "w1:10 w2:11 w2:12 w2:13 w1:14 w2:15 w1:16 w1:17 w2:18 w1:19 w2:20 end";
+        QTest::newRow("more workers than slices") << HandOut::range(3, 4, 1, 4) << QList<int>{1, 2} << "w1:3 w2:4 end";
+        QTest::newRow("threads beyond the pool") << HandOut::range(0, 5, 1, 32) << QList<int>{4, 3, 2, 1, 4, 3} << "w1:0 w2:1 w3:2 w4:3 w4:4 w3:5 end";
+        QTest::newRow("stop during a run") << HandOut::range(10, 20, 1, 2) << QList<int>{1, 0, 2, 1} << "w1:10 w2:11 w1:12";
+        QTest::newRow("step 0 repeats until stopped") << HandOut::range(5, 9, 0, 3) << QList<int>{1, 1, 1, 0, 1} << "w1:5 w1:5 w1:5 w1:5";
+        QTest::newRow("a completion of a worker without a slice") << HandOut::range(1, 2, 1, 1) << QList<int>{2, 1, 1} << "w1:1 w1:2 end";
+        QTest::newRow("single slice on the first worker") << HandOut::range(10, 20, 1, 3, false) << QList<int>{1} << "w1:7 end";
+        QTest::newRow("empty pool") << HandOut::range(0, 3, 1, 2) << QList<int>{-1} << "end";
+    }
+    void dispatcherRuns()
+    {
+        QFETCH(CtDispatcher::Run, run);
+        QFETCH(QList<int>, completions);
+        QFETCH(QString, expected);
+        HandOut h;
+        if (completions == QList<int>{-1})
+            h.dispatcher.setWorkers({});
+        h.dispatcher.start(run);
+        for (int k : completions) {
+            if (k == 0)
+                h.dispatcher.stop();
+            else if (k > 0)
+                h.dispatcher.completed(h.workers[size_t(k - 1)].get());
+        }
+        QVERIFY(h.log.join(' ') == expected && !h.dispatcher.isRunning() && h.dispatcher.outstandingCount() == 0);
+    }
+    // A start while a stopped run's slices are outstanding sets up nothing and hands out
+    // nothing until the last of them has ended; then it runs in full. A stop cancels it.
+    void dispatcherStartWaitsForStoppedSlices()
+    {
+        HandOut h;
+        h.dispatcher.start(HandOut::range(0, 9, 1, 2));
+        h.dispatcher.stop();
+        CtDispatcher::Run next = HandOut::range(30, 31, 1, 2);
+        std::tie(next.dim, next.projections) = std::make_tuple(60, 8);
+        h.dispatcher.start(next);
+        QVERIFY(h.dispatcher.isWaiting() && h.workers[0]->bpCore().n() == 36); // the first run's transforms, untouched
+        h.dispatcher.completed(h.workers[1].get());
+        QVERIFY(h.log.join(' ') == "w1:0 w2:1" && h.workers[1]->bpCore().m() == 6);
+        h.dispatcher.completed(h.workers[0].get());
+        QCOMPARE(h.log.join(' '), QString("w1:0 w2:1 w1:30 w2:31"));
+        QVERIFY(h.workers[0]->bpCore().m() == 8 && h.workers[1]->bpCore().n() == 38);
+        QVERIFY(h.dispatcher.isRunning() && !h.dispatcher.isWaiting());
+        h.dispatcher.completed(h.workers[1].get());
+        h.dispatcher.completed(h.workers[0].get());
+        QCOMPARE(h.log.last(), QString("end"));
+        h.dispatcher.start(HandOut::range(0, 9, 1, 1));
+        h.dispatcher.stop();
+        h.dispatcher.start(HandOut::range(50, 50, 1, 1));
+        h.dispatcher.stop();
+        h.dispatcher.completed(h.workers[0].get());
+        QCOMPARE(h.log.last(), QString("w1:0"));
     }
 };
 
