@@ -19,6 +19,7 @@
 
 #include <complex>
 #include <functional>
+#include <numeric>
 #include <set>
 #include <tuple>
 
@@ -54,10 +55,8 @@ std::vector<double> sumOverM(const ImgDatas &imgs, int slice, const QList<double
 bool isSum(const BpCore &result, double factor, const std::vector<double> &sum)
 {
     double worst = 0.0, scale = 0.0;
-    for (int i = 0; i < n * n && result.imageSide() == n; ++i) {
-        worst = std::max(worst, std::abs(result.image()[i] * factor - sum[size_t(i)]));
-        scale = std::max(scale, std::abs(sum[size_t(i)]));
-    }
+    for (int i = 0; i < n * n && result.imageSide() == n; ++i)
+        std::tie(worst, scale) = std::make_pair(std::max(worst, std::abs(result.image()[i] * factor - sum[size_t(i)])), std::max(scale, std::abs(sum[size_t(i)])));
     return result.imageSide() == n && worst <= 1e-12 * scale;
 }
 
@@ -72,10 +71,7 @@ double fullTurn(const Rows &rows, int r, int x)
 
 QString texts(std::initializer_list<QLineEdit *> fields)
 {
-    QStringList all;
-    for (QLineEdit *field : fields)
-        all << field->text();
-    return all.join(' ');
+    return std::accumulate(fields.begin(), fields.end(), QString(), [](const QString &all, QLineEdit *field) { return all + field->text() + ' '; }).trimmed();
 }
 
 // Both slice panels: setters announce only a change of the fields' values ('g', 6 digits),
@@ -174,11 +170,17 @@ class TestCtCalc : public QObject
     ProcCtrl ctrl;
     Sinogram sinogram;
     std::unique_ptr<CtCalc> ct1;
-    struct Ct2 { CtCalc2Ui panel; CtCalc2 worker; QThread thread; }; // the thread goes first
-    std::vector<std::unique_ptr<Ct2>> ct2;
     CtDispatcher dispatcher;
     DataSaver saver;
     DrainingThread saverThread; // ends before the saver goes
+    struct Ct2
+    {
+        CtCalc2Ui panel;
+        CtCalc2 worker;
+        QThread thread;
+        ~Ct2() { thread.quit(), thread.wait(); } // the worker sends to its panel and the saver
+    };
+    std::vector<std::unique_ptr<Ct2>> ct2; // goes first
 
     void runCt1(bool atOnce)
     {
@@ -229,6 +231,7 @@ private slots:
     {
         ct1.reset(new CtCalc);
         ct1->setSinogramPanel(&sinogram);
+        ct2.clear();
         QList<CtCalc2 *> pool;
         for (int k = 0; k < 2; ++k) {
             ct2.push_back(std::make_unique<Ct2>());
@@ -243,14 +246,6 @@ private slots:
             pool.append(worker);
         }
         dispatcher.setWorkers(pool);
-    }
-    void cleanup()
-    {
-        for (auto &one : ct2) { // they send to their panels and the saver
-            one->thread.quit();
-            one->thread.wait();
-        }
-        ct2.clear();
     }
 
     void ct1IsTheSumOverM_data()
@@ -504,12 +499,11 @@ private slots:
             (built.*slot)();
         QVERIFY(built.sinogram()->h == 0 && built.Cor->text() == "23.5");
         built.GenImg->click();
-        QVERIFY(SinogramGenerator::genSinogram0(imgs, &expected, true, cor, 1) && built.sinogram()->w == expected.w);
-        QVERIFY(built.sinogram()->h == projections && built.DispSinogram->img.height() == 2 * projections);
+        QVERIFY(built.sinogram()->w / 2 * 2 == n && built.sinogram()->h == projections && built.DispSinogram->img.height() == 2 * projections);
         ctrl.setCor(20.0);
         ctrl.AutoUpdate->setChecked(true);
         built.autoUpdateUpdated();
-        QVERIFY(SinogramGenerator::genSinogram0(imgs, &expected, true, 20.0, 1) && expected.w != n);
+        QVERIFY(SinogramGenerator::genSinogram0(imgs, &expected, true, 20.0, 1) && expected.w / 2 * 2 != n);
         QVERIFY(built.sinogram()->w == expected.w && built.DispSinogram->img.width() == expected.w);
         ctrl.setCor(cor);
         ctrl.AutoUpdate->setChecked(false);
