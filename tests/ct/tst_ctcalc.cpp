@@ -74,8 +74,7 @@ QString texts(std::initializer_list<QLineEdit *> fields)
     return std::accumulate(fields.begin(), fields.end(), QString(), [](const QString &all, QLineEdit *field) { return all + field->text() + ' '; }).trimmed();
 }
 
-// Both slice panels: setters announce only a change of the fields' values ('g', 6 digits),
-// the view follows the display region, the screen region rounds outward.
+// Both panels announce only a change of the fields ('g', 6 digits); the screen region rounds outward.
 template <class Panel> void checkRegions(Panel &panel)
 {
     QSignalSpy calc(&panel, &Panel::cRUpdated), display(&panel, &Panel::dRUpdated);
@@ -95,9 +94,7 @@ template <class Panel> void checkRegions(Panel &panel)
     QVERIFY(calc.count() == 3 && display.count() == 3);
 }
 
-// Both panels: the view ranges itself to the slice unless fixed; a fixed range given to
-// the colour bar draws the shown slice again; the read-out shows the value under the
-// pointer, column and row truncated toward zero; the number fields fit their texts.
+// Both panels: the slice through its own range, or a fixed one; the value under the pointer.
 template <class Panel> void checkView(Panel &panel, const BpCore &shown)
 {
     ColorBar *bar = panel.colorBar();
@@ -126,8 +123,7 @@ template <class Panel> void checkView(Panel &panel, const BpCore &shown)
         QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
 }
 
-// Slice hand-out of a CT2 run without threads: the test completes the workers' slices
-// itself and compares the log of requests ("w2:12") and ends ("end").
+// CT2 slice hand-out without threads: the test completes slices; a log of requests and ends.
 struct HandOut : QObject
 {
     std::vector<std::unique_ptr<CtCalc2>> workers;
@@ -160,8 +156,7 @@ struct HandOut : QObject
 
 Q_DECLARE_METATYPE(CtDispatcher::Run)
 
-// The sinogram panel, CT1 (one slice on the GUI thread, paced) and CT2 (workers on
-// threads, a dispatcher, the saver) on one series of 12 projections, 47 x 4 pixels.
+// The sinogram panel, CT1 and CT2 (threads, dispatcher, saver) on 12 projections of 47 x 4.
 class TestCtCalc : public QObject
 {
     Q_OBJECT
@@ -252,10 +247,9 @@ private slots:
     {
         QTest::addColumn<bool>("atOnce");
         QTest::newRow("at once") << true;
-        QTest::newRow("projection by projection") << false;
+        QTest::newRow("one by one") << false;
     }
-    // The first start sets the region (0, 0)-(n, n), later starts keep what was set; the
-    // uneven region tells x from z. One by one, each step is drawn as it comes.
+    // The first start sets the region, later ones keep it (uneven: x is not z); each step is drawn.
     void ct1IsTheSumOverM()
     {
         QFETCH(bool, atOnce);
@@ -276,9 +270,7 @@ private slots:
         QCOMPARE(ct1->SpentT->text(), QString::number(ct1->startTime().msecsTo(ct1->endTime()) / 1000.0, 'g', 6));
     }
 
-    // Stopping ends a run at once, a step still on its way is dropped; the next press
-    // starts from projection 0 on a zeroed image; a start during a run replaces it. The
-    // presses come between two projections, as a click does.
+    // A press between two steps stops (a late step is dropped) or starts afresh; a start replaces a run.
     void ct1StopAndRestart()
     {
         QSignalSpy steps(ct1.get(), &CtCalc::finishedCalcOne), ended(ct1.get(), &CtCalc::calcFinished);
@@ -325,10 +317,7 @@ private slots:
         QVERIFY(texts({ct1->Drx1, ct1->Drz1}) == "30 2" && ct1->DispCt->view == QRectF(-3.5, 20.6, 10.5, 180.3));
     }
 
-    // The CT2 slice is the sum over projections; the first slice sets the region, later
-    // slices keep it. Shown (unless display is off) through the colour bar, its range the
-    // slice's own. A centre without a sinogram ends the slice at once: nothing is
-    // reconstructed, rendered or saved, the last slice stays.
+    // CT2 sets the region on the first slice; a slice without a sinogram leaves the last one.
     void ct2SlicesRegionAndFailure()
     {
         CtCalc2Ui &panel = ct2[0]->panel;
@@ -355,8 +344,7 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList({"fail*"}, QDir::Files).size(), 0);
     }
 
-    // Three slices on two workers with image and data saving: every file complete, the
-    // data the slice's values over the region it was computed on, the image as shown.
+    // Three slices on two workers, every image and data file complete.
     void ct2RangeRunSavesEverySlice()
     {
         for (auto &one : ct2)
@@ -403,9 +391,7 @@ private slots:
         QTest::newRow("constant: the mean at (0, 0), 0 elsewhere") << Rows{{2.5, 2.5, 2.5, 2.5}, {2.5, 2.5, 2.5, 2.5}, {2.5, 2.5, 2.5, 2.5}} << QList<double>{2.5, 2.5};
         QTest::newRow("uneven") << Rows{{1, 7, 2, 3}, {4, -5, 9, 0}} << QList<double>{-5, 9};
     }
-    // Before any sinogram: no pictures, the colour bar left alone. Then the full turn (the
-    // rows, then the rows mirrored) through the sinogram's own range, and the Fourier
-    // magnitudes against the transform by its definition through -10 .. 10 unless fixed.
+    // Nothing before a sinogram; then the full turn and the Fourier magnitudes by their definition.
     void sinogramViews()
     {
         QFETCH(Rows, rows);
@@ -449,27 +435,18 @@ private slots:
         QVERIFY(!sinogram.DispFouS->img.isNull());
     }
 
-    // The controls start at 1000, as the panel's field does; they store, show and announce
-    // only a changed value, which comes back into the field.
+    // A typed centre goes to the controls, whose announcement writes it back as they show it.
     void sinogramTypedCentre()
     {
-        struct Case { const char *typed; double cor; int emitted; };
-        for (const Case &c : {Case{"1000.0", 1000.0, 0}, {"295.54321", 295.54321, 1}, {"abc", 0.0, 1}}) {
-            ProcCtrl ctrl;
-            Sinogram typing;
-            typing.setProcCtrl(&ctrl);
-            connect(&ctrl, &ProcCtrl::corUpdated, &typing, &Sinogram::corUpdated);
-            QSignalSpy spy(&ctrl, &ProcCtrl::corUpdated);
-            typing.Cor->setText(c.typed);
-            emit typing.Cor->editingFinished();
-            QVERIFY(spy.count() == c.emitted && std::abs(ctrl.cor - c.cor) <= 1e-12);
-            QCOMPARE(ctrl.Cor->text(), QString::number(c.cor, 'g', 6));
-            QCOMPARE(typing.Cor->text(), c.emitted ? ctrl.Cor->text() : QString(c.typed));
-        }
+        ProcCtrl typedTo;
+        Sinogram typing;
+        typing.setProcCtrl(&typedTo);
+        connect(&typedTo, &ProcCtrl::corUpdated, &typing, &Sinogram::corUpdated);
+        typing.Cor->setText("295.54321");
+        emit typing.Cor->editingFinished();
+        QVERIFY(std::abs(typedTo.cor - 295.54321) <= 1e-12 && typing.Cor->text() == "295.543");
     }
-
-    // Rows (1, 2, 3), (4, 5, 6): the pointer's column and row truncated toward zero; the
-    // lower half reads the measured row, not the mirrored one.
+    // Truncated toward zero; the lower half reads the measured row, not the mirrored one.
     void sinogramReadOut()
     {
         sinogram.sinogram()->resize(0, 0);
@@ -485,8 +462,7 @@ private slots:
         }
     }
 
-    // "Gen Image" builds the sinogram whatever AutoUpdate says; the auto-update slots only
-    // when it is checked.
+    // "Gen Image" builds the sinogram always, the auto-update slots only when it is checked.
     void sinogramBuiltOnRequest()
     {
         Sinogram built;
@@ -542,8 +518,7 @@ private slots:
         }
         QVERIFY(h.log.join(' ') == expected && !h.dispatcher.isRunning() && h.dispatcher.outstandingCount() == 0);
     }
-    // A start while a stopped run's slices are outstanding sets up nothing and hands out
-    // nothing until the last of them has ended; then it runs in full. A stop cancels it.
+    // A start waits for a stopped run's last slice before it sets up anything; a stop cancels it.
     void dispatcherStartWaitsForStoppedSlices()
     {
         HandOut h;
