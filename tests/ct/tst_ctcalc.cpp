@@ -342,6 +342,10 @@ private slots:
         QVERIFY(panel.ShowSliceNo->text() == "3" && panel.DispCt->img == before && isSum(core, 1, values));
         QTest::qWait(50);
         QCOMPARE(QDir(dir.path()).entryList({"fail*"}, QDir::Files).size(), 0);
+        CtCalc2 unwired; // no panel to show or save a slice: it still answers, or a run would wait forever
+        QSignalSpy answered(&unwired, &CtCalc2::calcFinished);
+        unwired.startCt(&unwired, true, cor, 1, true);
+        QCOMPARE(answered.count(), 1);
     }
 
     // Three slices on two workers, every image and data file complete.
