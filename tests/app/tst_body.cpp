@@ -26,9 +26,8 @@ private slots:
     void commands();
     void nearestI0FirstWinsTie();
     void configurationLinesAndSpentTime();
-    void runsReportToTheScriptOnlyWhenItStartedThem();
     void closingDuringSavedRangeRun();
-    void quantitativeMode();
+    void runs();
     void japaneseTexts();
 
 private:
@@ -37,7 +36,7 @@ private:
     void loadPhantom(int w, int h, int m, bool vertical = true, const QString &folder = "series");
     void run(const QString &lines);
     QString value(const QString &path);
-    std::vector<double> reconstruct(const char *engine);
+    std::vector<double> reconstruct(const QString &engine);
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<Body> body;
@@ -250,33 +249,6 @@ void TstBody::configurationLinesAndSpentTime()
     QCOMPARE(Body::spentText(start, start.addMSecs(123456789)), QString("123457"));
 }
 
-void TstBody::runsReportToTheScriptOnlyWhenItStartedThem()
-{
-    loadPhantom(32, 24, 30);
-    run("calc_ct2 1");
-    QSignalSpy scriptEnds(body.get(), &Body::batchCalcFinished);
-    QSignalSpy reports(body.get(), &Body::callBatchCheckEnd);
-    QSignalSpy ends(body.get(), &Body::calcFinished);
-    run("calc_exec");
-    QVERIFY(body->isCalculating());
-    QCOMPARE(reports.count(), 0);
-    QVERIFY(ends.wait(10000));
-    QCOMPARE(scriptEnds.count(), 1);
-    QCOMPARE(reports.count(), 1);
-    body->CalcCT->click();
-    QVERIFY(ends.wait(10000));
-    QCOMPARE(scriptEnds.count(), 1);
-    QVERIFY(!body->CalcSpentT->text().isEmpty());
-    QCOMPARE(body->CalcCT->styleSheet(), QString("background-color: rgb(240, 240, 240);"));
-    QCOMPARE(body->CalcProgress->text(), QString());
-    // A horizontal axis: slices are image columns, 24 rows across the axis.
-    run("ct_rot_ax_is_h 1;ct_cor 12;ct_proc_slice 16;calc_exec");
-    QVERIFY(ends.wait(10000));
-    QCOMPARE(scriptEnds.count(), 2);
-    QCOMPARE(body->ct2Workers().first()->bpCore().imageSide(), 20);
-    QVERIFY(body->ct2Workers().first()->bpCore().isDone());
-}
-
 // Closing the window in the middle of a CT2 range run that saves: no crash, every
 // thread ended, every data file complete, every finished slice saved.
 void TstBody::closingDuringSavedRangeRun()
@@ -315,21 +287,28 @@ void TstBody::closingDuringSavedRangeRun()
     }
 }
 
-std::vector<double> TstBody::reconstruct(const char *engine)
+// A run the script starts (after the commands before its engine's word) reports to it when it
+// has ended (CT1 at once, CT2 later), and only then; the image of CT1 or of the first CT2
+// worker, or none when the reports were wrong.
+std::vector<double> TstBody::reconstruct(const QString &engine)
 {
     QSignalSpy ends(body.get(), &Body::calcFinished);
-    run(QString("%1 1;calc_exec").arg(engine));
-    if (body->isCalculating())
-        ends.wait(10000);
-    const BpCore &core = QString(engine) == "calc_ct1" ? body->ct1().result() : body->ct2Workers()[0]->bpCore();
+    QSignalSpy scriptEnds(body.get(), &Body::batchCalcFinished);
+    QSignalSpy reports(body.get(), &Body::callBatchCheckEnd);
+    run(engine + " 1;calc_exec");
+    const int commands = engine.count(u';') + 2;
+    if ((body->isCalculating() && (reports.count() != commands - 1 || !ends.wait(10000))) || scriptEnds.count() != 1 || reports.count() != commands)
+        return {};
+    const BpCore &core = engine == "calc_ct1" ? body->ct1().result() : body->ct2Workers()[0]->bpCore();
     return std::vector<double>(core.image(), core.image() + size_t(core.n()) * core.n());
 }
 
-// The mode shows in the title; an unknown window word leaves the choice; CT1 and CT2
-// reconstruct the same numbers in it, and the default is unaffected.
-void TstBody::quantitativeMode()
+// The quantitative mode shows in the title; an unknown window word leaves the choice; CT1 and
+// CT2 reconstruct the same numbers in it, and the default is unaffected. A run the user starts
+// does not report to the script.
+void TstBody::runs()
 {
-    loadPhantom(64, 4, 60);
+    loadPhantom(64, 24, 60);
     run("ct_quantitative 1;ct_filter hamming");
     QCOMPARE(body->windowTitle(), QString("Zorvel - Quantitative (Hamming)"));
     QTest::ignoreMessage(QtDebugMsg, "Unknown filter window (ramlak, shepp-logan, cosine, hamming, hann): \"blackman\"");
@@ -345,6 +324,20 @@ void TstBody::quantitativeMode()
     QCOMPARE(defaultCt1.size(), ct1.size());
     QVERIFY(defaultCt1 != ct1);
     QVERIFY(!body->ct1().result().filter().quantitative);
+
+    QSignalSpy scriptEnds(body.get(), &Body::batchCalcFinished);
+    QSignalSpy ends(body.get(), &Body::calcFinished);
+    run("calc_ct2 1");
+    body->CalcCT->click();
+    QVERIFY(ends.wait(10000));
+    QCOMPARE(scriptEnds.count(), 0);
+    QVERIFY(!body->CalcSpentT->text().isEmpty());
+    QCOMPARE(body->CalcCT->styleSheet(), QString("background-color: rgb(240, 240, 240);"));
+    QCOMPARE(body->CalcProgress->text(), QString());
+    // A horizontal axis: slices are image columns, 24 rows across the axis.
+    QVERIFY(!reconstruct("ct_rot_ax_is_h 1;ct_cor 12;ct_proc_slice 16;calc_ct2").empty());
+    QCOMPARE(body->ct2Workers().first()->bpCore().imageSide(), 20);
+    QVERIFY(body->ct2Workers().first()->bpCore().isDone());
 }
 
 // Texts of the window's form, of a panel's, of a frame title and of the window's own code,
