@@ -180,7 +180,9 @@ void TstBody::commands_data()
     row("seek beyond the end", "32 4 5", "images_seek 99", "seekCtrl/Index.value=4");
     // Unchecked "keep Conds.": every engine's regions follow the new images.
     row("regions follow", "32 4 5", "@set CTFiles/KeepConditions.checked=false;images_load $/series phantom_0000[01].img",
-        ".images=2|ct1/Crx1.text=31|ct2/Drz1.text=31");
+        ".images=2|ct1/Crx1.text=31|ct1/Drx0.text=0|ct1/Drz0.text=0|ct1/Drz1.text=31|ct2/Drz1.text=31");
+    row("regions by command", "40 30 2", "ct_set_disp_region 1 2 30 29;ct_set_calc_region 3 4 20 25", "ct1/Drx0.text=1|ct1/Drz0.text=2|"
+        "ct1/Drx1.text=30|ct1/Drz1.text=29|ct2/Crx0.text=3|ct2/Crz0.text=4|ct2/Crx1.text=20|ct2/Crz1.text=25");
     row("centre already in use", "32 4 5", "ct_cor 16", ".corUpdates=0");
     row("raw image clicks", "40 30 2", "@click 12.7 20.9 l;@click 12.5 20.9 r;@click 1 1 s", "procCtrl/SliceNo.text=20|procCtrl/Cor.text=12.5");
     // A completed selection: the same square region in all engines, the slice range along the axis.
@@ -233,6 +235,7 @@ void TstBody::nearestI0FirstWinsTie()
     QFile(dir->filePath("sets/s-7150eV-00000.img")).open(QIODevice::WriteOnly);
     run("seq_exec_kst_std 1;seq_exec_file_pattern *.img;seq_exec_dir $/sets");
     QCOMPARE(body->SelDDir->currentEnergy(), 7150.0);
+    QCOMPARE(body->SelDDir->SelDir->fileDialog().directory().absolutePath(), dir->filePath("sets"));
     body->i0FilesSelected({"/x/i0-7_3keV-1.img", "/x/i0-7100eV-1.img", "/x/i0-7200eV-1.img"}, true);
     QCOMPARE(body->i0EnergyList(), (QList<double>{7300, 7100, 7200}));
     QTest::ignoreMessage(QtDebugMsg, QRegularExpression(".*"));
