@@ -2,6 +2,7 @@
 
 #include "BpCore.h"
 #include "CtSlicePanel.h"
+#include "SaveSettings.h"
 
 #include <QString>
 
@@ -23,14 +24,6 @@ class CtCalc : public CtSlicePanel
 {
     Q_OBJECT
 public:
-    struct SaveSettings
-    {
-        bool f = false;
-        QString path;
-        QString name;
-        QString tag;
-    };
-
     explicit CtCalc(QWidget *parent = nullptr);
     ~CtCalc() override;
 
