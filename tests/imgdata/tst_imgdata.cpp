@@ -83,12 +83,8 @@ QByteArray handMadeTiff(quint32 width, quint32 height, quint32 tileSide, quint32
     QByteArray out("II*\0\x08\0\0\0", 8);
     auto put = [&out](quint32 v, int n) { for (int i = 0; i < n; ++i) out.append(char((v >> (8 * i)) & 0xff)); };
     put(entryCount, 2);
-    for (const auto &e : entries) {
-        put(e[0], 2);
-        put(e[1], 2);
-        put(1, 4);
-        put(e[2], 4);
-    }
+    for (const auto &e : entries)
+        put(e[0], 2), put(e[1], 2), put(1, 4), put(e[2], 4); // tag, type, count 1, value
     put(0, 4);
     return out + QByteArray(dataBytes, '\1');
 }
@@ -101,6 +97,11 @@ QByteArray itexBytes(const QByteArray &comment, const QByteArray &pixels, int de
     header[1] = 'M';
     qToLittleEndian<quint16>(quint16(declared < 0 ? comment.size() : declared), header.data() + 2);
     return header + comment + pixels;
+}
+
+QByteArray geometry(int width, int height, int bytes)
+{
+    return QString("Prop_ImageWidth=%1,Prop_ImageHeight=%2,BytesPerPixel=%3,").arg(width).arg(height).arg(bytes).toLatin1();
 }
 
 // Pixels held in memory (row-major), or a load that runs out of memory.
@@ -162,28 +163,27 @@ private slots:
         QTest::addColumn<Layout>("layout");
         QTest::addColumn<QString>("refusal"); // the layout named in the refusal; empty: read
         const int uint = SAMPLEFORMAT_UINT, none = COMPRESSION_NONE, grey = PHOTOMETRIC_MINISBLACK;
-        const int ieee = SAMPLEFORMAT_IEEEFP;
-        QTest::newRow("ITEX 2-byte") << true << Layout{16, uint, none, false, false, 1, grey} << "";
-        QTest::newRow("ITEX 4-byte unsigned") << true << Layout{32, uint, none, false, false, 1, grey} << "";
-        QTest::newRow("8-bit") << false << Layout{8, uint, none, false, false, 1, grey} << "";
-        QTest::newRow("16-bit") << false << Layout{16, uint, none, false, false, 1, grey} << "";
-        QTest::newRow("16-bit big-endian") << false << Layout{16, uint, none, false, true, 1, grey} << "";
-        QTest::newRow("32-bit big-endian") << false << Layout{32, uint, none, false, true, 1, grey} << "";
-        QTest::newRow("float") << false << Layout{32, ieee, none, false, false, 1, grey} << "";
-        QTest::newRow("float big-endian tiled") << false << Layout{32, ieee, none, true, true, 1, grey} << "";
-        QTest::newRow("16-bit LZW") << false << Layout{16, uint, COMPRESSION_LZW, false, false, 1, grey} << "";
-        QTest::newRow("16-bit deflate tiled big-endian")
-            << false << Layout{16, uint, COMPRESSION_ADOBE_DEFLATE, true, true, 1, grey} << "";
-        QTest::newRow("8-bit packbits tiled") << false << Layout{8, uint, COMPRESSION_PACKBITS, true, false, 1, grey}
-                                              << "";
-        QTest::newRow("RGB") << false << Layout{8, uint, none, false, false, 3, PHOTOMETRIC_RGB}
-                             << "3 sample(s) of 8-bit unsigned, photometric 2";
-        QTest::newRow("min is white") << false << Layout{16, uint, none, false, false, 1, PHOTOMETRIC_MINISWHITE}
-                                      << "1 sample(s) of 16-bit unsigned, photometric 0";
-        QTest::newRow("signed 16-bit") << false << Layout{16, SAMPLEFORMAT_INT, none, false, false, 1, grey}
-                                       << "1 sample(s) of 16-bit signed, photometric 1";
-        QTest::newRow("64-bit float") << false << Layout{64, ieee, none, false, false, 1, grey}
-                                      << "1 sample(s) of 64-bit float, photometric 1";
+        const auto row = [=](const char *name, bool itex, int bits, int format, int compression, bool tiled,
+                             bool bigEndian, const char *refusal = "", int samples = 1, int photometric = grey) {
+            QTest::newRow(name) << itex << Layout{bits, format, compression, tiled, bigEndian, samples, photometric}
+                                << QString(refusal);
+        };
+        row("ITEX 2-byte", true, 16, uint, none, false, false);
+        row("ITEX 4-byte unsigned", true, 32, uint, none, false, false);
+        row("8-bit", false, 8, uint, none, false, false);
+        row("16-bit", false, 16, uint, none, false, false);
+        row("16-bit big-endian", false, 16, uint, none, false, true);
+        row("32-bit big-endian", false, 32, uint, none, false, true);
+        row("float", false, 32, SAMPLEFORMAT_IEEEFP, none, false, false);
+        row("float big-endian tiled", false, 32, SAMPLEFORMAT_IEEEFP, none, true, true);
+        row("16-bit LZW", false, 16, uint, COMPRESSION_LZW, false, false);
+        row("16-bit deflate tiled big-endian", false, 16, uint, COMPRESSION_ADOBE_DEFLATE, true, true);
+        row("8-bit packbits tiled", false, 8, uint, COMPRESSION_PACKBITS, true, false);
+        row("RGB", false, 8, uint, none, false, false, "3 sample(s) of 8-bit unsigned, photometric 2", 3, PHOTOMETRIC_RGB);
+        row("min is white", false, 16, uint, none, false, false, "1 sample(s) of 16-bit unsigned, photometric 0", 1,
+            PHOTOMETRIC_MINISWHITE);
+        row("signed 16-bit", false, 16, SAMPLEFORMAT_INT, none, false, false, "1 sample(s) of 16-bit signed, photometric 1");
+        row("64-bit float", false, 64, SAMPLEFORMAT_IEEEFP, none, false, false, "1 sample(s) of 64-bit float, photometric 1");
     }
     void pixelTypes()
     {
@@ -206,18 +206,16 @@ private slots:
             return;
         }
         QCOMPARE(messages, QStringList());
-        QCOMPARE(reader->imageWidth(), width);
-        QCOMPARE(reader->imageHeight(), height);
+        QVERIFY(reader->imageWidth() == width && reader->imageHeight() == height);
         QCOMPARE(reader->exposureTime(), itex ? 0.05 : 1.0);
         std::vector<double> row(width), col(height);
+        QCOMPARE(reader->column(width - 1, col.data()), col.data());
         for (int y = 0; y < height; ++y) {
             QCOMPARE(reader->line(y, row.data()), row.data());
             for (int x = 0; x < width; ++x)
                 QCOMPARE(row[size_t(x)], sampleValue(x, y, high));
+            QCOMPARE(col[size_t(y)], row.back());
         }
-        QCOMPARE(reader->column(width - 1, col.data()), col.data());
-        for (int y = 0; y < height; ++y)
-            QCOMPARE(col[size_t(y)], sampleValue(width - 1, y, high));
         double lo = -1, hi = -1;
         reader->minMax(lo, hi);
         QVERIFY(lo == sampleValue(0, 0, high) && hi == sampleValue(width - 1, height - 1, high));
@@ -240,60 +238,43 @@ private slots:
     {
         QTest::addColumn<QByteArray>("comment");
         QTest::addColumn<int>("declared");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::addColumn<int>("bytes");
+        QTest::addColumn<QList<int>>("props"); // ok, width, height, pixel bytes
         QTest::addColumn<double>("exposure");
-        const QByteArray size43 = "Prop_ImageWidth=4,Prop_ImageHeight=3,", two = "BytesPerPixel=2,";
-        QTest::newRow("plain items") << size43 + two << -1 << true << 4 << 3 << 2 << 1.0;
-        QTest::newRow("blank after key") << QByteArray("Prop_ImageWidth= 4,Prop_ImageHeight=3,BytesPerPixel=4,")
-                                         << -1 << true << 4 << 3 << 4 << 1.0;
-        QTest::newRow("areSource fallback") << "areSource=\"0,0,1024,512\"," + two << -1 << true << 1024 << 512 << 2
-                                            << 1.0;
-        QTest::newRow("width item wins over areSource")
-            << "Prop_ImageWidth=8,areSource=\"0,0,1024,512\"," + two << -1 << true << 8 << 512 << 2 << 1.0;
-        QTest::newRow("areSource span overflowing 32 bits")
-            << "areSource=\"-2147483647,0,2147483647,1\"," + two << -1 << false << 0 << 1 << 2 << 1.0;
-        QTest::newRow("later exposure wins") << "Prop_ExposureTime2=0.5,Prop_ExposureTime1=0.25," + size43 + two
-                                             << -1 << true << 4 << 3 << 2 << 0.25;
-        QTest::newRow("exposure 2 after 1") << "Prop_ExposureTime1=0.25,Prop_ExposureTime2=0.5," + size43 + two
-                                            << -1 << true << 4 << 3 << 2 << 0.5;
+        const auto row = [](const char *name, const QByteArray &comment, QList<int> props, double exposure = 1.0,
+                            int declared = -1) { QTest::newRow(name) << comment << declared << props << exposure; };
+        const QByteArray size43 = geometry(4, 3, 2), two = "BytesPerPixel=2,";
+        row("plain items", size43, {true, 4, 3, 2});
+        row("areSource fallback", "areSource=\"0,0,1024,512\"," + two, {true, 1024, 512, 2});
+        row("width item wins over areSource", "Prop_ImageWidth=8,areSource=\"0,0,1024,512\"," + two, {true, 8, 512, 2});
+        row("areSource span overflowing 32 bits", "areSource=\"-2147483647,0,2147483647,1\"," + two, {false, 0, 1, 2});
+        row("later exposure wins", "Prop_ExposureTime2=0.5,Prop_ExposureTime1=0.25," + size43, {true, 4, 3, 2}, 0.25);
+        row("exposure 2 after 1", "Prop_ExposureTime1=0.25,Prop_ExposureTime2=0.5," + size43, {true, 4, 3, 2}, 0.5);
         // A time that is not a finite number counts as 0, as typed into a field.
-        QTest::newRow("exposure nan") << "Prop_ExposureTime1=nan," + size43 + two << -1 << true << 4 << 3 << 2 << 0.0;
-        QTest::newRow("exposure inf") << "Prop_ExposureTime2=-inf," + size43 + two << -1 << true << 4 << 3 << 2 << 0.0;
-        QTest::newRow("non-numeric width") << "Prop_ImageWidth=abc,Prop_ImageHeight=3," + two << -1 << false << 0 << 3
-                                           << 2 << 1.0;
-        QTest::newRow("negative height") << "Prop_ImageWidth=4,Prop_ImageHeight=-3," + two << -1 << false << 4 << 0
-                                         << 2 << 1.0;
-        QTest::newRow("decimal, never octal") << "Prop_ImageWidth=0640,Prop_ImageHeight=010," + two << -1 << true
-                                              << 640 << 10 << 2 << 1.0;
-        QTest::newRow("widest side") << "Prop_ImageWidth=1048576,Prop_ImageHeight=1," + two << -1 << true << 1048576
-                                     << 1 << 2 << 1.0;
+        row("exposure nan", "Prop_ExposureTime1=nan," + size43, {true, 4, 3, 2}, 0.0);
+        row("exposure inf", "Prop_ExposureTime2=-inf," + size43, {true, 4, 3, 2}, 0.0);
+        row("non-numeric width", "Prop_ImageWidth=abc,Prop_ImageHeight=3," + two, {false, 0, 3, 2});
+        row("negative height", "Prop_ImageWidth=4,Prop_ImageHeight=-3," + two, {false, 4, 0, 2});
+        row("decimal, never octal", "Prop_ImageWidth=0640,Prop_ImageHeight=010," + two, {true, 640, 10, 2});
+        row("widest side", geometry(1048576, 1, 2), {true, 1048576, 1, 2});
         // Text mode reads CR LF as one character; the item after it starts with a line feed.
-        QTest::newRow("CRLF inside") << "Prop_ImageWidth=4,\r\nProp_ImageHeight=3," + two << -1 << false << 4 << 0
-                                     << 2 << 1.0;
+        row("CRLF inside", "Prop_ImageWidth=4,\r\nProp_ImageHeight=3," + two, {false, 4, 0, 2});
         // The length counts decoded characters: the two-byte letter leaves room for the comma
         // that starts the pixel block, which ends the last item.
-        QTest::newRow("characters, not bytes") << "Note=\xc3\xa9," + size43 + "BytesPerPixel=2" << -1 << true << 4
-                                               << 3 << 2 << 1.0;
-        QTest::newRow("zero comment length") << size43 + two << 0 << false << 0 << 0 << 0 << 1.0;
-        QTest::newRow("comment past end of file") << size43 + two << 60000 << false << 0 << 0 << 0 << 1.0;
+        row("characters, not bytes", "Note=\xc3\xa9," + size43.chopped(1), {true, 4, 3, 2});
+        row("zero comment length", size43, {false, 0, 0, 0}, 1.0, 0);
+        row("comment past end of file", size43, {false, 0, 0, 0}, 1.0, 60000);
     }
     void itexComment()
     {
         QFETCH(QByteArray, comment);
         QFETCH(int, declared);
-        QFETCH(bool, ok);
-        QFETCH(int, width);
-        QFETCH(int, height);
-        QFETCH(int, bytes);
+        QFETCH(QList<int>, props);
         QFETCH(double, exposure);
         const QString file = write("c.img", itexBytes(comment, "," + QByteArray(4096, '\0'), declared));
         ImgDataITEX reader;
         int w = -1, h = -1;
-        QCOMPARE(reader.readProps(file, w, h), ok);
-        QVERIFY(w == width && h == height && reader.pixelBytes() == bytes);
+        const bool ok = reader.readProps(file, w, h);
+        QCOMPARE(QList<int>({ok, w, h, reader.pixelBytes()}), props);
         QCOMPARE(reader.exposureTime(), exposure);
         QCOMPARE(reader.pixelDataOffset(), 64 + (declared < 0 ? int(comment.size()) : declared));
     }
@@ -305,54 +286,38 @@ private slots:
         QTest::addColumn<QByteArray>("bytes"); // null: no file
         QTest::addColumn<QStringList>("lines"); // each before the file name
         QTest::addColumn<QList<double>>("row1"); // first and last pixel of row 1; empty: refused
+        const auto row = [](const char *name, const QByteArray &bytes, const QString &line, QList<double> row1 = {}) {
+            QTest::newRow(name) << bytes << (line.isEmpty() ? QStringList() : line.split('|')) << row1;
+        };
         const QString side = "is outside 1 ... 1048576 pixels a side : ", unknown = "Unknown file type : ";
-        const QByteArray two = "BytesPerPixel=2,";
         const QByteArray pixels = "," + QByteArray(64, '\0');
-        QTest::newRow("hand-made strip") << handMadeTiff(4, 2, 0, 16, 16) << QStringList() << QList<double>{257, 257};
+        row("hand-made strip", handMadeTiff(4, 2, 0, 16, 16), "", {257, 257});
         // libtiff recomputes a single strip's byte count from the image length.
-        QTest::newRow("strip byte count too small") << handMadeTiff(64, 64, 0, 100, 8192) << QStringList()
-                                                    << QList<double>{257, 257};
-        QTest::newRow("TIFF of 2^31 bytes") << handMadeTiff(32768, 32768, 0, 16, 16)
-                                            << QStringList{"Unsupported TIFF size 32768 x 32768 : "} << QList<double>();
-        QTest::newRow("TIFF 2^31 - 1 wide") << handMadeTiff(0x7FFFFFFFu, 1, 0, 16, 16)
-                                            << QStringList{"Image size 2147483647 x 1 " + side} << QList<double>();
-        QTest::newRow("tile of 8 GiB") << handMadeTiff(16, 16, 65536, 512, 512)
-                                       << QStringList{"Unsupported TIFF tile size 65536 x 65536 : "} << QList<double>();
-        QTest::newRow("strip longer than the file") << handMadeTiff(64, 64, 0, 8192, 100)
-                                                    << QStringList{"Error on decoding TIFF pixels"} << QList<double>();
-        QTest::newRow("ITEX 300,000,000 x 1") << itexBytes("Prop_ImageWidth=300000000,Prop_ImageHeight=1," + two, pixels)
-                                              << QStringList{"Image size 300000000 x 1 " + side} << QList<double>();
-        QTest::newRow("ITEX 1 x 2^20 + 1") << itexBytes("Prop_ImageWidth=1,Prop_ImageHeight=1048577," + two, pixels)
-                                           << QStringList{"Image size 1 x 1048577 " + side} << QList<double>();
-        QTest::newRow("ITEX block of 2^31") << itexBytes("Prop_ImageWidth=32768,Prop_ImageHeight=32768," + two, pixels)
-                                            << QStringList{"ITEX pixel block of 2147483648 bytes is too large : "}
-                                            << QList<double>();
-        QTest::newRow("ITEX pixel size 3") << itexBytes("Prop_ImageWidth=4,Prop_ImageHeight=3,BytesPerPixel=3,", pixels)
-                                           << QStringList{"ITEX pixel size 3 is neither 2 nor 4 bytes : "}
-                                           << QList<double>();
+        row("strip byte count too small", handMadeTiff(64, 64, 0, 100, 8192), "", {257, 257});
+        row("TIFF of 2^31 bytes", handMadeTiff(32768, 32768, 0, 16, 16), "Unsupported TIFF size 32768 x 32768 : ");
+        row("TIFF 2^31 - 1 wide", handMadeTiff(0x7FFFFFFFu, 1, 0, 16, 16), "Image size 2147483647 x 1 " + side);
+        row("tile of 8 GiB", handMadeTiff(16, 16, 65536, 512, 512), "Unsupported TIFF tile size 65536 x 65536 : ");
+        row("strip longer than the file", handMadeTiff(64, 64, 0, 8192, 100), "Error on decoding TIFF pixels");
+        row("ITEX 300,000,000 x 1", itexBytes(geometry(300000000, 1, 2), pixels), "Image size 300000000 x 1 " + side);
+        row("ITEX 1 x 2^20 + 1", itexBytes(geometry(1, 1048577, 4), pixels), "Image size 1 x 1048577 " + side);
+        row("ITEX block of 2^31", itexBytes(geometry(32768, 32768, 2), pixels),
+            "ITEX pixel block of 2147483648 bytes is too large : ");
+        row("ITEX pixel size 3", itexBytes(geometry(4, 3, 3), pixels), "ITEX pixel size 3 is neither 2 nor 4 bytes : ");
         // The last item counts only when a comma follows it: the pixel size stays 0.
-        QTest::newRow("no trailing comma") << itexBytes("Prop_ImageWidth=4,Prop_ImageHeight=3,BytesPerPixel=2", pixels)
-                                           << QStringList{"ITEX pixel size 0 is neither 2 nor 4 bytes : "}
-                                           << QList<double>();
-        QTest::newRow("ITEX without geometry") << itexBytes("Comment=none,", QByteArray(16, '\0'))
-                                               << QStringList{"Image size 0 x 0 " + side} << QList<double>();
-        QTest::newRow("ITEX of 9 bytes") << QByteArray("IM\0\0\0\0\0\0\0", 9)
-                                         << QStringList{"Error on reading ITEX file props."} << QList<double>();
+        row("no trailing comma", itexBytes(geometry(4, 3, 2).chopped(1), pixels),
+            "ITEX pixel size 0 is neither 2 nor 4 bytes : ");
+        row("ITEX without geometry", itexBytes("Comment=none,", pixels), "Image size 0 x 0 " + side);
+        row("ITEX of 9 bytes", QByteArray("IM\0\0\0\0\0\0\0", 9), "Error on reading ITEX file props.");
         // 3 x 2 pixels of 2 bytes need 12 bytes; 7 are there: the 4th keeps its low byte.
-        QTest::newRow("short ITEX pixel block")
-            << itexBytes("Prop_ImageWidth=3,Prop_ImageHeight=2," + two, QByteArray("\1\0\2\0\3\0\4", 7))
-            << QStringList{"ITEX pixel block is 5 bytes short, missing pixels read as 0 : "} << QList<double>{4, 0};
+        row("short ITEX pixel block", itexBytes(geometry(3, 2, 2), QByteArray("\1\0\2\0\3\0\4", 7)),
+            "ITEX pixel block is 5 bytes short, missing pixels read as 0 : ", {4, 0});
         // The signature: both bytes of each.
-        QTest::newRow("one byte") << QByteArray("I") << QStringList{unknown} << QList<double>();
-        QTest::newRow("IN") << QByteArray("IN\0\0", 4) << QStringList{unknown} << QList<double>();
-        QTest::newRow("MI*") << QByteArray("MI\0*", 4) << QStringList{unknown} << QList<double>();
-        QTest::newRow("II* only") << QByteArray("II*") << QStringList{"Can not open TIFF file to read props."}
-                                  << QList<double>();
-        QTest::newRow("MM*") << QByteArray("MM\0*", 4) << QStringList{"Can not open TIFF file to read props."}
-                             << QList<double>();
-        QTest::newRow("absent") << QByteArray()
-                                << QStringList{"Check File Type (TIFF):: Can not open", "Check File Type (ITEX):: Can not open", unknown}
-                                << QList<double>();
+        row("one byte", "I", unknown);
+        row("IN", QByteArray("IN\0\0", 4), unknown);
+        row("MI*", QByteArray("MI\0*", 4), unknown);
+        row("II* only", "II*", "Can not open TIFF file to read props.");
+        row("MM*", QByteArray("MM\0*", 4), "Can not open TIFF file to read props.");
+        row("absent", QByteArray(), "Check File Type (TIFF):: Can not open|Check File Type (ITEX):: Can not open|" + unknown);
     }
     void hostileFiles()
     {
