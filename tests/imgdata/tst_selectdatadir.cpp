@@ -1,10 +1,17 @@
 #include "SelectDataDir.h"
+#include "XafsBatch.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <algorithm>
+#include <numeric>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-// The data sets of a directory in both modes and the stepping of a sequence over them.
+// The data sets of a directory in both modes and a CT-XAFS sequence over them.
 class TstSelectDataDir : public QObject
 {
     Q_OBJECT
@@ -30,8 +37,8 @@ private slots:
     }
     void entriesAndTheSetAnnounced_data();
     void entriesAndTheSetAnnounced();
-    void stepping_data();
-    void stepping();
+    void sequence_data();
+    void sequence();
 };
 
 void TstSelectDataDir::entriesAndTheSetAnnounced_data()
@@ -97,7 +104,7 @@ void TstSelectDataDir::entriesAndTheSetAnnounced()
     }
 }
 
-void TstSelectDataDir::stepping_data()
+void TstSelectDataDir::sequence_data()
 {
     QTest::addColumn<bool>("kstStandard");
     QTest::addColumn<QString>("directory");
@@ -107,7 +114,9 @@ void TstSelectDataDir::stepping_data()
     QTest::newRow("no data files") << true << "alpha";
 }
 
-void TstSelectDataDir::stepping()
+// A CT-XAFS sequence stepping through the sets, each "reconstruction" taking calcMs; then
+// the end of the list, and a second start that stops a running sequence.
+void TstSelectDataDir::sequence()
 {
     QFETCH(bool, kstStandard);
     QFETCH(QString, directory);
@@ -116,29 +125,56 @@ void TstSelectDataDir::stepping()
     if (kstStandard && !directory.isEmpty())
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^No files matching"));
     sel.aDirSelected(dir.filePath(directory));
-    const int count = sel.SubDirs->count();
+    const int count = sel.SubDirs->count(), calcMs = 20;
     QCOMPARE(count, directory.isEmpty() ? 5 : 0);
-    QSignalSpy sets(&sel, kstStandard ? SIGNAL(selectedFileInfoList(QFileInfoList)) : SIGNAL(selected(QString, QStringList)));
+    XafsBatch batch;
+    QStringList events, expected = {"Data Loading"};
+    QList<qint64> laps;
+    connect(&batch, &XafsBatch::setFirstImageSet, &sel, &SelectDataDir::setFirstSet);
+    connect(&batch, &XafsBatch::setNextSet, &sel, &SelectDataDir::setNextSet);
+    connect(&sel, &SelectDataDir::noMoreSets, &batch, &XafsBatch::noMoreSets);
+    connect(&sel, kstStandard ? SIGNAL(selectedFileInfoList(QFileInfoList)) : SIGNAL(selected(QString, QStringList)),
+            &batch, SLOT(loadedDataSet()));
+    connect(&batch, &XafsBatch::stage, [&](const QString &text, qint64 ms) { events << text, laps << ms; });
+    const auto calc = connect(&batch, &XafsBatch::execCalculation, [&]() { QThread::msleep(calcMs), batch.calcFinished(); });
     QSignalSpy noMore(&sel, &SelectDataDir::noMoreSets);
-    sel.SubDirs->setCurrentIndex(2);
-    sel.setFirstSet();
-    for (int i = 1; i < count; ++i) {
-        QVERIFY(sets.count() == i && noMore.count() == 0);
-        sel.setNextSet();
-        QCOMPARE(sel.SubDirs->currentIndex(), i);
-    }
-    // At the end: next stays, nextIfAny says so, setNextSet reports the end.
+    sel.SubDirs->setCurrentIndex(2); // the sequence starts at the first set all the same
+    QElapsedTimer total;
+    total.start();
+    batch.start();
+    for (int i = 0; i < count; ++i)
+        expected << "Calculating" << "Finished Calc.";
+    QCOMPARE(events, expected << "Finished");
+    // Each stage reports the time since the previous one: the laps add up to at most the
+    // whole run, and each "Finished Calc." is at least as long as the calculation.
+    for (int i = 2; i < laps.size() - 1; i += 2)
+        QVERIFY(laps[i] >= calcMs);
+    QVERIFY(std::accumulate(laps.begin(), laps.end(), qint64(0)) <= total.elapsed());
+    QVERIFY(*std::min_element(laps.begin(), laps.end()) >= 0);
+    // At the end: next stays, nextIfAny says so, setNextSet reports the end again.
     sel.Next->click();
     QVERIFY(!sel.nextIfAny());
     QCOMPARE(sel.SubDirs->currentIndex(), count - 1);
     sel.setNextSet();
-    QCOMPARE(sets.count(), count);
-    QCOMPARE(noMore.count(), count ? 1 : 2); // an empty list ends at setFirstSet already
+    QCOMPARE(noMore.count(), 2); // the end of the run (an empty list ends at setFirstSet) and this one
     if (count) {
         sel.SubDirs->setCurrentIndex(0);
         sel.next();
         QCOMPARE(sel.SubDirs->currentIndex(), 1);
     }
+    // A second start ends the sequence; what arrives later advances nothing, and an idle
+    // finish still reports its stage.
+    disconnect(calc);
+    events.clear();
+    laps.clear();
+    batch.start();
+    QVERIFY(laps.first() < calcMs); // the clock started anew
+    batch.start();
+    batch.calcFinished();
+    batch.loadedDataSet();
+    batch.finish();
+    QCOMPARE(events, count ? QStringList({"Data Loading", "Calculating", "Finished", "Finished"})
+                           : QStringList({"Data Loading", "Finished", "Data Loading", "Finished", "Finished"}));
 }
 
 QTEST_MAIN(TstSelectDataDir)
