@@ -232,6 +232,7 @@ private slots:
         reader->line(0, row.data());
         QVERIFY(row[0] == -1.0 && col[0] == -1.0);
         QVERIFY(!ItexWriter::write(file, 0, 6, 4, {}) && !ItexWriter::write(file, 3, 0, 4, {}));
+        QVERIFY(ItexWriter::write(file, 1, 1, 2, {7}));
     }
 
     void itexComment_data()
@@ -410,8 +411,12 @@ private slots:
         QSignalSpy updated(&series, &ImgDatas::imageUpdated);
         QVERIFY(!series.showImage(1, picture, bar));
         QVERIFY(series.showImage(0, picture, bar));
-        QCOMPARE(picture.size(), QSize(8, 4));
         QCOMPARE(updated.count(), 1);
+        QCOMPARE(picture.size(), QSize(8, 4)); // every pixel through the bar's scale
+        std::vector<double> row(8);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 8; ++x)
+                QCOMPARE(int(picture.constScanLine(y)[x]), bar.colorScale().colorIndex(series.at(0)->line(y, row.data())[x]));
         QVERIFY(newImgData(ImgTypeUnknown) == nullptr);
     }
 
