@@ -120,32 +120,24 @@ private slots:
         QVERIFY(!table.isLoaded() && table.energies().isEmpty() && table.i0s().isEmpty());
     }
 
-    void i0At_data()
-    {
-        QTest::addColumn<QByteArray>("lines"); // energy (eV) and I0 per line
-        QTest::addColumn<double>("energy");
-        QTest::addColumn<double>("i0");
-        const QByteArray three = "7000 1\n7100 2\n7200 4\n";
-        QTest::newRow("between") << three << 7150.0 << 3.0;
-        QTest::newRow("above: last two points") << three << 7300.0 << 6.0;
-        QTest::newRow("below: first two points") << three << 6900.0 << 0.0;
-        QTest::newRow("between the first two") << three << 7025.0 << 1.25;
-        QTest::newRow("inner point") << three << 7100.0 << 2.0;
-        QTest::newRow("equal energies: their mean") << QByteArray("7000 1\n7000 3\n") << 7000.0 << 2.0;
-    }
+    // Linear through the two points around the energy, the end pairs extended beyond them;
+    // equal energies give their mean.
     void i0At()
     {
-        QFETCH(QByteArray, lines);
-        QFETCH(double, energy);
-        QFETCH(double, i0);
-        QByteArray text = "Mode 0 0 1\nOffset\n";
-        for (const QByteArray &line : lines.trimmed().split('\n')) {
-            const double theta = std::asin(12398.424360387684 / (2.0 * 3.13551 * line.split(' ')[0].toDouble())) * 180 / pi;
-            text += "- " + QByteArray::number(theta, 'g', 17) + " 1 " + line.split(' ')[1] + "\n";
-        }
-        XafsI0 table;
-        QVERIFY(table.parse(text, "scan"));
-        QVERIFY(std::abs(table.i0At(energy) - i0) <= 1e-9);
+        const auto scan = [](std::initializer_list<std::pair<double, double>> points) {
+            QByteArray text = "Mode 0 0 1\nOffset\n";
+            for (const auto &[energy, i0] : points) {
+                const double theta = std::asin(12398.424360387684 / (2.0 * 3.13551 * energy)) * 180 / pi;
+                text += "- " + QByteArray::number(theta, 'g', 17) + " 1 " + QByteArray::number(i0) + "\n";
+            }
+            XafsI0 table;
+            table.parse(text, "scan");
+            return table;
+        };
+        const XafsI0 three = scan({{7000, 1}, {7100, 2}, {7200, 4}});
+        for (const auto &[energy, i0] : {std::pair{7150.0, 3.0}, {7300.0, 6.0}, {6900.0, 0.0}, {7025.0, 1.25}, {7100.0, 2.0}})
+            QVERIFY2(std::abs(three.i0At(energy) - i0) <= 1e-9, qPrintable(QString::number(energy)));
+        QVERIFY(std::abs(scan({{7000, 1}, {7000, 3}}).i0At(7000) - 2.0) <= 1e-9);
     }
 
     // The panel: a fixed value, or the table at the data set's energy.
