@@ -342,35 +342,27 @@ private slots:
         QVERIFY(row.front() == row1.first() && row.back() == row1.last());
     }
 
-    // "transposed" and one side alone: every difference in size is refused.
-    void sizeRules_data()
-    {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::newRow("transposed") << 4 << 8;
-        QTest::newRow("width differs") << 9 << 4;
-        QTest::newRow("height differs") << 8 << 5;
-    }
+    // Transposed or one side alone: every difference in size is refused, until clear().
     void sizeRules()
     {
-        QFETCH(int, width);
-        QFETCH(int, height);
-        ImgDatas series;
-        QVERIFY(series.add(itexImage("a.img", 8, 4)));
-        const QString other = itexImage("b.img", width, height);
-        const QString mismatch = QString("Mismatch image size : (8, 4) != (%1, %2) :  \"").arg(width).arg(height);
-        QVERIFY(!series.add(other));
-        QVERIFY(series.add(itexImage("c.img", 8, 4)));
-        QCOMPARE(series.count(), 2);
-        QCOMPARE(series.at(1)->imageFileName(), dir.filePath("c.img"));
-        QVERIFY(!series.at(2) && !series.at(-1));
-        series.clearImgs(); // keeps the size; clear frees it
-        QCOMPARE(series.count(), 0);
-        QVERIFY(!series.add(other));
-        QCOMPARE(messages, QStringList(2, mismatch + other + "\""));
-        series.clear();
-        QVERIFY(series.add(other));
-        QVERIFY(series.imageWidth() == width && series.imageHeight() == height);
+        for (const auto &[width, height] : {std::pair{4, 8}, {9, 4}, {8, 5}}) {
+            messages.clear();
+            ImgDatas series;
+            QVERIFY(series.add(itexImage("a.img", 8, 4)));
+            const QString other = itexImage("b.img", width, height);
+            QVERIFY(!series.add(other));
+            QVERIFY(series.add(itexImage("c.img", 8, 4)));
+            QVERIFY(series.count() == 2 && series.at(1)->imageFileName() == dir.filePath("c.img"));
+            QVERIFY(!series.at(2) && !series.at(-1));
+            series.clearImgs(); // keeps the size
+            QCOMPARE(series.count(), 0);
+            QVERIFY(!series.add(other));
+            QCOMPARE(messages, QStringList(2, QString("Mismatch image size : (8, 4) != (%1, %2) :  \"%3\"")
+                                                   .arg(width).arg(height).arg(other)));
+            series.clear();
+            QVERIFY(series.add(other));
+            QVERIFY(series.imageWidth() == width && series.imageHeight() == height);
+        }
     }
 
     // A NaN or infinite pixel is no part of the range; without a finite one the range is 0, 0.

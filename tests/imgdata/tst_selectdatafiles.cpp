@@ -45,52 +45,36 @@ private slots:
         sel.setKeepConditions(false);
         QVERIFY(sel.AddFiles->isVisible() && sel.LoadMultiTimes->isVisible());
     }
-    void filesFromList_data();
     void filesFromList();
     void selectInDir();
 };
 
-void TstSelectDataFiles::filesFromList_data()
-{
-    QTest::addColumn<bool>("loadNew");
-    QTest::addColumn<QString>("multiTimes"); // empty: "Multi." unchecked
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<int>("repeats"); // -1: the list as given; else the first file this often
-    const QStringList three = {"/d/a.img", "/d/b.img", "/d/c.img"};
-    const int limit = SelectDataFiles::maxMultiTimes;
-    QTest::newRow("add") << false << "" << three << -1;
-    QTest::newRow("new") << true << "" << three << -1;
-    QTest::newRow("Multi. 180") << true << "180" << three << 180;
-    QTest::newRow("Multi. with text") << false << "many" << three << 0;
-    QTest::newRow("Multi. negative") << false << "-3" << three << 0;
-    QTest::newRow("Multi. at the limit") << false << QString::number(limit) << three << limit;
-    QTest::newRow("Multi. beyond the limit") << false << QString::number(limit + 1) << three << 0;
-    QTest::newRow("Multi. of nothing") << false << "180" << QStringList() << -1;
-}
-
+// Add or new, each file once or ("Multi.") the first one a valid number of times.
 void TstSelectDataFiles::filesFromList()
 {
-    QFETCH(bool, loadNew);
-    QFETCH(QString, multiTimes);
-    QFETCH(QStringList, files);
-    QFETCH(int, repeats);
-    SelectDataFiles sel;
-    sel.addFileName("/d/old.img");
-    (loadNew ? sel.LoadNewFiles : sel.AddFiles)->setChecked(true);
-    sel.LoadMultiTimes->setChecked(!multiTimes.isEmpty());
-    sel.MultiTimes->setText(multiTimes);
-    QSignalSpy selected(&sel, &SelectDataFiles::filesSelected);
-    if (multiTimes.toInt() > SelectDataFiles::maxMultiTimes)
-        QTest::ignoreMessage(QtDebugMsg, qPrintable("Multi. count too large :  " + multiTimes));
-    QFileInfoList infos;
-    for (const QString &file : files)
-        infos << QFileInfo(file);
-    sel.setFileInfoList(infos);
-
-    const QStringList expected = repeats < 0 ? files : QStringList(repeats, files.first());
-    QCOMPARE(selected.count(), 1);
-    QCOMPARE(selected.at(0), QVariantList({expected, loadNew}));
-    QCOMPARE(sel.Selected->count(), loadNew ? 0 : 1);
+    const QStringList three = {"/d/a.img", "/d/b.img", "/d/c.img"};
+    const int limit = SelectDataFiles::maxMultiTimes;
+    struct Case { bool loadNew; QString multiTimes; QStringList files; int repeats; }; // "": unchecked; -1: as given
+    for (const Case &c : {Case{false, "", three, -1}, {true, "", three, -1}, {true, "180", three, 180},
+                          {false, "many", three, 0}, {false, "-3", three, 0}, {false, QString::number(limit), three, limit},
+                          {false, QString::number(limit + 1), three, 0}, {false, "180", {}, -1}}) {
+        SelectDataFiles sel;
+        sel.addFileName("/d/old.img");
+        (c.loadNew ? sel.LoadNewFiles : sel.AddFiles)->setChecked(true);
+        sel.LoadMultiTimes->setChecked(!c.multiTimes.isEmpty());
+        sel.MultiTimes->setText(c.multiTimes);
+        QSignalSpy selected(&sel, &SelectDataFiles::filesSelected);
+        if (c.multiTimes.toInt() > limit)
+            QTest::ignoreMessage(QtDebugMsg, qPrintable("Multi. count too large :  " + c.multiTimes));
+        QFileInfoList infos;
+        for (const QString &file : c.files)
+            infos << QFileInfo(file);
+        sel.setFileInfoList(infos);
+        const QStringList expected = c.repeats < 0 ? c.files : QStringList(c.repeats, c.files.first());
+        QCOMPARE(selected.count(), 1);
+        QCOMPARE(selected.at(0), QVariantList({expected, c.loadNew}));
+        QCOMPARE(sel.Selected->count(), c.loadNew ? 0 : 1);
+    }
 }
 
 // Name order ignoring case; an empty pattern or a directory matches nothing; an empty
