@@ -48,12 +48,18 @@ struct Series
     }
 };
 
+Phantom::Series settingsFor(const QString &folder, int width, int height, int projections)
+{
+    Phantom::Series s;
+    s.width = width, s.height = height, s.projections = projections, s.folder = folder;
+    return s;
+}
+
 // A phantom series (2 rows, half a turn) with the axis at (width - 1) / 2 + offset, loaded.
 bool loadPhantom(Series &series, const QTemporaryDir &dir, int width, int projections, double offset, double photons)
 {
-    Phantom::Series settings;
-    settings.width = width, settings.height = 2, settings.projections = projections;
-    settings.corOffset = offset, settings.noisePhotons = photons, settings.folder = dir.path();
+    Phantom::Series settings = settingsFor(dir.path(), width, 2, projections);
+    settings.corOffset = offset, settings.noisePhotons = photons;
     QStringList written;
     if (!Phantom::writeSeries(settings, &written))
         return false;
@@ -78,14 +84,12 @@ void checkToothSlice(const ImgDatas &imgs)
     BpCore core;
     core.setupCore(record.w, record.h);
     core.reconstructSlice(record.sgm, record.w, core.n(), 0, core.n(), 0, core.n());
+    QVERIFY(std::all_of(core.image(), core.image() + core.n() * core.n(), [](double v) { return std::isfinite(v); }));
     std::vector<double> inside;
-    const double c = core.n() * 0.5;
-    for (int z = 0; z < core.n(); ++z)
-        for (int x = 0; x < core.n(); ++x) {
-            QVERIFY(std::isfinite(core.imageAt(x, z)));
+    for (int z = 0, c = core.n() / 2; z < core.n(); ++z)
+        for (int x = 0; x < core.n(); ++x)
             if (std::hypot(x - c, z - c) < 0.9 * c)
                 inside.push_back(core.imageAt(x, z) / (2.0 * record.h));
-        }
     std::sort(inside.begin(), inside.end());
     const double median = inside[inside.size() / 2], p99 = inside[inside.size() * 99 / 100], p10 = inside[inside.size() / 10];
     const double toothShare = double(inside.end() - std::lower_bound(inside.begin(), inside.end(), 0.003)) / double(inside.size());
@@ -109,13 +113,6 @@ QByteArray fileBytes(const QString &fileName)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-Phantom::Series series(const QString &folder, int width, int height, int projections)
-{
-    Phantom::Series s;
-    s.width = width, s.height = height, s.projections = projections, s.folder = folder;
-    return s;
-}
-
 } // namespace
 
 class TestPhantom : public QObject
@@ -123,12 +120,10 @@ class TestPhantom : public QObject
     Q_OBJECT
 private slots:
     void lineIntegralMatchesAttenuationAlongTheRay();
-    void noiseIsReproducibleBySeed();
+    void noiseAndSettings();
     void seriesHoldsTheLineIntegrals();
-    void rejectsBadSettings();
     void corOfPhantomSeries();
     void corOfRealSeries();
-    void refusedSinograms();
     void searchOnThreadAndPanel();
 };
 
@@ -152,13 +147,13 @@ void TestPhantom::lineIntegralMatchesAttenuationAlongTheRay()
     }
 }
 
-// The same seed writes the same bytes, another seed other bytes; the noise is Poisson in
-// photons (1000 at the 30000-count peak, so each count is photons times 30).
-void TestPhantom::noiseIsReproducibleBySeed()
+// The same seed writes the same bytes, another seed other bytes; the noise is Poisson in photons
+// (1000 at the 30000-count peak: each count is photons times 30). Bad settings write nothing.
+void TestPhantom::noiseAndSettings()
 {
     QTemporaryDir tmp;
     for (const QString name : {"a", "b", "c", "clean"}) {
-        Phantom::Series s = series(tmp.filePath(name), 64, 4, 2);
+        Phantom::Series s = settingsFor(tmp.filePath(name), 64, 4, 2);
         s.noisePhotons = name == "clean" ? 0.0 : 1000.0;
         s.seed = name == "c" ? 8 : 7;
         QVERIFY(Phantom::writeSeries(s));
@@ -173,6 +168,18 @@ void TestPhantom::noiseIsReproducibleBySeed()
             normalisedSquares += (n[x] - c[x]) * (n[x] - c[x]) / (c[x] * 30.0);
     }
     QVERIFY2(normalisedSquares / (4 * 64) > 0.75 && normalisedSquares / (4 * 64) < 1.25, qPrintable(QString::number(normalisedSquares)));
+    const std::function<void(Phantom::Series &)> faults[] = {
+        [](Phantom::Series &s) { s.width = 4; }, [](Phantom::Series &s) { s.corOffset = -31; }, // axis at the first pixel
+        [](Phantom::Series &s) { s.sample = "a/b", s.energies = {7100.0}; },
+        [](Phantom::Series &s) { s.sample = "i0", s.energies = {7100.0}; },
+        [](Phantom::Series &s) { s.energies = {7100.0, 7100.0001}; }};
+    for (const auto &fault : faults) {
+        Phantom::Series s = settingsFor(tmp.filePath("never"), 64, 4, 12);
+        QVERIFY(Phantom::checkSeries(s).isEmpty());
+        fault(s);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Invalid phantom series: "));
+        QVERIFY(!Phantom::checkSeries(s).isEmpty() && !Phantom::writeSeries(s) && !QDir(tmp.filePath("never")).exists());
+    }
 }
 
 // Each data set normalised with its own I0 holds the sample's line integrals at its energy
@@ -181,7 +188,7 @@ void TestPhantom::noiseIsReproducibleBySeed()
 void TestPhantom::seriesHoldsTheLineIntegrals()
 {
     QTemporaryDir tmp;
-    Phantom::Series s = series(tmp.path(), 96, 2, 4);
+    Phantom::Series s = settingsFor(tmp.path(), 96, 2, 4);
     s.energies = {7100.0, 7112.5, 7130.0};
     s.corOffset = 0.3;
     QStringList written;
@@ -214,27 +221,8 @@ void TestPhantom::seriesHoldsTheLineIntegrals()
     QVERIFY(largestChange > 0.2);
 }
 
-void TestPhantom::rejectsBadSettings()
-{
-    QTemporaryDir tmp;
-    const std::function<void(Phantom::Series &)> faults[] = {
-        [](Phantom::Series &s) { s.width = 4; },
-        [](Phantom::Series &s) { s.corOffset = -31; }, // the axis at the first pixel
-        [](Phantom::Series &s) { s.sample = "a/b", s.energies = {7100.0}; },
-        [](Phantom::Series &s) { s.sample = "i0", s.energies = {7100.0}; },
-        [](Phantom::Series &s) { s.energies = {7100.0, 7100.0001}; }};
-    for (const auto &fault : faults) {
-        Phantom::Series s = series(tmp.filePath("never"), 64, 4, 12);
-        QVERIFY(Phantom::checkSeries(s).isEmpty());
-        fault(s);
-        QVERIFY(!Phantom::checkSeries(s).isEmpty());
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Invalid phantom series: "));
-        QVERIFY(!Phantom::writeSeries(s));
-        QVERIFY(!QDir(tmp.filePath("never")).exists());
-    }
-}
-
-// Axis off the detector centre by non-half-integer amounts, with and without photon noise.
+// Axis off the detector centre by non-half-integer amounts, with and without photon noise;
+// sinograms too small or not finite are refused.
 void TestPhantom::corOfPhantomSeries()
 {
     for (const auto &[offset, photons] : {std::pair{0.8, 0.0}, {-3.3, 0.0}, {0.8, 3000.0}, {-3.3, 3000.0}, {17.6, 3000.0}}) {
@@ -245,6 +233,20 @@ void TestPhantom::corOfPhantomSeries()
             const double cor = findIn(loaded.imgs, slice);
             QVERIFY2(std::abs(cor - (127.5 + offset)) <= 0.25, qPrintable(QString("%1 for %2").arg(cor).arg(127.5 + offset)));
         }
+    }
+    const QString tooSmall = "^Sinogram too small to find the centre of rotation";
+    const struct { int w, h, valueCount; double value; QString message; } cases[] = {
+        {7, 10, 70, 1.0, tooSmall}, {64, 3, 192, 1.0, tooSmall}, {64, 10, 639, 1.0, tooSmall}, // values missing
+        {8, 4, 32, std::nan(""), "not finite"}, {8, 4, 32, HUGE_VAL, "not finite"}};
+    for (const auto &c : cases) {
+        CorFinder::Sinogram sinogram;
+        sinogram.w = c.w, sinogram.h = c.h;
+        sinogram.values.assign(size_t(c.valueCount), 0.5);
+        sinogram.values.back() = c.value;
+        double cor = 7.0;
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(c.message));
+        QVERIFY(!CorFinder::find(sinogram, cor));
+        QCOMPARE(cor, 7.0);
     }
 }
 
@@ -269,24 +271,6 @@ void TestPhantom::corOfRealSeries()
         QVERIFY2(std::abs(cor - s.expected) <= s.tolerance, qPrintable(QString("%1 slice %2: %3").arg(s.folder).arg(s.slice).arg(cor)));
         if (s.slice == 0)
             checkToothSlice(loaded.imgs);
-    }
-}
-
-void TestPhantom::refusedSinograms()
-{
-    const QString tooSmall = "^Sinogram too small to find the centre of rotation";
-    const struct { int w, h, valueCount; double value; QString message; } cases[] = {
-        {7, 10, 70, 1.0, tooSmall}, {64, 3, 192, 1.0, tooSmall}, {64, 10, 639, 1.0, tooSmall}, // values missing
-        {8, 4, 32, std::nan(""), "not finite"}, {8, 4, 32, HUGE_VAL, "not finite"}};
-    for (const auto &c : cases) {
-        CorFinder::Sinogram sinogram;
-        sinogram.w = c.w, sinogram.h = c.h;
-        sinogram.values.assign(size_t(c.valueCount), 0.5);
-        sinogram.values.back() = c.value;
-        double cor = 7.0;
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(c.message));
-        QVERIFY(!CorFinder::find(sinogram, cor));
-        QCOMPARE(cor, 7.0);
     }
 }
 

@@ -142,8 +142,7 @@ private slots:
     void rampAndQuantitativeFilters();
     void uniformDisc();
     void setupReuseRebuildAndModes();
-    void emptyCoreIsInert();
-    void imageMinMaxOnlyWhenDone();
+    void emptyCoreAndRange();
 };
 
 // Geometry, and a linear line resampled exactly from indices 1 ... dim - 1 only (NaN elsewhere).
@@ -364,7 +363,8 @@ void TestReconstruction::setupReuseRebuildAndModes()
 }
 
 // N = 0 or too large for memory: no plans, nothing reconstructed, a later size works again.
-void TestReconstruction::emptyCoreIsInert()
+// The range scan starts afresh, and skips an image not done or of another size than the core.
+void TestReconstruction::emptyCoreAndRange()
 {
     BpCore core;
     QVERIFY(!core.setupCore(1, 5) && core.n() == 0 && core.m() == 5);
@@ -380,12 +380,7 @@ void TestReconstruction::emptyCoreIsInert()
     std::thread other([&otherIsPlanner] { otherIsPlanner = FftwPlannerThread::isCurrent(); });
     other.join();
     QVERIFY(!otherIsPlanner && FftwPlannerThread::isCurrent());
-}
 
-// The range scan starts afresh, and skips an image not done or of another size than the core.
-void TestReconstruction::imageMinMaxOnlyWhenDone()
-{
-    BpCore core;
     core.setupCore(18, 3);
     core.resizeImage(18);
     core.imageMinMax();
