@@ -1,5 +1,5 @@
-// The reference back-projection against hand-computed detector positions and region
-// bounds, then every optimised path against the reference, bit for bit.
+// The reference back-projection against hand-computed positions and regions, then every
+// optimised path against the reference, bit for bit.
 
 #include "BackProjection.h"
 #include "BackProjectionFast.h"
@@ -11,14 +11,14 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
+#include <numeric>
 #include <random>
 #include <vector>
 
 namespace {
 
 constexpr double pi = 3.141592653589793;
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kNaN = std::nan("");
 
 // Rows between inaccessible pages: a load past the last row's padding or before the first faults.
 class GuardedRows
@@ -49,13 +49,7 @@ private:
 // Filtered values: ordinary, huge, tiny (subnormal included), or each with its own exponent.
 enum class Magnitude { Unit, Huge, Tiny, Mixed };
 
-struct Case
-{
-    int n, m, jBegin, jEnd;
-    double x0, x1, z0, z1;
-    Magnitude magnitude;
-    unsigned seed;
-};
+struct Case { int n, m, jBegin, jEnd; double x0, x1, z0, z1; Magnitude magnitude; unsigned seed; };
 
 // Padding (never part of a sum) is NaN, so any use of it shows in the image.
 void fillRows(GuardedRows &rows, int n, int stride, Magnitude magnitude, std::mt19937_64 &random)
@@ -76,13 +70,9 @@ void randomRegion(Case &c, std::mt19937_64 &random)
     const double n = c.n;
     std::uniform_real_distribution<double> across(-0.5 * n, 1.5 * n), inside(0.0, n);
     const double a = inside(random), b = inside(random), d = inside(random), e = inside(random);
-    const double kinds[8][4] = {{0, n, 0, n},
-                                {a, a + b, d, d + e},
-                                {-a - 0.25, n + b, -d, n + 3.7},
-                                {across(random), across(random), across(random), across(random)},
-                                {a, a, 0, n},
-                                {-1, n, std::floor(a), std::floor(a) + 0.5},
-                                {std::floor(a) + 0.9, std::floor(a) + 1.0, 0, n},
+    const double kinds[8][4] = {{0, n, 0, n}, {a, a + b, d, d + e}, {-a - 0.25, n + b, -d, n + 3.7},
+                                {across(random), across(random), across(random), across(random)}, {a, a, 0, n},
+                                {-1, n, std::floor(a), std::floor(a) + 0.5}, {std::floor(a) + 0.9, std::floor(a) + 1.0, 0, n},
                                 {n - 1, 1, n * 0.75, n * 0.25}};
     const double *k = kinds[std::uniform_int_distribution<int>(0, 7)(random)];
     c.x0 = k[0], c.x1 = k[1], c.z0 = k[2], c.z1 = k[3];
@@ -127,11 +117,6 @@ std::vector<double> projectRows(const std::vector<double> &row, int m, double x0
     return image;
 }
 
-bool insideCircle(int x, int z, int n)
-{
-    return std::hypot(x - n * 0.5, z - n * 0.5) < n * 0.5;
-}
-
 } // namespace
 
 class TestBackProjectionFast : public QObject
@@ -161,7 +146,7 @@ void TestBackProjectionFast::referenceGeometry()
     QVERIFY(std::abs(image[9 * n + 9] - 9.0 * m) <= 1e-12 && std::abs(image[9 * n + 13] - expected) <= 1e-9);
     for (int z = 0; z < n; ++z)
         for (int x = 0; x < n; ++x)
-            QVERIFY2(smeared[size_t(z) * n + x] == (insideCircle(x, z, n) && x <= n - 2 ? row[size_t(x)] : 0.0),
+            QVERIFY2(smeared[size_t(z) * n + x] == (std::hypot(x - 9.0, z - 9.0) < 9.0 && x <= n - 2 ? row[size_t(x)] : 0.0),
                      qPrintable(QString("%1,%2").arg(x).arg(z)));
     const struct { double x0, x1, z0, z1; QRect expected; } regions[] = {
         {0, 18, 0, 18, QRect(0, 0, 18, 18)},     {-5.7, 18, 0, 18, QRect(-5, 0, 23, 18)},
@@ -216,9 +201,8 @@ void TestBackProjectionFast::identicalToReference()
             backProjectReference(rows.data(), stride, c.n, c.m, c.jBegin, c.jEnd, c.x0, c.x1, c.z0, c.z1, expected.data());
             backProjectFastOnPath(path, rows.data(), stride, c.n, c.m, c.jBegin, c.jEnd, c.x0, c.x1, c.z0, c.z1, actual.data());
             QVERIFY2(std::memcmp(actual.data(), expected.data(), sizeof(double) * actual.size()) == 0,
-                     qPrintable(QString::asprintf("%s N=%d M=%d j=%d..%d x=%g..%g z=%g..%g magnitude=%d seed %u",
-                                                  backProjectionPathName(path), c.n, c.m, c.jBegin, c.jEnd, c.x0, c.x1,
-                                                  c.z0, c.z1, int(c.magnitude), c.seed)));
+                     qPrintable(QString::asprintf("%s N=%d M=%d j=%d..%d x=%g..%g z=%g..%g seed %u", name, c.n, c.m, c.jBegin,
+                                                  c.jEnd, c.x0, c.x1, c.z0, c.z1, c.seed)));
         }
     }
 }
@@ -234,8 +218,7 @@ void TestBackProjectionFast::steepRowsMatchScalarKernel()
     for (size_t i = 0; i < differences.size(); ++i)
         differences.data()[i] = int(i) < n - 1 ? samples.data()[i + 1] - samples.data()[i] : kNaN;
     std::vector<double> columns(size_t(n) + 8), expected(static_cast<size_t>(n)), actual;
-    for (size_t x = 0; x < columns.size(); ++x)
-        columns[x] = double(x);
+    std::iota(columns.begin(), columns.end(), 0.0);
     const ProjectionRow row{samples.data(), differences.data(), columns.data()};
     std::uniform_real_distribution<double> start(-1.0, 1.0);
     for (BackProjectionPath path : {BackProjectionPath::Avx2, BackProjectionPath::Avx512}) {

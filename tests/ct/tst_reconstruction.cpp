@@ -1,6 +1,5 @@
-// From detector lines to slices: resampling around the centre of rotation and normalisation
-// with I0 and BG; ramp and quantitative filters against direct sums; a uniform disc
-// reconstructed from its analytic projections; buffer and mode management of the core.
+// From detector lines to slices: sinograms against a direct oracle, filters against direct sums,
+// a disc reconstructed from its analytic projections, buffers and modes of the core.
 
 #include "BpCore.h"
 #include "CorFinder.h"
@@ -167,8 +166,7 @@ void TestReconstruction::geometryAndResampling()
         for (int k = 0; k < g.w; ++k)
             QVERIFY2(std::abs(out[size_t(k)] - (3.0 * (c.cor - (c.halfW - 1) + k) + 2.0)) <= 1e-9, qPrintable(QString::number(k)));
     }
-    QVERIFY(std::abs(lerp(7.0, 3.0, 0.0, 5.0, 1.0) - 2.0) <= 1e-12); // extrapolated
-    QVERIFY(std::abs(lerp(4.0, 5.0, 1.0, 3.0, 5.0) - 3.0) <= 1e-12); // descending x
+    QVERIFY(std::abs(lerp(7, 3, 0, 5, 1) - 2.0) <= 1e-12 && std::abs(lerp(4, 5, 1, 3, 5) - 3.0) <= 1e-12); // extrapolated, x falling
     QVERIFY(std::abs(lerp(9.0, 2.0, 1.0, 2.0, 4.0) - 2.5) <= 1e-12); // equal x gives the mean
 }
 
@@ -178,15 +176,13 @@ void TestReconstruction::sinogramMatchesOracle()
 {
     static const double cases[6][3] = {{500, 500, 0}, {550, 1000, 100}, {80, 1000, 100}, // I, I0, BG
                                        {100, 1000, 100}, {50, 100, 100}, {20, 50, 100}};
-    const Pixels caseI = [](int, int x, int) { return cases[x % 6][0]; };
-    const Pixels caseI0 = [](int, int x, int) { return cases[x % 6][1]; };
-    const Pixels caseBG = [](int, int x, int) { return cases[x % 6][2]; };
+    const auto column = [](int c) -> Pixels { return [c](int, int x, int) { return cases[x % 6][c]; }; };
     const Pixels linearI = [](int j, int x, int y) { return 1000.0 + 10.0 * x + 7.0 * j + 3.0 * y; };
     const Pixels linearI0 = [](int, int x, int y) { return 5000.0 + 11.0 * x + y; };
     const Pixels linearBG = [](int, int x, int) { return 20.0 + 2.0 * x; };
     const Pixels pattern = [](int j, int x, int y) { return 50.0 + 7 * j + 13 * x + 3 * y + (x * y) % 5; };
     const struct { bool rotAxIsV; int width, height; double cor; int slice, w; Pixels counts, flat, dark; } series[] = {
-        {true, 20, 4, 9.0, 2, 17, caseI, caseI0, caseBG},
+        {true, 20, 4, 9.0, 2, 17, column(0), column(1), column(2)},
         {true, 20, 4, 9.0, 2, 17, [](int, int x, int) { return x % 2 ? 100.0 : 0.0; }, {}, {}},
         {true, 20, 4, 9.0, 2, 17, [](int, int, int) { return 300.0; }, {}, [](int, int, int) { return 200.0; }},
         {true, 100, 6, 12.0, 4, 23, linearI, linearI0, linearBG}, {true, 100, 6, 10.5, 4, 19, linearI, linearI0, linearBG},
@@ -197,8 +193,8 @@ void TestReconstruction::sinogramMatchesOracle()
         QVERIFY(!s.flat || files.setReference("i0", s.width, s.height, [&](int x, int y) { return s.flat(0, x, y); }));
         QVERIFY(!s.dark || files.setReference("bg", s.width, s.height, [&](int x, int y) { return s.dark(0, x, y); }));
         HSgm record;
-        QVERIFY(SinogramGenerator::genSinogram0(files.imgs, &record, s.rotAxIsV, s.cor, s.slice));
-        QVERIFY(record.w == s.w && record.h == 3 && record.slice == s.slice);
+        QVERIFY(SinogramGenerator::genSinogram0(files.imgs, &record, s.rotAxIsV, s.cor, s.slice) && record.w == s.w
+                && record.h == 3 && record.slice == s.slice);
         CorFinder::Sinogram sinogram; // the centre search's own, around the middle whole pixel
         if (s.cor == std::floor(((s.rotAxIsV ? s.width : s.height) - 1) * 0.5))
             QVERIFY(CorFinder::sinogramOf(files.imgs, s.rotAxIsV, s.slice, sinogram) && sinogram.w == s.w && sinogram.h == 3
@@ -237,8 +233,7 @@ void TestReconstruction::unusableInput()
     }
     QVERIFY(record.w == 3 && record.h == 2 && record.slice == 7 && record.sgm == kept);
     QVERIFY(SinogramGenerator::genSinogram0(series.imgs, &record, false, 1.5, 19) && record.w == 1);
-    QVERIFY(series.setReference("i0", 30, 4, [](int, int) { return 4000; }));
-    QVERIFY(series.setReference("bg", 20, 2, [](int, int) { return 30; }));
+    QVERIFY(series.setReference("i0", 30, 4, [](int, int) { return 4000; }) && series.setReference("bg", 20, 2, [](int, int) { return 30; }));
     const QRegularExpression message("^Reference image size differs from the projections : \".*(i0|bg)\\.img\"$");
     QTest::ignoreMessage(QtDebugMsg, message);
     QTest::ignoreMessage(QtDebugMsg, message);
@@ -277,8 +272,7 @@ void TestReconstruction::rampAndQuantitativeFilters()
     for (const auto &[n, p] : {std::pair{-3, 0}, {0, 0}, {126, 252}, {253, 512}, {589, 1200}, {49, 98}})
         QCOMPARE(QuantFilter::paddedLength(n), p);
     const int n = 126, m = 3;
-    QVERIFY(quant.setupCore(n + 1, m, ReconFilter{true, ReconFilter::RamLak}));
-    QVERIFY(quant.transformLength() == 252 && quant.spectrumLength() == 252 / 2 + 1);
+    QVERIFY(quant.setupCore(n + 1, m, ReconFilter{true, ReconFilter::RamLak}) && quant.transformLength() == 252 && quant.spectrumLength() == 127);
     std::mt19937_64 random(5);
     std::uniform_real_distribution<double> value(-1.0, 2.0);
     std::vector<double> row(n);
@@ -370,12 +364,10 @@ void TestReconstruction::emptyCoreAndRange()
     QVERIFY(!core.setupCore(1, 5) && core.n() == 0 && core.m() == 5);
     const double row[2] = {1.0, 2.0};
     core.reconstructSlice(row, 1, 1.0, 0, 10, 0, 10);
-    QVERIFY(core.isDone() && core.imageSide() == 0);
-    QVERIFY(!core.setupCore(-4, -1) && core.m() == 0);
+    QVERIFY(core.isDone() && core.imageSide() == 0 && !core.setupCore(-4, -1) && core.m() == 0);
     QTest::ignoreMessage(QtDebugMsg, "Not enough memory for a reconstruction core of 1048576 x 1048576");
     QVERIFY(!core.setupCore(1 << 20, 1 << 20) && core.n() == 0 && !core.filtered());
-    QVERIFY(core.setupCore(16, 2) && core.setupCore(16, 2) && core.filtered());
-    QVERIFY(FftwPlannerThread::isCurrent());
+    QVERIFY(core.setupCore(16, 2) && core.setupCore(16, 2) && core.filtered() && FftwPlannerThread::isCurrent());
     bool otherIsPlanner = true;
     std::thread other([&otherIsPlanner] { otherIsPlanner = FftwPlannerThread::isCurrent(); });
     other.join();
@@ -393,8 +385,8 @@ void TestReconstruction::emptyCoreAndRange()
         core.imageMinMax();
         const std::vector<double> image = imageOf(core);
         const auto [lowest, highest] = std::minmax_element(image.begin(), image.end());
-        QVERIFY(core.minValue() == *lowest && *lowest < 0.0 && core.maxValue() == *highest && *highest > 0.5 * scale);
-        QCOMPARE(core.imageAt(9, 9), *highest);
+        QVERIFY(core.minValue() == *lowest && *lowest < 0.0 && core.maxValue() == *highest && *highest > 0.5 * scale
+                && core.imageAt(9, 9) == *highest);
     }
     const double top = core.maxValue();
     core.resizeImage(10);
