@@ -54,7 +54,6 @@ struct Series
                 return false;
         return true;
     }
-    // which is "i0" or "bg".
     bool setReference(const QString &which, int width, int height, const std::function<double(int, int)> &pixel)
     {
         std::unique_ptr<ImgData> &reader = which == "i0" ? i0Reader : bgReader;
@@ -289,12 +288,15 @@ void TestReconstruction::rampAndQuantitativeFilters()
                      qPrintable(QString("row %1 sample %2").arg(j).arg(k)));
         }
     }
-    QVERIFY(QuantFilter::response(1, ReconFilter::Hann).empty());
+    QVERIFY(QuantFilter::response(1, ReconFilter::Hann).empty() && QuantFilter::response(2, ReconFilter::RamLak).size() == 2);
     const struct { ReconFilter::Window window; int k; double factor; } points[] = {
         {ReconFilter::RamLak, 16, 1.0}, {ReconFilter::SheppLogan, 0, 1.0}, {ReconFilter::SheppLogan, 32, 2.0 / pi},
         {ReconFilter::Cosine, 16, std::sqrt(0.5)}, {ReconFilter::Hamming, 32, 0.08}, {ReconFilter::Hann, 8, 0.5 + 0.5 * std::sqrt(0.5)}};
     const std::vector<double> ramLak = QuantFilter::response(64, ReconFilter::RamLak);
     for (const auto &point : points) {
+        ReconFilter::Window parsed = ReconFilter::Cosine; // the batch word of each window, and no other
+        QVERIFY(ReconFilter::windowFromName(ReconFilter::windowName(point.window), &parsed) && parsed == point.window
+                && !ReconFilter::windowFromName("Hann", &parsed) && parsed == point.window);
         QVERIFY(std::abs(QuantFilter::window(point.window, point.k / 64.0) - point.factor) <= 1e-12);
         QVERIFY(std::abs(QuantFilter::response(64, point.window)[size_t(point.k)] - point.factor * ramLak[size_t(point.k)]) <= 1e-12);
     }
@@ -362,15 +364,13 @@ void TestReconstruction::emptyCoreAndRange()
 {
     BpCore core;
     QVERIFY(!core.setupCore(1, 5) && core.n() == 0 && core.m() == 5);
-    const double row[2] = {1.0, 2.0};
-    core.reconstructSlice(row, 1, 1.0, 0, 10, 0, 10);
+    core.reconstructSlice(std::vector<double>{1.0, 2.0}.data(), 1, 1.0, 0, 10, 0, 10);
     QVERIFY(core.isDone() && core.imageSide() == 0 && !core.setupCore(-4, -1) && core.m() == 0);
     QTest::ignoreMessage(QtDebugMsg, "Not enough memory for a reconstruction core of 1048576 x 1048576");
     QVERIFY(!core.setupCore(1 << 20, 1 << 20) && core.n() == 0 && !core.filtered());
     QVERIFY(core.setupCore(16, 2) && core.setupCore(16, 2) && core.filtered() && FftwPlannerThread::isCurrent());
     bool otherIsPlanner = true;
-    std::thread other([&otherIsPlanner] { otherIsPlanner = FftwPlannerThread::isCurrent(); });
-    other.join();
+    std::thread([&otherIsPlanner] { otherIsPlanner = FftwPlannerThread::isCurrent(); }).join();
     QVERIFY(!otherIsPlanner && FftwPlannerThread::isCurrent());
 
     core.setupCore(18, 3);
