@@ -1,7 +1,6 @@
 #include "Batch.h"
 #include "BatchScript.h"
 
-#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -9,8 +8,8 @@
 #include <mutex>
 
 namespace {
-// Debug lines from any thread; the per-step "cmd" lines are only counted. A standard
-// mutex, which ThreadSanitizer sees (Qt's own locks are not instrumented).
+// Debug lines from any thread; the per-step "cmd" lines are only counted. Standard locks
+// and atomics throughout: ThreadSanitizer sees those, not Qt's own (Qt is not instrumented).
 std::mutex logLock;
 QStringList logLines;
 std::atomic<int> stepLines{0};
@@ -32,8 +31,9 @@ QStringList takeLog()
 }
 }
 
-// The test stands in for the main window on the GUI thread: it records each command
-// line (and "stopped" for each batchStopped) and answers at once, except that "calc_exec" holds its answer until the test
+// The test stands in for the main window on the GUI thread, talking to the engine's thread
+// through queued signals only: it records each command line (and "stopped" for each
+// batchStopped) and answers at once, except that "calc_exec" holds its answer until the test
 // releases it and "seq_exec_next" reports that no further data set is left.
 class TstBatch : public QObject
 {
@@ -42,9 +42,12 @@ signals:
     void callBatchLoad(const QString &fname);
     void callBatchExec();
     void callBatchCheckEnd();
+    void block(); // holds the engine's thread on `gate` while the test queues work for it
+    void ping(); // answered by pong from the engine's thread, after everything queued before
+    void pong();
 
 private slots:
-    void initTestCase() { qInstallMessageHandler(captureLog); }
+    void initTestCase();
     void init();
     void cleanup();
     void parse_data();
@@ -56,17 +59,28 @@ private slots:
 
 private:
     QString write(const QByteArray &script);
-    bool engineRunning();
+    void sync();
 
     QTemporaryDir dir;
     int scripts = 0;
     QThread engineThread;
-    QSemaphore gate; // holds the engine's thread while the test queues work for it
+    std::mutex gate;
+    std::unique_lock<std::mutex> gateHeld{gate, std::defer_lock};
     std::atomic<bool> engineEnded{false};
     Batch *batch = nullptr;
     QStringList received;
+    int pongs = 0;
 };
 
+void TstBatch::initTestCase()
+{
+    qInstallMessageHandler(captureLog);
+    connect(this, &TstBatch::pong, this, [this] { ++pongs; });
+    // Its end seen through an atomic, which ThreadSanitizer sees and QThread::wait is not.
+    connect(&engineThread, &QThread::finished, this, [this] { engineEnded.store(true); }, Qt::DirectConnection);
+}
+
+// Every connection is made before the engine's thread starts, which orders them before it.
 void TstBatch::init()
 {
     takeLog();
@@ -76,6 +90,8 @@ void TstBatch::init()
     connect(this, &TstBatch::callBatchLoad, batch, &Batch::batchLoad);
     connect(this, &TstBatch::callBatchExec, batch, &Batch::batchExec);
     connect(this, &TstBatch::callBatchCheckEnd, batch, &Batch::batchCheckEnd);
+    connect(this, &TstBatch::block, batch, [this] { const std::lock_guard<std::mutex> wait(gate); });
+    connect(this, &TstBatch::ping, batch, [this] { emit pong(); });
     connect(batch, &Batch::batchExCmd, this, [this](const BatchCmd &cmd) {
         received.append(cmd.line);
         if (cmd.isCmd("seq_exec_next"))
@@ -84,13 +100,13 @@ void TstBatch::init()
             emit callBatchCheckEnd();
     });
     connect(batch, &Batch::batchStopped, this, [this] { received.append("stopped"); });
-    // Its end seen through an atomic, which ThreadSanitizer sees and QThread::wait is not.
-    connect(&engineThread, &QThread::finished, this, [this] { engineEnded.store(true); }, Qt::DirectConnection);
     engineThread.start();
 }
 
 void TstBatch::cleanup()
 {
+    if (gateHeld.owns_lock())
+        gateHeld.unlock();
     engineThread.quit();
     engineThread.wait();
     QVERIFY(engineEnded.exchange(false));
@@ -105,12 +121,13 @@ QString TstBatch::write(const QByteArray &script)
     return file.fileName();
 }
 
-// Asked on the engine's thread, after everything queued there before.
-bool TstBatch::engineRunning()
+// Returns when the engine has done everything queued to it before and the window has
+// received all it sent meanwhile.
+void TstBatch::sync()
 {
-    std::atomic<bool> running{false};
-    QMetaObject::invokeMethod(batch, [&] { running = batch->isRunning(); }, Qt::BlockingQueuedConnection);
-    return running;
+    const int answered = pongs + 1;
+    emit ping();
+    QTRY_COMPARE(pongs, answered);
 }
 
 void TstBatch::parse_data()
@@ -171,44 +188,44 @@ void TstBatch::scriptLines()
     QCOMPARE(takeLog(), refusal.isEmpty() ? QStringList{} : QStringList{refusal + " \"" + name + "\""});
 }
 
-// Each action goes to the engine through the window's signals: "load:<script>",
-// "exec", "release" (the answer to "calc_exec"), "block"/"unblock" (the engine's thread),
-// "spin" (100000 steps done), "got:<n>" (after all queued at the engine is done, the
-// window has received n commands) and "idle" (the run ended).
+// Each action goes to the engine through the window's signals: "load:<script>", "exec",
+// "release" (the answer to "calc_exec"), "block"/"unblock" (the engine's thread), "spin"
+// (100000 steps done) and "got:<n>" (the window has received n commands, and no more once
+// the engine has done all queued to it).
 void TstBatch::engine_data()
 {
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QStringList>("received"); // command lines the window got, in order
     QTest::addColumn<QStringList>("log");
-    const auto run = [](const char *script) { return QStringList{QString("load:") + script, "exec", "idle"}; };
-    QTest::newRow("empty, then another") << run("# nothing") + run("a") << QStringList{"stopped", "a", "stopped"} << QStringList{};
-    QTest::newRow("words any case, labels exact") << run(":GoTo skip\nfirst\nSkip\nskip\nlast") << QStringList{"skip", "last", "stopped"} << QStringList{};
-    QTest::newRow("unknown label, first of two") << run(":goto M\n:goto L\na\nL\nb\nL\nc") << QStringList{"L", "b", "L", "c", "stopped"} << QStringList{};
-    QTest::newRow(":ifok after a command") << run("a\n:ifok :goto L\nb\nL") << QStringList{"a", "L", "stopped"} << QStringList{};
+    const auto run = [](const char *script, int got) { return QStringList{QString("load:") + script, "exec", QString("got:%1").arg(got)}; };
+    QTest::newRow("empty, then another") << run("# nothing", 1) + run("a", 3) << QStringList{"stopped", "a", "stopped"} << QStringList{};
+    QTest::newRow("words any case, labels exact") << run(":GoTo skip\nfirst\nSkip\nskip\nlast", 3) << QStringList{"skip", "last", "stopped"} << QStringList{};
+    QTest::newRow("unknown label, first of two") << run(":goto M\n:goto L\na\nL\nb\nL\nc", 5) << QStringList{"L", "b", "L", "c", "stopped"} << QStringList{};
+    QTest::newRow(":ifok after a command") << run("a\n:ifok :goto L\nb\nL", 3) << QStringList{"a", "L", "stopped"} << QStringList{};
     // The non-firing ":ifok" is an ordinary command and sets ok again.
-    QTest::newRow("no further set") << run("seq_exec_next\n:ifok :goto L\n:ifng :goto L\nb\nL")
+    QTest::newRow("no further set") << run("seq_exec_next\n:ifok :goto L\n:ifng :goto L\nb\nL", 6)
                                     << QStringList{"seq_exec_next", ":ifok :goto L", ":ifng :goto L", "b", "L", "stopped"} << QStringList{};
-    QTest::newRow(":ifok carrying :ifng") << run("a\n:ifok :ifng :goto L\nb\nL") << QStringList{"a", ":ifng :goto L", "b", "L", "stopped"} << QStringList{};
-    QTest::newRow(":ifng carrying :ifok") << run("seq_exec_next\n:IFNG :ifok :goto L\nb\nL")
+    QTest::newRow(":ifok carrying :ifng") << run("a\n:ifok :ifng :goto L\nb\nL", 5) << QStringList{"a", ":ifng :goto L", "b", "L", "stopped"} << QStringList{};
+    QTest::newRow(":ifng carrying :ifok") << run("seq_exec_next\n:IFNG :ifok :goto L\nb\nL", 5)
                                           << QStringList{"seq_exec_next", ":ifok :goto L", "b", "L", "stopped"} << QStringList{};
-    QTest::newRow(":end, :stop") << run("a\n:End\nb") + run(":STOP\nc") << QStringList{"a", "stopped", "stopped"} << QStringList{};
-    QTest::newRow(":echo whole line") << run(":Echo a  \"b c\" # note\nx\n:ifok :echo d  e") << QStringList{"x", "stopped"}
+    QTest::newRow(":end, :stop") << run("a\n:End\nb", 2) + run(":STOP\nc", 3) << QStringList{"a", "stopped", "stopped"} << QStringList{};
+    QTest::newRow(":echo whole line") << run(":Echo a  \"b c\" # note\nx\n:ifok :echo d  e", 2) << QStringList{"x", "stopped"}
                                       << QStringList{":Echo a  \"b c\" ", ":echo d e"};
-    QTest::newRow("continued lines, blank") << run("a \\\n b\n:goto \\\nL\nc\nL\n  ") << QStringList{"a  b", "L", "  ", "stopped"} << QStringList{};
+    QTest::newRow("continued lines, blank") << run("a \\\n b\n:goto \\\nL\nc\nL\n  ", 4) << QStringList{"a  b", "L", "  ", "stopped"} << QStringList{};
     // Stopping lets the command in flight finish and nothing after it; starting again
     // before it has finished waits for its answer, then begins at the first line.
     QTest::newRow("stop, restart in long command")
-        << QStringList{"load:calc_exec\nb", "exec", "got:1", "exec", "exec", "got:2", "release", "got:3", "exec", "release", "idle"}
+        << QStringList{"load:calc_exec\nb", "exec", "got:1", "exec", "exec", "got:2", "release", "got:3", "exec", "release", "got:4"}
         << QStringList{"calc_exec", "stopped", "calc_exec", "stopped"} << QStringList{};
-    QTest::newRow("reload while running") << QStringList{"load:calc_exec\nold1\nold2", "exec", "got:1", "load:n0\nn1", "release", "idle"}
+    QTest::newRow("reload while running") << QStringList{"load:calc_exec\nold1\nold2", "exec", "got:1", "load:n0\nn1", "release", "got:3"}
                                           << QStringList{"calc_exec", "n1", "stopped"} << QStringList{};
     // Between two control-line steps, a report nobody waits for and a stop and start
     // begin no second chain of steps.
     QTest::newRow("stray report, restart") << QStringList{"load::echo e\ncalc_exec\nb", "block", "exec", "release", "exec", "exec", "unblock",
-                                                          "got:2", "exec", "release", "idle"}
+                                                          "got:2", "exec", "release", "got:3"}
                                            << QStringList{"stopped", "calc_exec", "stopped"} << QStringList{":echo e"};
     // ":goto :goto" jumps to itself for ever: the steps neither deepen the stack nor shut out a stop.
-    QTest::newRow("control loop stops") << QStringList{"load::goto :goto", "exec", "spin", "exec", "idle"} << QStringList{"stopped"} << QStringList{};
+    QTest::newRow("control loop stops") << QStringList{"load::goto :goto", "exec", "spin", "exec", "got:1"} << QStringList{"stopped"} << QStringList{};
 }
 
 void TstBatch::engine()
@@ -222,18 +239,18 @@ void TstBatch::engine()
         } else if (action == "release") {
             emit callBatchCheckEnd();
         } else if (action == "block") {
-            QMetaObject::invokeMethod(batch, [this] { gate.acquire(); });
+            gateHeld.lock();
+            emit block();
         } else if (action == "unblock") {
-            gate.release();
+            gateHeld.unlock();
         } else if (action == "spin") {
             stepLines = 0;
             QTRY_VERIFY_WITH_TIMEOUT(stepLines > 100000, 120000);
         } else {
-            QTRY_VERIFY(action != "idle" || !engineRunning());
-            engineRunning(); // everything the engine sent is now queued here
-            QCoreApplication::processEvents();
-            if (action != "idle")
-                QTRY_COMPARE(received.size(), action.mid(4).toInt());
+            QTRY_COMPARE(received.size(), action.mid(4).toInt());
+            sync();
+            sync(); // a second chain of steps would have sent more by now
+            QCOMPARE(received.size(), action.mid(4).toInt());
         }
     }
     QTEST(received, "received");

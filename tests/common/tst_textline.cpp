@@ -7,121 +7,79 @@ class TstTextLine : public QObject
 {
     Q_OBJECT
 private slots:
-    void removeComment_data();
-    void removeComment();
-    void nextItem_data();
-    void nextItem();
-    void unbalancedQuotesWarn();
-    void itemsAfter_data();
-    void itemsAfter();
-    void chopContinuation_data();
-    void chopContinuation();
+    // Each row: the function, its input ("prefix|line" for itemsAfter), what it gives with
+    // its parts joined by '|', and the debug line it writes.
+    void rules_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<QString>("warning");
+        const auto row = [](const char *call, const QString &input, const QString &result, const char *warning = "") {
+            QTest::addRow("%s [%s]", call, qPrintable(input)) << call << input << result << warning;
+        };
+        // removeComment: the text before the comment | isBlankLine
+        row("removeComment", "ct_threads 8", "ct_threads 8|0");
+        row("removeComment", "key \"a b\" third  # note", "key \"a b\" third  |0");
+        row("removeComment", "echo \"a # b\" # c", "echo \"a # b\" |0");
+        row("removeComment", "echo 'a # b'", "echo 'a # b'|0");
+        // The apostrophe switches the shared flag off, the closing quote on again: no comment.
+        row("removeComment", "say \"it's\" # x", "say \"it's\" # x|0");
+        row("removeComment", "  \t# all comment", "  \t|1");
+        row("removeComment", "\"\"", "\"\"|0");
+        row("removeComment", "", "|1");
+        // nextItem: item | rest
+        row("nextItem", "", "|");
+        row("nextItem", " \t ", "|");
+        row("nextItem", "  key value", "key| value");
+        row("nextItem", "value", "value|");
+        row("nextItem", "\"a b\" c", "a b| c");
+        row("nextItem", "\"\" c", "| c");
+        row("nextItem", "\"ab\"cd", "ab|cd");
+        row("nextItem", "\"a#b\"", "a#b|");
+        row("nextItem", QString::fromUtf8("\u3000x\u00a0y"), QString::fromUtf8("x|\u00a0y"));
+        row("nextItem", " \"open to the end", "open to the end|",
+            "In a line [ \"open to the end] item is started from quote but not ended by quote");
+        row("nextItem", "word\" next", "word\"| next", "In a line [word\" next] item is started from not quote but ended by quote");
+        // itemsAfter: the items; a trailing blank gives an empty one
+        row("itemsAfter", "ct_threads|ct_threads 4 8", "4|8");
+        row("itemsAfter", "cmd|cmd a b ", "a|b|");
+        row("itemsAfter", "cmd|cmd \"x y\" \"\"", "x y|");
+        row("itemsAfter", "cmd|cmd", "");
+        row("itemsAfter", "Prop_ImageWidth=|Prop_ImageWidth=2048", "2048");
+        row("itemsAfter", "Prop_ImageWidth=|Prop_ImageWidth= 2048", "2048");
+        // chopContinuation: the line after | whether it continues
+        row("chopContinuation", "calc_exec \\", "calc_exec |1");
+        row("chopContinuation", "a b\\  \t", "a b|1");
+        row("chopContinuation", "a b", "a b|0");
+        row("chopContinuation", "a\\b", "a\\b|0");
+        row("chopContinuation", "   ", "   |0");
+    }
+    void rules()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, input);
+        QFETCH(QString, result);
+        QFETCH(QString, warning);
+        if (!warning.isEmpty())
+            QTest::ignoreMessage(QtDebugMsg, qPrintable(warning));
+        QString got, item;
+        if (call == "removeComment") {
+            got = removeComment(input) + '|' + QString::number(isBlankLine(input));
+        } else if (call == "nextItem") {
+            const QString rest = nextItem(input, item);
+            got = item + '|' + rest;
+        } else if (call == "itemsAfter") {
+            const QStringList items = itemsAfter(input.section('|', 1), input.section('|', 0, 0));
+            QCOMPARE(items.size(), result.isEmpty() ? 0 : int(result.count('|')) + 1);
+            got = items.join('|');
+        } else {
+            const bool continued = chopContinuation(input);
+            got = input + '|' + QString::number(continued);
+        }
+        QCOMPARE(got, result);
+    }
 };
-
-void TstTextLine::removeComment_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("expected");
-    QTest::addColumn<bool>("blank");
-    QTest::newRow("no comment") << "ct_threads 8" << "ct_threads 8" << false;
-    QTest::newRow("trailing comment keeps blanks") << "key \"a b\" third  # note" << "key \"a b\" third  " << false;
-    QTest::newRow("hash inside quotes") << "echo \"a # b\" # c" << "echo \"a # b\" " << false;
-    QTest::newRow("hash inside apostrophes") << "echo 'a # b'" << "echo 'a # b'" << false;
-    // The apostrophe switches the shared flag off, the closing quote on again: no comment.
-    QTest::newRow("apostrophe inside double quotes") << "say \"it's\" # x" << "say \"it's\" # x" << false;
-    QTest::newRow("comment only") << "  \t# all comment" << "  \t" << true;
-    QTest::newRow("empty quotes are not blank") << "\"\"" << "\"\"" << false;
-    QTest::newRow("empty") << "" << "" << true;
-}
-
-void TstTextLine::removeComment()
-{
-    QFETCH(QString, line);
-    QFETCH(QString, expected);
-    QFETCH(bool, blank);
-    QCOMPARE(::removeComment(line), expected);
-    QCOMPARE(isBlankLine(line), blank);
-}
-
-void TstTextLine::nextItem_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("item");
-    QTest::addColumn<QString>("rest");
-    QTest::newRow("empty") << "" << "" << "";
-    QTest::newRow("white space only") << " \t " << "" << "";
-    QTest::newRow("plain word") << "  key value" << "key" << " value";
-    QTest::newRow("last word") << "value" << "value" << "";
-    QTest::newRow("quoted with blank") << "\"a b\" c" << "a b" << " c";
-    QTest::newRow("quoted empty") << "\"\" c" << "" << " c";
-    QTest::newRow("quoted then word, no blank") << "\"ab\"cd" << "ab" << "cd";
-    QTest::newRow("quoted keeps hash") << "\"a#b\"" << "a#b" << "";
-    QTest::newRow("unicode white space") << QString::fromUtf8("\u3000x\u00a0y") << "x" << QString::fromUtf8("\u00a0y");
-}
-
-void TstTextLine::nextItem()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, item);
-    QFETCH(QString, rest);
-    QString got;
-    QCOMPARE(::nextItem(text, got), rest);
-    QCOMPARE(got, item);
-}
-
-void TstTextLine::unbalancedQuotesWarn()
-{
-    QString item;
-    QTest::ignoreMessage(QtDebugMsg, "In a line [ \"open to the end] item is started from quote but not ended by quote");
-    QCOMPARE(::nextItem(" \"open to the end", item), QString());
-    QCOMPARE(item, QString("open to the end"));
-
-    QTest::ignoreMessage(QtDebugMsg, "In a line [word\" next] item is started from not quote but ended by quote");
-    QCOMPARE(::nextItem("word\" next", item), QString(" next"));
-    QCOMPARE(item, QString("word\""));
-}
-
-void TstTextLine::itemsAfter_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("prefix");
-    QTest::addColumn<QStringList>("items");
-    QTest::newRow("two items") << "ct_threads 4 8" << "ct_threads" << QStringList{"4", "8"};
-    QTest::newRow("trailing blank gives empty item") << "cmd a b " << "cmd" << QStringList{"a", "b", ""};
-    QTest::newRow("quoted items") << "cmd \"x y\" \"\"" << "cmd" << QStringList{"x y", ""};
-    QTest::newRow("nothing after") << "cmd" << "cmd" << QStringList{};
-    QTest::newRow("value glued to key") << "Prop_ImageWidth=2048" << "Prop_ImageWidth=" << QStringList{"2048"};
-    QTest::newRow("blank after key") << "Prop_ImageWidth= 2048" << "Prop_ImageWidth=" << QStringList{"2048"};
-}
-
-void TstTextLine::itemsAfter()
-{
-    QFETCH(QString, line);
-    QFETCH(QString, prefix);
-    QFETCH(QStringList, items);
-    QCOMPARE(::itemsAfter(line, prefix), items);
-}
-
-void TstTextLine::chopContinuation_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<bool>("continued");
-    QTest::addColumn<QString>("after");
-    QTest::newRow("backslash at end") << "calc_exec \\" << true << "calc_exec ";
-    QTest::newRow("backslash then blanks") << "a b\\  \t" << true << "a b";
-    QTest::newRow("no backslash") << "a b" << false << "a b";
-    QTest::newRow("backslash inside") << "a\\b" << false << "a\\b";
-    QTest::newRow("blank line") << "   " << false << "   ";
-}
-
-void TstTextLine::chopContinuation()
-{
-    QFETCH(QString, line);
-    QFETCH(bool, continued);
-    QFETCH(QString, after);
-    QCOMPARE(::chopContinuation(line), continued);
-    QCOMPARE(line, after);
-}
 
 QTEST_APPLESS_MAIN(TstTextLine)
 #include "tst_textline.moc"

@@ -9,52 +9,39 @@
 class TstImgInfo : public QObject
 {
     Q_OBJECT
+    QTemporaryDir dir;
+    QProcess tool;
+    QString run(const QString &program, const QStringList &arguments, int exitCode)
+    {
+        tool.start(program, arguments);
+        return tool.waitForFinished() && tool.exitCode() == exitCode ? tool.readAllStandardOutput() : "failed";
+    }
+
 private slots:
-    void linesAndExitStatus();
-    void reconOfAnEmptySlice();
+    void linesAndExitStatus()
+    {
+        const QString image = dir.filePath("p.img"), text = dir.filePath("notes.txt");
+        QVERIFY(ItexWriter::write(image, 3, 2, 4, {5, 7, 9, 4000000000u, 6, 8}, 0.25));
+        QFile f(text);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("not an image") == 12);
+        f.close();
+        const QString line = image + ": ITEX 3x2 exp=0.25 min=5 max=4e+09\n";
+        QCOMPARE(run(ZORVEL_IMGINFO, {image}, 0), line);
+        QCOMPARE(run(ZORVEL_IMGINFO, {image, text}, 1), line + text + ": unreadable\n");
+        QVERIFY(QString(tool.readAllStandardError()).contains("Unknown file type :  \"" + text + "\""));
+        QVERIFY(run(ZORVEL_IMGINFO, {}, 0).startsWith("usage: zorvel-imginfo FILE..."));
+    }
+
+    // Three pixels across the axis leave one sample around the centre: no slice to write.
+    void reconOfAnEmptySlice()
+    {
+        const QString image = dir.filePath("p.img");
+        QVERIFY(ItexWriter::write(image, 3, 2, 2, {5, 7, 9, 4, 6, 8}));
+        QCOMPARE(run(ZORVEL_RECON, {"--out", dir.path(), image}, 1), QString());
+        QCOMPARE(QString(tool.readAllStandardError()),
+                 QString("zorvel-recon: slice 1 is empty: cor 1 leaves 1 detector pixel(s) around the axis\n"));
+    }
 };
-
-void TstImgInfo::linesAndExitStatus()
-{
-    QTemporaryDir dir;
-    const QString image = dir.filePath("p.img"), text = dir.filePath("notes.txt");
-    QVERIFY(ItexWriter::write(image, 3, 2, 4, {5, 7, 9, 4000000000u, 6, 8}, 0.25));
-    QFile f(text);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("not an image");
-    f.close();
-
-    QProcess tool;
-    tool.start(ZORVEL_IMGINFO, {image});
-    QVERIFY(tool.waitForFinished());
-    QCOMPARE(tool.exitCode(), 0);
-    QCOMPARE(QString(tool.readAllStandardOutput()), image + ": ITEX 3x2 exp=0.25 min=5 max=4e+09\n");
-
-    tool.start(ZORVEL_IMGINFO, {image, text});
-    QVERIFY(tool.waitForFinished());
-    QCOMPARE(tool.exitCode(), 1);
-    QCOMPARE(QString(tool.readAllStandardOutput()),
-             image + ": ITEX 3x2 exp=0.25 min=5 max=4e+09\n" + text + ": unreadable\n");
-    QVERIFY(QString(tool.readAllStandardError()).contains("Unknown file type :  \"" + text + "\""));
-
-    tool.start(ZORVEL_IMGINFO, {});
-    QVERIFY(tool.waitForFinished());
-    QVERIFY(tool.readAllStandardOutput().startsWith("usage: zorvel-imginfo FILE..."));
-}
-
-// Three pixels across the axis leave one sample around the centre: no slice to write.
-void TstImgInfo::reconOfAnEmptySlice()
-{
-    QTemporaryDir dir;
-    const QString image = dir.filePath("p.img");
-    QVERIFY(ItexWriter::write(image, 3, 2, 2, {5, 7, 9, 4, 6, 8}));
-    QProcess tool;
-    tool.start(ZORVEL_RECON, {"--out", dir.path(), image});
-    QVERIFY(tool.waitForFinished());
-    QCOMPARE(tool.exitCode(), 1);
-    QCOMPARE(QString(tool.readAllStandardError()),
-             QString("zorvel-recon: slice 1 is empty: cor 1 leaves 1 detector pixel(s) around the axis\n"));
-}
 
 QTEST_GUILESS_MAIN(TstImgInfo)
 #include "tst_imginfo.moc"
