@@ -1,40 +1,22 @@
 #include "ColorBar.h"
 #include "DrawText.h"
+#include "ImgData.h"
+#include "ImgDatas.h"
+#include "ItexWriter.h"
 #include "MouseEvents.h"
 #include "WidgetChecks.h"
 
-#include <QCheckBox>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 #include <limits>
 #include <memory>
 
-// The colour bar: handle picking and dragging, the range fields, "Fix", the auto-range
-// rule, and what the bar paints.
-class TestColorBar : public QObject
-{
-    Q_OBJECT
-private slots:
-    void init() { bar.reset(new ColorBar); bar->resize(25, 400); }
-    void colorIndex_data();
-    void colorIndex();
-    void handleDrag_data();
-    void handleDrag();
-    void fieldEdits_data();
-    void fieldEdits();
-    void fixAndAutoRange();
-    void paintsRampHandlesAndLabels();
-    void fittedPointSize();
-
-private:
-    static int countColour(const QImage &shot, const QRect &area, const QColor &colour);
-    std::unique_ptr<ColorBar> bar;
-};
-
-int TestColorBar::countColour(const QImage &shot, const QRect &area, const QColor &colour)
+namespace {
+int countColour(const QImage &shot, const QRect &area, const QColor &colour)
 {
     int n = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
@@ -42,190 +24,201 @@ int TestColorBar::countColour(const QImage &shot, const QRect &area, const QColo
             n += QColor(shot.pixel(x, y)) == colour;
     return n;
 }
-
-void TestColorBar::colorIndex_data()
+QVector<int> bytes(const QImage &image)
 {
-    QTest::addColumn<double>("minV");
-    QTest::addColumn<double>("maxV");
-    QTest::addColumn<double>("lowR");
-    QTest::addColumn<double>("highR");
-    QTest::addColumn<double>("value");
-    QTest::addColumn<int>("grey");
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-
-    QTest::newRow("initial, middle") << 0.0 << 1.0 << 0.0 << 1.0 << 0.5 << 128;
-    QTest::newRow("initial, top is 256 -> white") << 0.0 << 1.0 << 0.0 << 1.0 << 1.0 << 255;
-    QTest::newRow("initial, truncated not rounded") << 0.0 << 1.0 << 0.0 << 1.0 << 0.99 << 253;
-    QTest::newRow("equal ends, above") << 5.0 << 5.0 << 0.0 << 1.0 << 6.0 << 255;
-    QTest::newRow("equal ends, equal") << 5.0 << 5.0 << 0.0 << 1.0 << 5.0 << 0;
-    QTest::newRow("equal handles, at") << 0.0 << 1.0 << 0.5 << 0.5 << 0.5 << 0;
-    QTest::newRow("inverted handles, quarter") << 0.0 << 1.0 << 1.0 << 0.0 << 0.25 << 192;
-    QTest::newRow("handles outside, wide window") << 0.0 << 1.0 << -1.0 << 2.0 << 0.0 << 85;
-    QTest::newRow("NaN is black") << 0.0 << 1.0 << 0.0 << 1.0 << nan << 0;
+    QVector<int> all;
+    for (int y = 0; y < image.height(); ++y)
+        all += QVector<int>(image.scanLine(y), image.scanLine(y) + image.width());
+    return all;
 }
-
-void TestColorBar::colorIndex()
+// An in-memory reader that counts row reads, to see how often the pixels are scanned.
+class CountingImage : public ImgData
 {
-    QFETCH(double, minV);
-    QFETCH(double, maxV);
-    QFETCH(double, lowR);
-    QFETCH(double, highR);
-    QFETCH(double, value);
-    QFETCH(int, grey);
-    bar->setRange(minV, maxV);
-    bar->setHandles(lowR, highR);
-    QCOMPARE(bar->colorIndex(value), grey);
-}
+public:
+    CountingImage(int w, int h, std::vector<double> values) : w(w), h(h), pixels(std::move(values)) {}
+    void reset() override {}
+    bool readProps(const QString &, int &width, int &height) override { return width = w, height = h, true; }
+    bool load() override { return true; }
+    double *line(int y, double *buffer) const override
+    {
+        ++lineReads;
+        return std::copy_n(pixels.begin() + y * w, w, buffer), buffer;
+    }
+    double *column(int, double *buffer) const override { return buffer; }
+    mutable int lineReads = 0;
+    int w, h;
+    std::vector<double> pixels;
+};
+} // namespace
 
-void TestColorBar::handleDrag_data()
+// The colour bar (handles, range fields, "Fix", auto range, painting) and the rendering
+// of measured images through it.
+class TestColorBar : public QObject
 {
-    // H = 400: a press at y is r = (400 - y) / 400.
-    QTest::addColumn<double>("startHandles");  // both at this value; -1: at 0 and 1
-    QTest::addColumn<int>("pressY");  // -1: no press
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("moveY");
-    QTest::addColumn<bool>("grabbed");
-    QTest::addColumn<double>("low");
-    QTest::addColumn<double>("high");
-    QTest::addColumn<int>("newBars");
-    const int left = Qt::LeftButton;
-    QTest::newRow("upper") << -1.0 << 40 << left << 100 << true << 0.0 << 0.75 << 1;
-    QTest::newRow("lower") << -1.0 << 360 << left << 300 << true << 0.25 << 1.0 << 1;
-    QTest::newRow("tie grabs nothing, moves still emit")
-        << -1.0 << 200 << int(Qt::RightButton) << 100 << false << 0.0 << 1.0 << 1;
-    QTest::newRow("below the bar, not clamped") << -1.0 << 390 << left << 500 << true << -0.25 << 1.0 << 1;
-    QTest::newRow("past the other handle") << -1.0 << 390 << left << -400 << true << 2.0 << 1.0 << 1;
-    // Coinciding handles: above them the upper one, on or below them the lower one.
-    QTest::newRow("coinciding, press above") << 0.5 << 100 << left << 40 << true << 0.5 << 0.9 << 1;
-    QTest::newRow("coinciding, press on") << 0.5 << 200 << left << 300 << true << 0.25 << 0.5 << 1;
-    QTest::newRow("coinciding, press below") << 0.5 << 300 << left << 360 << true << 0.1 << 0.5 << 1;
-    QTest::newRow("no button held") << -1.0 << -1 << left << 100 << false << 0.0 << 1.0 << 0;
-}
+    Q_OBJECT
+    std::unique_ptr<ColorBar> bar;
+    void newBar() { bar.reset(new ColorBar), bar->resize(25, 400); }
 
-void TestColorBar::handleDrag()
-{
-    QFETCH(double, startHandles);
-    QFETCH(int, pressY);
-    QFETCH(int, button);
-    QFETCH(int, moveY);
-    QFETCH(bool, grabbed);
-    QFETCH(double, low);
-    QFETCH(double, high);
-    QFETCH(int, newBars);
-    if (startHandles >= 0)
-        bar->setHandles(startHandles, startHandles);
-    QSignalSpy newBar(bar.get(), &ColorBar::newBar);
-    const Qt::MouseButton b = Qt::MouseButton(button);
-    if (pressY >= 0)
-        press(bar.get(), QPointF(10, pressY), b);
-    QCOMPARE(bar->isGrabbed(), grabbed);
-    QCOMPARE(newBar.count(), 0);
-    moveTo(bar.get(), QPointF(10, moveY), pressY >= 0 ? b : Qt::NoButton);
-    QCOMPARE(newBar.count(), newBars);
-    QVERIFY(std::abs(bar->lowR() - low) <= 1e-12);
-    QVERIFY(std::abs(bar->highR() - high) <= 1e-12);
+private slots:
+    void init() { newBar(); }
 
-    // A release drops the handle silently; later moves without a button change nothing.
-    release(bar.get(), QPointF(10, moveY), b);
-    moveTo(bar.get(), QPointF(10, 250));
-    QVERIFY(!bar->isGrabbed());
-    QCOMPARE(newBar.count(), newBars);
-    QVERIFY(std::abs(bar->lowR() - low) <= 1e-12);
-}
+    void colorIndex()
+    {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        // min, max, low handle, high handle, value, grey: truncated, the top (256) white,
+        // equal ends or handles a step, inverted handles, handles outside, NaN black.
+        const double rows[][6] = {{0, 1, 0, 1, 0.5, 128},   {0, 1, 0, 1, 1, 255},      {0, 1, 0, 1, 0.99, 253},
+                                  {5, 5, 0, 1, 6, 255},     {5, 5, 0, 1, 5, 0},        {0, 1, 0.5, 0.5, 0.5, 0},
+                                  {0, 1, 1, 0, 0.25, 192},  {0, 1, -1, 2, 0, 85},      {0, 1, 0, 1, nan, 0}};
+        for (const auto &r : rows) {
+            bar->setRange(r[0], r[1]);
+            bar->setHandles(r[2], r[3]);
+            QCOMPARE(bar->colorIndex(r[4]), int(r[5]));
+        }
+    }
 
-void TestColorBar::fieldEdits_data()
-{
-    QTest::addColumn<bool>("minField");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<double>("expected");
-    QTest::newRow("min number") << true << "-1.5e3" << -1500.0;
-    QTest::newRow("max letters") << false << "1x2" << 0.0;
-    QTest::newRow("max not finite") << false << "inf" << 0.0;
-}
+    // H = 400: a press at y is r = (400 - y) / 400. Handles start at 0 and 1, or both at
+    // `both`; coinciding, a press above them grabs the upper, on or below the lower.
+    void handleDrag()
+    {
+        struct { double both; int pressY; Qt::MouseButton b; int moveY; bool grabbed; double low, high; } rows[] = {
+            {-1, 40, Qt::LeftButton, 100, true, 0, 0.75},        {-1, 360, Qt::LeftButton, 300, true, 0.25, 1},
+            {-1, 200, Qt::RightButton, 100, false, 0, 1},        {-1, 390, Qt::LeftButton, 500, true, -0.25, 1},
+            {-1, 390, Qt::LeftButton, -400, true, 2, 1},         {0.5, 100, Qt::LeftButton, 40, true, 0.5, 0.9},
+            {0.5, 200, Qt::LeftButton, 300, true, 0.25, 0.5},    {0.5, 300, Qt::LeftButton, 360, true, 0.1, 0.5},
+            {-1, -1, Qt::LeftButton, 100, false, 0, 1}};  // no press: nothing held
+        for (const auto &r : rows) {
+            newBar();
+            if (r.both >= 0)
+                bar->setHandles(r.both, r.both);
+            QSignalSpy newBars(bar.get(), &ColorBar::newBar);
+            if (r.pressY >= 0)
+                press(bar.get(), QPointF(10, r.pressY), r.b);
+            QCOMPARE(bar->isGrabbed(), r.grabbed);
+            QCOMPARE(newBars.count(), 0);
+            moveTo(bar.get(), QPointF(10, r.moveY), r.pressY >= 0 ? r.b : Qt::NoButton);  // moves with a button emit
+            QCOMPARE(newBars.count(), r.pressY >= 0 ? 1 : 0);
+            QVERIFY(std::abs(bar->lowR() - r.low) <= 1e-12 && std::abs(bar->highR() - r.high) <= 1e-12);
+            // A release drops the handle silently; later moves without a button change nothing.
+            release(bar.get(), QPointF(10, r.moveY), r.b);
+            moveTo(bar.get(), QPointF(10, 250));
+            QVERIFY(!bar->isGrabbed());
+            QCOMPARE(newBars.count(), r.pressY >= 0 ? 1 : 0);
+            QVERIFY(std::abs(bar->lowR() - r.low) <= 1e-12);
+        }
+    }
 
-void TestColorBar::fieldEdits()
-{
-    QFETCH(bool, minField);
-    QFETCH(QString, text);
-    QFETCH(double, expected);
-    bar->setRange(7, 9);
-    QLineEdit *field = minField ? bar->minEdit() : bar->maxEdit();
-    QSignalSpy newBar(bar.get(), &ColorBar::newBar);
-    field->setText(text);
-    QTest::keyClick(field, Qt::Key_Return);
-    QCOMPARE(newBar.count(), 1);
-    QCOMPARE(minField ? bar->minV() : bar->maxV(), expected);
-    QCOMPARE(minField ? bar->maxV() : bar->minV(), minField ? 9.0 : 7.0);
-    QCOMPARE(field->text(), text);
-}
+    void fieldEditsFixAndAutoRange()
+    {
+        // An edited field sets its end (0 when not a finite number) and keeps the text.
+        for (const auto &[minField, text, expected] :
+             {std::tuple{true, "-1.5e3", -1500.0}, {false, "1x2", 0.0}, {false, "inf", 0.0}}) {
+            bar->setRange(7, 9);
+            QLineEdit *field = minField ? bar->minEdit() : bar->maxEdit();
+            QSignalSpy newBars(bar.get(), &ColorBar::newBar);
+            field->setText(text);
+            QTest::keyClick(field, Qt::Key_Return);
+            QCOMPARE(newBars.count(), 1);
+            QCOMPARE(QList<double>({bar->minV(), bar->maxV()}), QList<double>({minField ? expected : 7, minField ? 9 : expected}));
+            QCOMPARE(field->text(), QString(text));
+        }
+        // Auto range shows rounded texts of the exact values, not while fixed; silently.
+        QSignalSpy newBars(bar.get(), &ColorBar::newBar);
+        bar->autoRange(0.000123456789, 4000.123456);
+        QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("0.000123457 4000.12"));
+        bar->setFixColorScale(true);
+        bar->autoRange(-5, 5);
+        QCOMPARE(bar->maxV(), 4000.123456);
+        QCOMPARE(bar->minEdit()->text(), QString("0.000123457"));
+        bar->setFixColorScale(false);
+        bar->autoRange(-5, 5);
+        QCOMPARE(bar->minV(), -5.0);
+        QCOMPARE(bar->maxEdit()->text(), QString("5"));
+        QCOMPARE(newBars.count(), 0);
+    }
 
-void TestColorBar::fixAndAutoRange()
-{
-    QSignalSpy newBar(bar.get(), &ColorBar::newBar);
-    bar->autoRange(0.000123456789, 4000.123456);
-    QCOMPARE(bar->minEdit()->text(), QString("0.000123457"));
-    QCOMPARE(bar->maxEdit()->text(), QString("4000.12"));
-    QCOMPARE(bar->maxV(), 4000.123456);  // the value itself is not rounded
+    void paintsRampHandlesAndLabels()
+    {
+        bar->setRange(100, 4000);
+        bar->setHandles(0.25, 0.75);
+        QCOMPARE(bar->colorScale().valueAt(0.25), 1075.0);  // what the grabbed lower handle reads
+        const QImage shot = bar->grab().toImage();
+        // Row y shows (H - 1 - y) / H: black up to the lower handle, then (f - 0.25) * 512
+        // truncated, white from the upper one.
+        QList<int> greys;
+        for (int y : {299, 298, 200, 150, 99})
+            greys << qGray(shot.pixel(12, y));
+        QCOMPARE(greys, QList<int>({0, 1, 126, 190, 255}));
+        // Handle lines across the whole width at trunc((1 - r) * H).
+        const QColor handle(0, 192, 255), label(0, 255, 192);
+        QCOMPARE(countColour(shot, QRect(0, 100, 25, 1), handle) + countColour(shot, QRect(0, 300, 25, 1), handle), 50);
+        QCOMPARE(countColour(shot, QRect(0, 101, 25, 198), handle), 0);
+        // Labels: the range ends near the ends, the grabbed handle's value only while grabbed.
+        const QRect middle(0, 105, 25, 190);
+        QVERIFY(countColour(shot, QRect(0, 0, 25, 100), label) > 0 && countColour(shot, QRect(0, 300, 25, 100), label) > 0);
+        QCOMPARE(countColour(shot, middle, label), 0);
+        press(bar.get(), QPointF(10, 90), Qt::LeftButton);
+        QVERIFY(countColour(bar->grab().toImage(), middle, label) > 0);
+        // The release asks for the repaint that takes that label away.
+        bar->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bar.get()));
+        QCoreApplication::processEvents();
+        PaintCounter painted(bar.get());
+        release(bar.get(), QPointF(10, 90), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(painted.paints > 0, 2000);
+        QCOMPARE(countColour(bar->grab().toImage(), middle, label), 0);
+        // Label sizes: a long label in a narrow box shrinks, a short one in a large box is capped.
+        const QFont font;
+        const int flags = Qt::AlignLeft | Qt::AlignVCenter;
+        QVERIFY(DrawText::fittedPointSize(font, flags, "123456789012", 20, 25, 10) < 10);
+        QCOMPARE(DrawText::fittedPointSize(font, flags, "1", 500, 500, 10), 10.0);
+        QVERIFY(DrawText::fittedPointSize(font, flags, "1", 500, 500, 0) > 10);
+        QCOMPARE(DrawText::fittedPointSize(font, flags, "", 95, 25, 0), 10.0);
+    }
 
-    bar->setFixColorScale(true);
-    bar->autoRange(-5, 5);
-    QCOMPARE(bar->maxV(), 4000.123456);
-    QCOMPARE(bar->minEdit()->text(), QString("0.000123457"));
+    void rendersThroughTheBar()
+    {
+        // Rows differ so that a transposed or repeated row shows. Before it holds data a
+        // reader leaves the picture and the bar alone.
+        CountingImage reader(3, 2, {100, 2050, 4000, 500, 3000, 1000});
+        QImage image(2, 2, QImage::Format_Grayscale8);
+        image.fill(77);
+        reader.toImage(image, *bar);
+        QCOMPARE(bytes(image), QVector<int>({77, 77, 77, 77}));
+        QCOMPARE(bar->maxEdit()->text(), QString("1"));
+        QVERIFY(reader.open());
+        reader.toImage(image, *bar);
+        QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("100 4000"));
+        QCOMPARE(image.format(), QImage::Format_Grayscale8);
+        QCOMPARE(bytes(image), QVector<int>({0, 128, 255, 26, 190, 59}));
+        QCOMPARE(reader.lineReads, 2 + 2);  // one scan for min/max, one for the pixels
+        // Fixed: range and texts stay, values outside map to the ends; min/max are known,
+        // so only the pixels are read again.
+        bar->setRange(1000, 2000);
+        bar->minEdit()->setText("1e3");
+        bar->setFixColorScale(true);
+        reader.toImage(image, *bar);
+        QCOMPARE(reader.lineReads, 4 + 2);
+        QCOMPARE(QList<double>({bar->minV(), bar->maxV()}), QList<double>({1000, 2000}));
+        QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("1e3 2000"));
+        QCOMPARE(bytes(image), QVector<int>({0, 255, 255, 0, 255, 0}));
 
-    bar->setFixColorScale(false);
-    bar->autoRange(-5, 5);
-    QCOMPARE(bar->minV(), -5.0);
-    QCOMPARE(bar->maxEdit()->text(), QString("5"));
-    QCOMPARE(newBar.count(), 0);
-}
-
-void TestColorBar::paintsRampHandlesAndLabels()
-{
-    bar->setRange(100, 4000);
-    bar->setHandles(0.25, 0.75);
-    QCOMPARE(bar->colorScale().valueAt(0.25), 1075.0);  // what the grabbed lower handle reads
-    const QImage shot = bar->grab().toImage();
-    // Between the labels row y shows normalised value (H - 1 - y) / H: black up to the
-    // lower handle, then s = (f - 0.25) * 512 truncated, white from the upper handle.
-    const QList<int> rows = {299, 298, 200, 150, 99};
-    QList<int> greys;
-    for (int y : rows)
-        greys << qGray(shot.pixel(12, y));
-    QCOMPARE(greys, QList<int>({0, 1, 126, 190, 255}));
-    // Handle lines across the whole width at trunc((1 - r) * H).
-    const QColor handle(0, 192, 255);
-    QCOMPARE(countColour(shot, QRect(0, 100, 25, 1), handle), 25);
-    QCOMPARE(countColour(shot, QRect(0, 300, 25, 1), handle), 25);
-    QCOMPARE(countColour(shot, QRect(0, 101, 25, 198), handle), 0);
-
-    // Labels: the range ends near the ends, the grabbed handle's value only while grabbed.
-    const QColor label(0, 255, 192);
-    const QRect middle(0, 105, 25, 190);
-    QVERIFY(countColour(shot, QRect(0, 0, 25, 100), label) > 0);
-    QVERIFY(countColour(shot, QRect(0, 300, 25, 100), label) > 0);
-    QCOMPARE(countColour(shot, middle, label), 0);
-    press(bar.get(), QPointF(10, 90), Qt::LeftButton);
-    QVERIFY(countColour(bar->grab().toImage(), middle, label) > 0);
-    // The release asks for the repaint that takes that label away.
-    bar->show();
-    QVERIFY(QTest::qWaitForWindowExposed(bar.get()));
-    QCoreApplication::processEvents();
-    PaintCounter painted(bar.get());
-    release(bar.get(), QPointF(10, 90), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(painted.paints > 0, 2000);
-    QCOMPARE(countColour(bar->grab().toImage(), middle, label), 0);
-}
-
-void TestColorBar::fittedPointSize()
-{
-    const QFont font;
-    const int flags = Qt::AlignLeft | Qt::AlignVCenter;
-    // A long label in a narrow box shrinks; a short one in a large box is capped.
-    QVERIFY(DrawText::fittedPointSize(font, flags, "123456789012", 20, 25, 10) < 10);
-    QCOMPARE(DrawText::fittedPointSize(font, flags, "1", 500, 500, 10), 10.0);
-    QVERIFY(DrawText::fittedPointSize(font, flags, "1", 500, 500, 0) > 10);
-    QCOMPARE(DrawText::fittedPointSize(font, flags, "", 95, 25, 0), 10.0);
-}
+        // A series shows only the images it holds, each with its own range.
+        QTemporaryDir dir;
+        ImgDatas series;
+        for (quint32 scale : {1u, 10u}) {
+            const QString name = dir.filePath(QString("p%1.img").arg(scale));
+            QVERIFY(ItexWriter::write(name, 2, 2, 2, {1 * scale, 2 * scale, 3 * scale, 4 * scale}) && series.add(name));
+        }
+        QSignalSpy updated(&series, &ImgDatas::imageUpdated);
+        bar->setFixColorScale(false);
+        QVERIFY(!series.showImage(-1, image, *bar) && !series.showImage(2, image, *bar));
+        QVERIFY(series.showImage(1, image, *bar));
+        QCOMPARE(updated.count(), 1);
+        QCOMPARE(bar->maxV(), 40.0);
+        QCOMPARE(bytes(image), QVector<int>({0, 85, 170, 255}));
+    }
+};
 
 QTEST_MAIN(TestColorBar)
 #include "tst_colorbar.moc"

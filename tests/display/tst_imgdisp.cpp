@@ -1,5 +1,6 @@
 #include "MouseEvents.h"
 #include "RawDisp.h"
+#include "ViewTransform.h"
 #include "WidgetChecks.h"
 
 #include <QLineEdit>
@@ -11,248 +12,276 @@
 #include <climits>
 #include <cmath>
 
-// The image view on a 512 x 256 canvas (not square, so that the axes cannot be mixed
-// up): first image, read-out, zoom, pan, clicks, selection, reset and saving.
+namespace {
+bool near(double a, double b) { return std::abs(a - b) <= 1e-9; }
+bool near(const QRectF &a, const QRectF &b)
+{
+    return near(a.x(), b.x()) && near(a.y(), b.y()) && near(a.width(), b.width()) && near(a.height(), b.height());
+}
+// A press at canvas (100, 100), a move to `to` if it differs, a release there.
+struct Pointer {
+    Qt::MouseButton button;
+    Qt::KeyboardModifiers modifiers;
+    QPointF to;
+    QRectF finalView;
+    int stat;  // of the picked point; -1: none
+    QRectF selection;  // null: no valid selection
+};
+} // namespace
+Q_DECLARE_METATYPE(Pointer)
+
+// The canvas, the view geometry and the image view on a 512 x 256 canvas (not square,
+// so that the axes cannot be mixed up).
 class TestImgDisp : public QObject
 {
     Q_OBJECT
-private slots:
-    void init();
-    void cleanup() { delete view; }
-    void layoutAndReadOutWidths();
-    void firstImageSetsViewAndPointerReportsPixel();
-    void wheelZoomKeepsPointUnderPointer_data();
-    void wheelZoomKeepsPointUnderPointer();
-    void newImageKeepsZoomAndResetShowsWhole();
-    void pointer_data();
-    void pointer();
-    void drawsVisiblePartOnly();
-    void saveWritesVisiblePartAtImageResolution();
-
-private:
-    void showImage(int w, int h);
-    QWidget *canvas() const { return view->dispA; }
-    static bool near(double a, double b) { return std::abs(a - b) <= 1e-6; }
     RawDisp *view = nullptr;
-};
-
-void TestImgDisp::init()
-{
-    view = new RawDisp;
-    view->dispA->setFixedSize(512, 256);
-    view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(view));
-}
-
-// A w x h grey pattern whose bytes differ from pixel to pixel.
-void TestImgDisp::showImage(int w, int h)
-{
-    QImage image(w, h, QImage::Format_Grayscale8);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.scanLine(y)[x] = uchar((x + 3 * y) % 256);
-    view->img = image;
-    view->newImage();
-}
-
-void TestImgDisp::layoutAndReadOutWidths()
-{
-    // Bar right of the canvas; below them one row: the read-out, then the bar's panel.
-    const QRect canvasArea = view->dispA->geometry(), readOut = view->PVFrame->geometry();
-    const QRect barArea = view->CBar->geometry(), panel = view->CBar->panelBase()->geometry();
-    QVERIFY(barArea.left() >= canvasArea.right() && barArea.top() < canvasArea.bottom());
-    QVERIFY(readOut.top() >= canvasArea.bottom() && panel.left() >= readOut.right());
-    QVERIFY(readOut.top() <= panel.bottom() && panel.top() <= readOut.bottom());
-    QVERIFY(view->ResetScale->width() >= view->ResetScale->fontMetrics().horizontalAdvance("Scale Reset"));
-
-    // Zoomed out far enough that the pointer lies beyond the int range, in a view
-    // squeezed narrow: every read-out and range field still shows its longest text.
-    showImage(2048, 1024);
-    view->dispA->setMinimumSize(0, 0);
-    view->dispA->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    for (int notch = 0; notch < 250; ++notch)
-        turnWheel(canvas(), QPointF(0, 0), -120);
-    view->resize(100, 300);
-    QSignalSpy newPos(view, &ImgDisp::newPos);
-    moveTo(canvas(), QPointF(canvas()->width() - 1, canvas()->height() - 1));
-    QCOMPARE(newPos.at(0).at(0).toInt(), INT_MAX);
-    QCOMPARE(view->PosY->text(), QString("2.14748e+09"));
-    for (QLineEdit *field : {view->PosX, view->PosY, view->Val, view->CBar->minEdit(), view->CBar->maxEdit()})
-        for (const char *text : {"-0.000126456", "-1.23457e-05", "-1.23457e+300", "-2.14748e+09"})
-            QVERIFY2(showsWhole(field, text), qPrintable(field->objectName() + " cuts " + text));
-}
-
-void TestImgDisp::firstImageSetsViewAndPointerReportsPixel()
-{
-    QSignalSpy newS(view, &ImgDisp::newS);
-    QCoreApplication::processEvents();
-    PaintCounter painted(canvas());
-    showImage(0, 0);
-    QVERIFY(!view->scaleSet);
-    showImage(2048, 1024);
-    QVERIFY(view->scaleSet);
-    showImage(2048, 1024);
-    QCOMPARE(newS.count(), 1);
-    QCOMPARE(newS.at(0).at(0).toRectF(), QRectF(0, 0, 2048, 1024));
-    QTRY_VERIFY_WITH_TIMEOUT(painted.paints > 0, 2000);  // a new picture is shown
-
-    QSignalSpy newPos(view, &ImgDisp::newPos);
-    QSignalSpy invY(view, &ImgDispWPV::newPosInvY);
-    moveTo(canvas(), QPointF(256, 128));
-    QCOMPARE(newPos.count(), 1);
-    QCOMPARE(newPos.at(0).at(0).toInt(), 1024);
-    QCOMPARE(newPos.at(0).at(1).toInt(), 512);
-    QCOMPARE(view->PosX->text(), QString("1024"));
-    QCOMPARE(view->PosY->text(), QString("512"));
-    QCOMPARE(invY.count(), 1);
-    QCOMPARE(invY.at(0).at(1).toDouble(), 512.0);
-    view->setVal(1234.56789);
-    QCOMPARE(view->Val->text(), QString("1234.57"));
-    // The converter owners draw their overlays with follows the view.
-    QVERIFY(near(view->coord.toRealX(256), 1024));
-    QVERIFY(near(view->coord.toScreenY(512), 128));
-}
-
-void TestImgDisp::wheelZoomKeepsPointUnderPointer_data()
-{
-    QTest::addColumn<QPointF>("pointer");
-    QTest::addColumn<int>("delta");
-    QTest::addColumn<int>("notches");
-    QTest::addColumn<QRectF>("expected");
-    const double in = 2048 / 1.1, in2 = in / 1.1, out = 2048 * 1.1;
-    QTest::newRow("forward at centre shrinks")
-        << QPointF(256, 128) << 120 << 1 << QRectF(1024 - in / 2, 1024 - in / 2, in, in);
-    QTest::newRow("backward at top-left grows") << QPointF(0, 0) << -120 << 1 << QRectF(0, 0, out, out);
-    // The second notch starts from a view that no longer begins at the image origin.
-    QTest::newRow("twice forward off-centre")
-        << QPointF(128, 192) << 120 << 2 << QRectF(512 - in2 / 4, 1536 - in2 * 3 / 4, in2, in2);
-}
-
-void TestImgDisp::wheelZoomKeepsPointUnderPointer()
-{
-    QFETCH(QPointF, pointer);
-    QFETCH(int, delta);
-    QFETCH(int, notches);
-    QFETCH(QRectF, expected);
-    showImage(2048, 2048);
-    QSignalSpy newS(view, &ImgDisp::newS);
-    moveTo(canvas(), pointer);
-    for (int i = 0; i < notches; ++i)
-        turnWheel(canvas(), pointer, delta);
-    QCOMPARE(newS.count(), notches);
-    const QRectF v = view->view;
-    QVERIFY(near(v.x(), expected.x()) && near(v.y(), expected.y()));
-    QVERIFY(near(v.width(), expected.width()) && near(v.height(), expected.height()));
-    QCOMPARE(newS.last().at(0).toRectF(), v);
-}
-
-void TestImgDisp::newImageKeepsZoomAndResetShowsWhole()
-{
-    showImage(2048, 2048);
-    turnWheel(canvas(), QPointF(256, 128), 120);
-    const QRectF zoomed = view->view;
-    QSignalSpy newS(view, &ImgDisp::newS);
-    showImage(100, 80);
-    QCOMPARE(view->view, zoomed);
-    QTest::mouseClick(view->ResetScale, Qt::LeftButton);
-    QCOMPARE(view->view, QRectF(0, 0, 100, 80));
-    QCOMPARE(newS.count(), 0);
-    moveTo(canvas(), QPointF(256, 128));
-    QVERIFY(near(view->coord.toRealX(256), 50) && near(view->coord.toRealY(128), 40));
-}
-
-void TestImgDisp::pointer_data()
-{
-    // Press at canvas (100, 100) over a 2048 x 1024 image (4 image pixels per canvas
-    // pixel), move to `to` if it differs, release there.
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<QPointF>("to");
-    QTest::addColumn<QRectF>("finalView");
-    QTest::addColumn<int>("stat");  // of the picked point; -1: none
-    QTest::addColumn<QRectF>("selection");  // null: no valid selection
-    const QRectF whole(0, 0, 2048, 1024);
-    const int left = Qt::LeftButton, right = Qt::RightButton, shift = Qt::ShiftModifier;
-    const QPointF still(100, 100);
-    QTest::newRow("left click") << left << 0 << still << whole << int(MouseC::MLeft) << QRectF();
-    QTest::newRow("right click") << right << 0 << still << whole << int(MouseC::MRight) << QRectF();
-    QTest::newRow("shift left click") << left << shift << still << whole << -1 << QRectF();
-    QTest::newRow("ctrl left click") << left << int(Qt::ControlModifier) << still << whole << -1 << QRectF();
-    QTest::newRow("middle click") << int(Qt::MiddleButton) << 0 << still << whole << -1 << QRectF();
-    // The image follows the pointer; the picked point is the pressed image point.
-    QTest::newRow("left drag pans") << left << 0 << QPointF(150, 120) << QRectF(-200, -80, 2048, 1024)
-                                    << int(MouseC::MLeft) << QRectF();
-    // Dragged up and left: normalised to positive width and height.
-    QTest::newRow("shift left drag selects") << left << shift << QPointF(50, 60) << whole << -1
-                                             << QRectF(200, 240, 200, 160);
-    QTest::newRow("ctrl right drag does nothing") << right << int(Qt::ControlModifier) << QPointF(150, 120)
-                                                  << whole << -1 << QRectF();
-}
-
-void TestImgDisp::pointer()
-{
-    QFETCH(int, button);
-    QFETCH(int, modifiers);
-    QFETCH(QPointF, to);
-    QFETCH(QRectF, finalView);
-    QFETCH(int, stat);
-    QFETCH(QRectF, selection);
-    showImage(2048, 1024);
-    QSignalSpy newS(view, &ImgDisp::newS);
-    QSignalSpy points(view, &ImgDisp::selectedAPoint);
-    const auto b = Qt::MouseButton(button);
-    const auto m = Qt::KeyboardModifiers(modifiers);
-    press(canvas(), QPointF(100, 100), b, m);
-    if (to != QPointF(100, 100))
-        moveTo(canvas(), to, b, m);
-    release(canvas(), to, b, m);
-    QCOMPARE(view->view, finalView);
-    QCOMPARE(newS.count(), finalView == QRectF(0, 0, 2048, 1024) ? 0 : 1);
-    QCOMPARE(points.count(), stat < 0 ? 0 : 1);
-    if (stat >= 0) {
-        QCOMPARE(points.at(0).at(0).toDouble(), 400.0);
-        QCOMPARE(points.at(0).at(1).toDouble(), 400.0);
-        QCOMPARE(int(points.at(0).at(2).value<MouseC::MStat>()), stat);
+    QWidget *canvas() const { return view->dispA; }
+    // A w x h grey pattern whose bytes differ from pixel to pixel.
+    void showImage(int w, int h)
+    {
+        QImage image(w, h, QImage::Format_Grayscale8);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.scanLine(y)[x] = uchar((x + 3 * y) % 256);
+        view->img = image;
+        view->newImage();
     }
-    QVERIFY(!view->selecting);
-    QCOMPARE(view->selValid, !selection.isNull());
-    if (!view->selValid)
-        return;
-    QCOMPARE(view->sel, selection);
-    // Shift + right press clears the selection.
-    press(canvas(), QPointF(10, 10), Qt::RightButton, Qt::ShiftModifier);
-    QVERIFY(!view->selValid);
-    QCOMPARE(view->sel, QRectF());
-}
 
-void TestImgDisp::drawsVisiblePartOnly()
-{
-    // A 4 x 4 pattern (byte x + 3y) stretched over the canvas, then its right half only.
-    showImage(4, 4);
-    QCOMPARE(qGray(view->dispA->grab().toImage().pixel(100, 160)), 6);
-    view->view = QRectF(2, 0, 2, 4);
-    QCOMPARE(qGray(view->dispA->grab().toImage().pixel(100, 160)), 8);
-}
+private slots:
+    void init()
+    {
+        view = new RawDisp;
+        view->dispA->setFixedSize(512, 256);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+    }
+    void cleanup() { delete view; }
 
-void TestImgDisp::saveWritesVisiblePartAtImageResolution()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    showImage(300, 200);
-    view->view = QRectF(10.7, 20.2, 100.9, 50.5);
-    const QString name = dir.filePath("crop.png");
-    QVERIFY(view->saveImage(name));
-    const QImage saved(name);
-    QCOMPARE(saved.size(), QSize(100, 50));
-    for (const QPoint &p : {QPoint(0, 0), QPoint(99, 0), QPoint(0, 49), QPoint(57, 31)})
-        QCOMPARE(qGray(saved.pixel(p)), int(view->img.scanLine(20 + p.y())[10 + p.x()]));
+    // A zoom keeps the image point under the pointer, a pan moves it with the pointer.
+    void viewTransform()
+    {
+        const ViewTransform t(QRectF(100, 50, 2048, 1024), QSizeF(512, 128));
+        QVERIFY(near(t.toImageX(256), 1124) && near(t.toImageY(64), 562));
+        for (const QPointF &p : {QPointF(0, 0), QPointF(128, 96), QPointF(512, 7)}) {
+            for (double factor : {1 / 1.1, 1.1}) {
+                const ViewTransform z(t.zoomedAbout(p.x(), p.y(), factor), t.canvas);
+                QVERIFY(near(z.view.width(), 2048 * factor) && near(z.view.height(), 1024 * factor));
+                QVERIFY(near(z.toImageX(p.x()), t.toImageX(p.x())) && near(z.toImageY(p.y()), t.toImageY(p.y())));
+            }
+            const ViewTransform panned(t.pannedBy(10, 20, p.x(), p.y()), t.canvas);
+            QCOMPARE(panned.view.size(), t.view.size());
+            QVERIFY(near(panned.toImageX(p.x()), t.toImageX(10)) && near(panned.toImageY(p.y()), t.toImageY(20)));
+        }
+    }
 
-    // A failed write is reported, with one debug line.
-    const QString badSuffix = dir.filePath("crop.nosuchformat");
-    QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to save the image \"%1\"").arg(badSuffix)));
-    QVERIFY(!view->saveImage(badSuffix));
-    QVERIFY(!QFile::exists(badSuffix));
-}
+    void canvasMouse()
+    {
+        DispA c;
+        MouseC &m = c.mouse;
+        QSignalSpy moved(&c, &DispA::mouseMoved0), pressed(&c, &DispA::mousePressed0);
+        QSignalSpy released(&c, &DispA::mouseReleased0), dclicked(&c, &DispA::mouseDoubleClicked0);
+        QVERIFY(c.hasMouseTracking());  // moves without a button are reported too
+        moveTo(&c, QPointF(10.9, -0.7), Qt::NoButton, Qt::ShiftModifier);
+        QCOMPARE(m.pos, QPoint(10, 0));  // truncated toward zero
+        // Moves with Alt are ignored; presses and releases with Alt are recorded.
+        moveTo(&c, QPointF(50, 60), Qt::LeftButton, Qt::AltModifier | Qt::ControlModifier);
+        QCOMPARE(m.modifiers, Qt::KeyboardModifiers(Qt::ShiftModifier));
+        press(&c, QPointF(15, 16), Qt::RightButton, Qt::AltModifier);
+        QVERIFY(m.pressed);
+        QCOMPARE(m.prevPos, QPoint(10, 0));
+        QCOMPARE(m.pressStat(), MouseC::MRightAlt);
+        release(&c, QPointF(25, 26), Qt::RightButton);
+        QVERIFY(!m.pressed && m.releaseButton == Qt::RightButton);
+        QCOMPARE(QList<QPoint>({m.prevPos, m.pos, m.releasePos, m.pressPos}),
+                 QList<QPoint>({{15, 16}, {25, 26}, {25, 26}, {15, 16}}));
+        // A double click records only its own fields.
+        press(&c, QPointF(40, 50), Qt::LeftButton);
+        sendMouse(&c, QEvent::MouseButtonDblClick, QPointF(90, 95), Qt::LeftButton, Qt::LeftButton, Qt::ControlModifier);
+        QCOMPARE(QList<QPoint>({m.dClickPos, m.pos}), QList<QPoint>({{90, 95}, {40, 50}}));
+        QVERIFY(m.pressed && m.dClickModifiers == Qt::ControlModifier);
+        QCOMPARE(QList<qsizetype>({moved.count(), pressed.count(), released.count(), dclicked.count()}),
+                 QList<qsizetype>({1, 2, 1, 1}));
+        // One notch is 120; forward zooms in.
+        for (const auto &[delta, steps, factor] : {std::tuple{120, 1.0, 1 / 1.1}, {-60, -0.5, 1.1}, {0, 0.0, 1 / 1.1}}) {
+            turnWheel(&c, QPointF(100, 100), delta);
+            QVERIFY(near(c.wheelSteps, steps) && near(c.zoomFactor, factor));
+        }
+        // Left 0..7 and right 8..15 by modifiers in the order none, Shift, Control, Alt and
+        // their pairs and triple; other buttons 16; the keypad flag ignored.
+        const Qt::KeyboardModifiers shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier, alt = Qt::AltModifier;
+        const Qt::KeyboardModifiers combos[8] = {{}, shift, ctrl, alt, shift | ctrl, shift | alt, ctrl | alt,
+                                                 shift | ctrl | alt};
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(int(MouseC::stat(Qt::LeftButton, combos[i] | Qt::KeypadModifier)), i);
+            QCOMPARE(int(MouseC::stat(Qt::RightButton, combos[i])), 8 + i);
+        }
+        QCOMPARE(MouseC::stat(Qt::MiddleButton, shift), MouseC::MOther);
+    }
+
+    void canvasLayersAndConverter()
+    {
+        DispA c;
+        c.resize(400, 200);
+        QStringList order;
+        connect(&c, &DispA::drawImage0, this, [&](QPainter *) { order << "0"; });
+        connect(&c, &DispA::drawImage1, this, [&](QPainter *p) { order << "1", p->fillRect(0, 0, 10, 10, Qt::red); });
+        connect(&c, &DispA::drawImage2, this, [&](QPainter *p) { order << "2", p->fillRect(5, 5, 10, 10, Qt::blue); });
+        const QImage shot = c.grab().toImage();
+        QCOMPARE(order, QStringList({"0", "1", "2"}));
+        QCOMPARE(QList<QColor>({shot.pixel(2, 2), shot.pixel(7, 7), shot.pixel(200, 100)}),
+                 QList<QColor>({Qt::red, Qt::blue, Qt::white}));
+        // The paint sets the screen range, its y starting at the bottom; with image-like
+        // real coordinates (a different scale per axis) real y grows downward.
+        ChCoord &r = c.coord;
+        r.setRealCoord(-5, 7, 95, -3);
+        QVERIFY(near(r.toRealX(0), -5) && near(r.toRealX(400), 95) && near(r.toRealY(200), 7));
+        QVERIFY(near(r.toRealY(50), -0.5) && near(r.toScreenLenX(10), 40) && near(r.toScreenLenY(10), 200));
+        for (double s : {0.0, 123.25, -57.5})
+            QVERIFY(near(r.toScreenX(r.toRealX(s)), s) && near(r.toScreenY(r.toRealY(s)), s));
+    }
+
+    void layoutAndReadOutWidths()
+    {
+        // Bar right of the canvas; below them one row: the read-out, then the bar's panel.
+        const QRect canvasArea = view->dispA->geometry(), readOut = view->PVFrame->geometry();
+        const QRect barArea = view->CBar->geometry(), panel = view->CBar->panelBase()->geometry();
+        QVERIFY(barArea.left() >= canvasArea.right() && barArea.top() < canvasArea.bottom());
+        QVERIFY(readOut.top() >= canvasArea.bottom() && panel.left() >= readOut.right());
+        QVERIFY(readOut.top() <= panel.bottom() && panel.top() <= readOut.bottom());
+        QVERIFY(view->ResetScale->width() >= view->ResetScale->fontMetrics().horizontalAdvance("Scale Reset"));
+        // Zoomed out so far that the pointer lies beyond the int range, in a view squeezed
+        // narrow: every read-out and range field still shows its longest text.
+        showImage(2048, 1024);
+        view->dispA->setMinimumSize(0, 0);
+        view->dispA->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        for (int notch = 0; notch < 250; ++notch)
+            turnWheel(canvas(), QPointF(0, 0), -120);
+        view->resize(100, 300);
+        QSignalSpy newPos(view, &ImgDisp::newPos);
+        moveTo(canvas(), QPointF(canvas()->width() - 1, canvas()->height() - 1));
+        QCOMPARE(newPos.at(0).at(0).toInt(), INT_MAX);
+        QCOMPARE(view->PosY->text(), QString("2.14748e+09"));
+        for (QLineEdit *field : {view->PosX, view->PosY, view->Val, view->CBar->minEdit(), view->CBar->maxEdit()})
+            for (const char *text : {"-0.000126456", "-1.23457e-05", "-1.23457e+300", "-2.14748e+09"})
+                QVERIFY2(showsWhole(field, text), qPrintable(field->objectName() + " cuts " + text));
+    }
+
+    void firstImageSetsViewAndPointerReportsPixel()
+    {
+        QSignalSpy newS(view, &ImgDisp::newS);
+        QCoreApplication::processEvents();
+        PaintCounter painted(canvas());
+        showImage(0, 0);
+        QVERIFY(!view->scaleSet);
+        showImage(2048, 1024);
+        showImage(2048, 1024);
+        QCOMPARE(newS.count(), 1);
+        QCOMPARE(newS.at(0).at(0).toRectF(), QRectF(0, 0, 2048, 1024));
+        QTRY_VERIFY_WITH_TIMEOUT(painted.paints > 0, 2000);  // a new picture is shown
+
+        QSignalSpy newPos(view, &ImgDisp::newPos);
+        QSignalSpy invY(view, &ImgDispWPV::newPosInvY);
+        moveTo(canvas(), QPointF(256, 128));
+        QCOMPARE(newPos.count(), 1);
+        QCOMPARE(newPos.at(0), QVariantList({1024, 512}));
+        QCOMPARE(view->PosX->text() + " " + view->PosY->text(), QString("1024 512"));
+        QCOMPARE(invY.count(), 1);
+        QCOMPARE(invY.at(0).at(1).toDouble(), 512.0);
+        view->setVal(1234.56789);
+        QCOMPARE(view->Val->text(), QString("1234.57"));
+        // The converter the owners draw their overlays with follows the view.
+        QVERIFY(near(view->coord.toRealX(256), 1024) && near(view->coord.toScreenY(512), 128));
+    }
+
+    void wheelZoomThenNewImageKeepsItResetShowsWhole()
+    {
+        // Two notches forward off-centre: the second starts from a view away from the origin.
+        showImage(2048, 2048);
+        QSignalSpy newS(view, &ImgDisp::newS);
+        moveTo(canvas(), QPointF(128, 192));
+        turnWheel(canvas(), QPointF(128, 192), 120);
+        turnWheel(canvas(), QPointF(128, 192), 120);
+        const double in2 = 2048 / 1.1 / 1.1;
+        QVERIFY(near(view->view, QRectF(512 - in2 / 4, 1536 - in2 * 3 / 4, in2, in2)));
+        QCOMPARE(newS.count(), 2);
+        QCOMPARE(newS.last().at(0).toRectF(), view->view);
+        const QRectF zoomed = view->view;
+        showImage(100, 80);
+        QCOMPARE(view->view, zoomed);
+        QTest::mouseClick(view->ResetScale, Qt::LeftButton);
+        QCOMPARE(view->view, QRectF(0, 0, 100, 80));
+        QCOMPARE(newS.count(), 2);
+        moveTo(canvas(), QPointF(256, 128));
+        QVERIFY(near(view->coord.toRealX(256), 50) && near(view->coord.toRealY(128), 40));
+    }
+
+    // Over a 2048 x 1024 image: 4 image pixels per canvas pixel.
+    void pointer_data()
+    {
+        QTest::addColumn<Pointer>("c");
+        const QRectF whole(0, 0, 2048, 1024);
+        const auto left = Qt::LeftButton, right = Qt::RightButton;
+        const Qt::KeyboardModifiers none, shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
+        const QPointF still(100, 100);
+        QTest::newRow("left click") << Pointer{left, none, still, whole, MouseC::MLeft, {}};
+        QTest::newRow("right click") << Pointer{right, none, still, whole, MouseC::MRight, {}};
+        QTest::newRow("shift left click") << Pointer{left, shift, still, whole, -1, {}};
+        QTest::newRow("ctrl left click") << Pointer{left, ctrl, still, whole, -1, {}};
+        QTest::newRow("middle click") << Pointer{Qt::MiddleButton, none, still, whole, -1, {}};
+        // The image follows the pointer; the picked point is the pressed image point.
+        QTest::newRow("left drag pans") << Pointer{left, none, {150, 120}, {-200, -80, 2048, 1024}, MouseC::MLeft, {}};
+        // Dragged up and left: normalised to positive width and height.
+        QTest::newRow("shift left drag selects") << Pointer{left, shift, {50, 60}, whole, -1, {200, 240, 200, 160}};
+        QTest::newRow("ctrl right drag does nothing") << Pointer{right, ctrl, {150, 120}, whole, -1, {}};
+    }
+    void pointer()
+    {
+        QFETCH(Pointer, c);
+        showImage(2048, 1024);
+        QSignalSpy newS(view, &ImgDisp::newS), points(view, &ImgDisp::selectedAPoint);
+        press(canvas(), QPointF(100, 100), c.button, c.modifiers);
+        if (c.to != QPointF(100, 100))
+            moveTo(canvas(), c.to, c.button, c.modifiers);
+        release(canvas(), c.to, c.button, c.modifiers);
+        QCOMPARE(view->view, c.finalView);
+        QCOMPARE(newS.count(), c.finalView == QRectF(0, 0, 2048, 1024) ? 0 : 1);
+        QCOMPARE(points.count(), c.stat < 0 ? 0 : 1);
+        if (c.stat >= 0)
+            QCOMPARE(points.at(0), QVariantList({400.0, 400.0, QVariant::fromValue(MouseC::MStat(c.stat))}));
+        QVERIFY(!view->selecting);
+        QCOMPARE(view->selValid, !c.selection.isNull());
+        QCOMPARE(view->sel, c.selection.isNull() ? view->sel : c.selection);
+        // Shift + right press clears the selection.
+        press(canvas(), QPointF(10, 10), Qt::RightButton, Qt::ShiftModifier);
+        QVERIFY(!view->selValid && view->sel.isNull());
+    }
+
+    void drawsVisiblePartOnly()
+    {
+        // A 4 x 4 pattern (byte x + 3y) stretched over the canvas, then its right half only.
+        showImage(4, 4);
+        QCOMPARE(qGray(view->dispA->grab().toImage().pixel(100, 160)), 6);
+        view->view = QRectF(2, 0, 2, 4);
+        QCOMPARE(qGray(view->dispA->grab().toImage().pixel(100, 160)), 8);
+    }
+
+    void saveWritesVisiblePartAtImageResolution()
+    {
+        QTemporaryDir dir;
+        showImage(300, 200);
+        view->view = QRectF(10.7, 20.2, 100.9, 50.5);
+        QVERIFY(view->saveImage(dir.filePath("crop.png")));
+        const QImage saved(dir.filePath("crop.png"));
+        QCOMPARE(saved.size(), QSize(100, 50));
+        for (const QPoint &p : {QPoint(0, 0), QPoint(99, 0), QPoint(0, 49), QPoint(57, 31)})
+            QCOMPARE(qGray(saved.pixel(p)), int(view->img.scanLine(20 + p.y())[10 + p.x()]));
+        // A failed write is reported, with one debug line.
+        const QString bad = dir.filePath("crop.nosuchformat");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to save the image \"%1\"").arg(bad)));
+        QVERIFY(!view->saveImage(bad) && !QFile::exists(bad));
+    }
+};
 
 QTEST_MAIN(TestImgDisp)
 #include "tst_imgdisp.moc"

@@ -1,0 +1,349 @@
+#include "CalcConds.h"
+#include "DataRoot.h"
+#include "ImgData.h"
+#include "ItexWriter.h"
+#include "PopDockBase.h"
+#include "ProcCtrl.h"
+#include "SeekCtrl.h"
+#include "SelectAImgFile.h"
+#include "SelectDir.h"
+#include "WidgetChecks.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <climits>
+#include <cmath>
+
+namespace {
+const QString good = "background-color: rgb(211, 255, 241);", bad = "background-color: rgb(255, 192, 192);";
+// True when closing the window, the only one shown, ends the event loop as the program's
+// last window would.
+bool closingEndsTheProgram(QWidget &window)
+{
+    QTimer::singleShot(0, &window, [&window]() { window.close(); });
+    QTimer::singleShot(300, qApp, []() { qApp->exit(7); });
+    return qApp->exec() != 7;
+}
+// Types into a field and finishes the edit, as a user does.
+void retype(QLineEdit *field, const QString &text)
+{
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+QStringList entries(const QTemporaryDir &dir) { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
+} // namespace
+
+// The panels, driven as a user does. Relative names resolve in a scratch folder made the
+// working directory; it also holds 3 x 2 ITEX images whose pixel (x, y) is base + 10 y + x.
+class TestPanels : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir tmp;
+    QString startDir, first, second;
+    QString writeImage(const QString &name, quint32 base)
+    {
+        const std::vector<quint32> pixels = {base, base + 1, base + 2, base + 10, base + 11, base + 12};
+        return ItexWriter::write(tmp.filePath(name), 3, 2, 2, pixels, 0.5) ? tmp.filePath(name) : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        startDir = QDir::currentPath();
+        QVERIFY(tmp.isValid() && QDir::setCurrent(tmp.path()));
+        first = writeImage("first.img", 100);
+        second = writeImage("second.img", 1000);
+        QFile text(tmp.filePath("notes.img"));
+        QVERIFY(!first.isEmpty() && !second.isEmpty() && text.open(QIODevice::WriteOnly));
+        text.write("just some text\n");
+        QVERIFY(ItexWriter::writeRaw(tmp.filePath("odd.img"), "Prop_ImageWidth=2,Prop_ImageHeight=2,BytesPerPixel=3,",
+                                     QByteArray(12, '\0')));
+        setDataRoot(tmp.path());
+    }
+    void cleanupTestCase() { QDir::setCurrent(startDir); }
+
+    void popDockTwiceThenCloseThePopOut()
+    {
+        PopDockBase frame;
+        auto *view = new QLabel("view");  // installed the way the main window does
+        frame.content = view;
+        frame.Layout->addWidget(view);
+        frame.show();
+        const auto docked = [&] {
+            return view->parentWidget() == &frame && frame.Layout->indexOf(view) >= 0 && !frame.popBase.isVisible();
+        };
+        const auto poppedOut = [&] {
+            return view->parentWidget() == &frame.popBase && frame.popBase.isVisible() && frame.Layout->indexOf(view) < 0;
+        };
+        for (int click = 0; click < 4; ++click) {
+            QTest::mouseClick(frame.PopDock, Qt::LeftButton);
+            QVERIFY(click % 2 ? docked() : poppedOut());
+        }
+        // Closing the pop-out window, the last one shown, docks the view and never ends the program.
+        QSignalSpy closedSpy(&frame.popBase, &ClosableBase::closed);
+        QTest::mouseClick(frame.PopDock, Qt::LeftButton);
+        frame.hide();
+        QVERIFY(!closingEndsTheProgram(frame.popBase));
+        QCOMPARE(closedSpy.count(), 1);
+        frame.show();
+        QVERIFY(docked());
+        QTest::mouseClick(frame.PopDock, Qt::LeftButton);
+        QVERIFY(poppedOut());
+    }
+
+    // The dialogs open in the data root; a choice is shown and reported once.
+    void selectDir()
+    {
+        SelectDir sel;
+        QFileDialog &dialog = sel.fileDialog();
+        QVERIFY(dialog.fileMode() == QFileDialog::Directory && dialog.acceptMode() == QFileDialog::AcceptOpen);
+        QCOMPARE(dialog.directory().absolutePath(), QDir(tmp.path()).absolutePath());
+        QVERIFY(!dialog.testAttribute(Qt::WA_QuitOnClose));  // a helper window, not the program's
+        QSignalSpy spy(&sel, &SelectDir::aDirSelected);
+        emit dialog.fileSelected("/data/sample-a");
+        sel.setDirName("/data/other");
+        QCOMPARE(spy, QList<QVariantList>({{"/data/sample-a"}}));
+        QCOMPARE(sel.SelectedDir->text(), QString("/data/other"));
+    }
+
+    void selectAFileModes()
+    {
+        SelectAFile sel;
+        QFileDialog &dialog = sel.fileDialog();
+        QCOMPARE(dialog.directory().absolutePath(), QDir(tmp.path()).absolutePath());
+        QVERIFY(dialog.acceptMode() == QFileDialog::AcceptOpen && dialog.fileMode() == QFileDialog::ExistingFile);
+        QCOMPARE(dialog.nameFilters(), QStringList({"Img file (*.img)", "Tiff file (*.tif *.tiff)", "Any file (* *.*)"}));
+        QVERIFY(sel.Name->isHidden() && sel.AddTag->isHidden());
+        sel.setMode(1);
+        QCOMPARE(dialog.nameFilters(), QStringList({"Any file (* *.*)"}));
+        sel.setMode(7);  // only stored: the dialog keeps the save settings
+        QVERIFY(dialog.acceptMode() == QFileDialog::AcceptSave && dialog.fileMode() == QFileDialog::AnyFile);
+        // A choice: the field by mode, the base name before the first dot, the full name
+        // reported; only a save location is created.
+        const QString created = QDir(tmp.path()).absoluteFilePath("out/run1");
+        for (const auto &[mode, chosen, shown, name] :
+             {std::tuple{1, "out/run1/slice.tif", created, "slice"}, {0, "a/b/scan.x.img", "a/b/scan.x.img", "scan"},
+              {7, "c/d/i0.img", "", "i0"}}) {
+            const QStringList before = entries(tmp);
+            SelectAFile chooser;
+            chooser.setMode(mode);
+            QSignalSpy spy(&chooser, &SelectAFile::fileSelected);
+            emit chooser.fileDialog().fileSelected(chosen);
+            QCOMPARE(chooser.FilePath->text() + "|" + chooser.Name->text(), shown + "|" + name);
+            QCOMPARE(spy, QList<QVariantList>({{QString(chosen)}}));
+            QVERIFY(mode == 1 ? QDir(shown).exists() : entries(tmp) == before);
+        }
+        // Clear reports, empties the fields and creates nothing.
+        sel.fileSelected0("keep/slice.png");
+        const QStringList before = entries(tmp);
+        QSignalSpy clearSpy(&sel, &SelectAFile::clear);
+        QTest::mouseClick(sel.Clear, Qt::LeftButton);
+        QCOMPARE(clearSpy.count(), 1);
+        QVERIFY(sel.FilePath->text().isEmpty() && sel.Name->text().isEmpty());
+        QCOMPARE(entries(tmp), before);
+    }
+
+    // Slider and spin box end on the same index; every change, from whichever side, is
+    // reported once; no change, no report.
+    void seek()
+    {
+        enum Action { Inc, Dec, SpinBox, Drag, GrooveClick, Wheel, ArrowKey, SetValue };
+        const int rows[][4] = {{1000, 995, Inc, 1000}, {1000, 1000, Inc, 1000}, {0, 0, Inc, 0},
+                               {1000, 7, Dec, 0},      {1000, 500, Dec, 490},   {100, 0, SpinBox, 42},
+                               {100, 0, Drag, 63},     {100, 50, GrooveClick, 60}, {100, 50, Wheel, 53},
+                               {100, 50, ArrowKey, 51}, {100, 50, SetValue, 77}};  // maximum, start, action, expected
+        for (const auto &[maximum, start, action, expected] : rows) {
+            SeekCtrl seek;
+            QSlider *slider = seek.Seek;
+            slider->setMaximum(maximum);
+            seek.Index->setMaximum(maximum);
+            seek.Index->setValue(start);
+            QSignalSpy spy(&seek, &SeekCtrl::newIndex);
+            if (action == Inc || action == Dec) {
+                QTest::mouseClick(action == Inc ? seek.Inc : seek.Dec, Qt::LeftButton);
+            } else if (action == SpinBox) {
+                seek.Index->setValue(expected);  // as typing or the spin box arrows do
+            } else if (action == Drag) {
+                slider->setSliderDown(true);
+                slider->setSliderPosition(expected);
+                slider->setSliderDown(false);
+            } else if (action == GrooveClick) {
+                slider->triggerAction(QAbstractSlider::SliderPageStepAdd);  // a click beside the handle
+            } else if (action == Wheel) {
+                QWheelEvent e(QPointF(5, 5), slider->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                QCoreApplication::sendEvent(slider, &e);
+            } else {
+                action == ArrowKey ? QTest::keyClick(slider, Qt::Key_Right) : slider->setValue(expected);
+            }
+            QCOMPARE(QList<int>({slider->value(), seek.Index->value()}), QList<int>({expected, expected}));
+            QCOMPARE(spy, expected == start ? QList<QVariantList>() : QList<QVariantList>({{expected}}));
+        }
+    }
+
+    void imageLoadShowsClearDrops()
+    {
+        SelectAImgFile sel;
+        const QString loading = QString(R"(^"\d\d:\d\d:\d\d\.\d\d\d" loading "%1"$)");
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(loading.arg(QRegularExpression::escape(first))));
+        sel.fileSelected0(first);
+        ImgDispWPV &view = sel.imageView();
+        QVERIFY(sel.image && view.isVisible());
+        QCOMPARE(sel.FilePath->styleSheet(), good);
+        // Rendered through the view's colour bar (auto range: white at the largest value).
+        QCOMPARE(view.img.size(), QSize(3, 2));
+        QCOMPARE(qGray(view.img.pixel(2, 1)), 255);
+        // The exposure-time frame sits right of Clear; the view's pointer reaches the read-out.
+        QCOMPARE(sel.gridLayout_3->itemAtPosition(0, 5)->widget(), sel.SelectAImgFileBase);
+        emit view.newPosInvY(1, 1);
+        QCOMPARE(view.Val->text(), QString("111"));
+        // A change of the colour bar re-renders: both handles at the middle make a threshold.
+        QCOMPARE(qGray(view.img.pixel(1, 0)), 21);
+        view.CBar->setHandles(0.5, 0.5);
+        emit view.CBar->newBar();
+        QCOMPARE(qGray(view.img.pixel(1, 0)), 0);
+        QVERIFY(showsWhole(sel.ExpTimeLE, "-1.23457e-05"));
+        // Read-out of the pixel under the pointer, truncated toward zero; 0 off the image.
+        for (const auto &[x, y, shown] : {std::tuple{1.0, 1.0, "111"}, {-0.5, 0.9, "100"}, {3.0, 0.0, "0"},
+                                          {0.0, 2.0, "0"}, {std::nan(""), 0.0, "0"}}) {
+            view.Val->setText("stale");
+            sel.noticedNewPos(x, y);
+            QCOMPARE(view.Val->text(), QString(shown));
+        }
+        sel.setExpTime(0.1);
+        QCOMPARE(sel.ExpTimeLE->text(), QString("0.1"));
+        QSignalSpy clearSpy(&sel, &SelectAFile::clear);
+        QTest::mouseClick(sel.Clear, Qt::LeftButton);
+        QCOMPARE(clearSpy.count(), 1);
+        QVERIFY(sel.image == nullptr && sel.FilePath->text().isEmpty());
+        QCOMPARE(sel.ExpTimeLE->text() + sel.FilePath->styleSheet(), "0.05" + good);  // the last colour stays
+    }
+
+    // A failed load (no reader; ITEX with 3-byte pixels) keeps the image held.
+    void failedLoadKeepsTheImage()
+    {
+        for (const auto &[badName, reason] : {std::pair{"notes.img", "Unknown file type"}, {"odd.img", "neither 2 nor 4 bytes"}}) {
+            SelectAImgFile sel;
+            sel.fileSelected0(first);
+            ImgData *const held = sel.image;
+            QTest::ignoreMessage(QtDebugMsg, QRegularExpression(reason));
+            sel.fileSelected0(tmp.filePath(badName));
+            QVERIFY(held && sel.image == held && held->imageFileName() == first);
+            QCOMPARE(sel.FilePath->styleSheet() + sel.FilePath->text(), bad + tmp.filePath(badName));
+            sel.fileSelected0(second);
+            QVERIFY(sel.image && sel.image->imageFileName() == second);
+            QCOMPARE(sel.FilePath->styleSheet(), good);
+        }
+    }
+
+    void showImgBringsTheWindowBack()
+    {
+        SelectAImgFile sel;
+        sel.show();
+        QTest::mouseClick(sel.ShowImg, Qt::LeftButton);
+        QVERIFY(!sel.imageView().isVisible() && !sel.image);  // nothing to show yet
+        sel.imageView().Val->setText("untouched");
+        sel.noticedNewPos(1, 1);
+        QCOMPARE(sel.imageView().Val->text(), QString("untouched"));
+        sel.fileSelected0(first);
+        sel.hide();
+        QVERIFY(!closingEndsTheProgram(sel.imageView()));  // a helper window never ends it
+        QVERIFY(!sel.imageView().isVisible());
+        sel.show();
+        QTest::mouseClick(sel.ShowImg, Qt::LeftButton);
+        QVERIFY(sel.imageView().isVisible());
+    }
+
+    // Both fields start at "1000"; only a changed value is reported, letters read as 0.
+    void procFieldsAndSetters()
+    {
+        for (const auto &[editCor, typed, expected] : {std::tuple{true, "1000.0", 1000.0}, {true, "abc", 0.0},
+                                                       {false, "+1000", 1000.0}, {false, "abc", 0.0}}) {
+            ProcCtrl ctrl;
+            QSignalSpy spy(&ctrl, editCor ? &ProcCtrl::corUpdated : &ProcCtrl::sliceNoUpdated);
+            retype(editCor ? ctrl.Cor : ctrl.SliceNo, typed);
+            QVERIFY(std::abs((editCor ? ctrl.cor : ctrl.sliceNo) - expected) <= 1e-12);
+            QCOMPARE(spy.count(), expected == 1000.0 ? 0 : 1);
+        }
+        ProcCtrl ctrl;
+        QSignalSpy sliceSpy(&ctrl, &ProcCtrl::sliceNoUpdated), corSpy(&ctrl, &ProcCtrl::corUpdated);
+        ctrl.SliceNo->setText("typed but not finished");
+        ctrl.setSliceNo(1000);
+        ctrl.setCor(1000.0);
+        QCOMPARE(ctrl.SliceNo->text(), QString("typed but not finished"));
+        ctrl.setSliceNo(77);
+        ctrl.setCor(1023.4567891);
+        QCOMPARE(ctrl.SliceNo->text() + " " + ctrl.Cor->text(), QString("77 1023.46"));
+        QCOMPARE(ctrl.sliceNo, 77);
+        QCOMPARE(QList<qsizetype>({sliceSpy.count(), corSpy.count()}), QList<qsizetype>({1, 1}));
+        // The step takes the direction of the range.
+        for (const auto &[from, to, step, signedStep] : {std::array{2047, 0, 5, -5}, {0, 10, -5, 5}, {10, 10, -3, 3},
+                                                         {10, 0, INT_MIN, -INT_MAX}}) {
+            ctrl.setSliceFrom(from);
+            ctrl.setSliceTo(to);
+            ctrl.setSliceStep(step);
+            CalcConds conds;
+            ctrl.fillCalcConds(conds, false, true);
+            QCOMPARE(QList<int>({conds.sliceFrom, conds.sliceTo, conds.sliceStep}), QList<int>({from, to, signedStep}));
+        }
+    }
+
+    void procSettingsReachTheRequest()
+    {
+        ProcCtrl ctrl;
+        ctrl.show();
+        QSignalSpy updateSpy(&ctrl, &ProcCtrl::autoUpdateUpdated), execSpy(&ctrl, &ProcCtrl::autoExecUpdated);
+        QSignalSpy rotAxSpy(&ctrl, &ProcCtrl::rotAxUpdated);
+        QTest::mouseClick(ctrl.RotAxH, Qt::LeftButton);  // already checked: no change
+        QCOMPARE(rotAxSpy.count(), 0);
+        QTest::mouseClick(ctrl.RotAxV, Qt::LeftButton);
+        QVERIFY(!ctrl.RotAxH->isChecked());  // one group, exclusive
+        QTest::mouseClick(ctrl.AutoExecCtCalc, Qt::LeftButton);
+        QTest::mouseClick(ctrl.AutoUpdate, Qt::LeftButton);
+        ctrl.Threads->setValue(32);
+        retype(ctrl.SliceNo, "321");
+        retype(ctrl.Cor, "987.25");
+        QCOMPARE(QList<qsizetype>({rotAxSpy.count(), execSpy.count(), updateSpy.count()}), QList<qsizetype>({1, 1, 1}));
+        CalcConds c;
+        c.nextSlice = 42;  // the dispatcher's, left alone
+        ctrl.fillCalcConds(c, true, false);
+        QCOMPARE(QString("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11")
+                     .arg(c.useCt1).arg(c.useCt2).arg(c.rotAxIsV).arg(c.slice).arg(c.cor).arg(c.rangeMode)
+                     .arg(c.sliceFrom).arg(c.sliceTo).arg(c.sliceStep).arg(c.threads).arg(c.nextSlice),
+                 QString("1 0 1 321 987.25 1 0 2047 1 32 42"));
+        QTest::mouseClick(ctrl.RotAxH, Qt::LeftButton);
+        QVERIFY(rotAxSpy.count() == 2 && !ctrl.rotAxIsV);
+        // Slice fields hold any slice of the largest image with sign, Cor any real.
+        for (QLineEdit *field : {ctrl.SliceNo, ctrl.SliceFrom, ctrl.SliceTo, ctrl.SliceStep})
+            QVERIFY(showsWhole(field, "-1048576"));
+        QVERIFY(showsWhole(ctrl.Cor, "-1.23457e-05"));
+        // The check box and window box reach the request; the window box follows the mode;
+        // a batch word picks the window, any other word leaves it (one debug line).
+        QSignalSpy spy(&ctrl, &ProcCtrl::reconFilterUpdated);
+        QVERIFY(!ctrl.FilterWindow->isEnabled());
+        QTest::mouseClick(ctrl.Quantitative, Qt::LeftButton);
+        QVERIFY(ctrl.FilterWindow->isEnabled());
+        ctrl.FilterWindow->setCurrentIndex(3);
+        QVERIFY(ctrl.setFilterWindow("shepp-logan"));
+        ctrl.setFilterWindow("shepp-logan");  // no change, no signal
+        QTest::ignoreMessage(QtDebugMsg, "Unknown filter window (ramlak, shepp-logan, cosine, hamming, hann): \"Hann\"");
+        QVERIFY(!ctrl.setFilterWindow("Hann"));
+        ctrl.fillCalcConds(c, false, true);
+        QCOMPARE(QList<int>({c.filter.quantitative, c.filter.window, ctrl.FilterWindow->currentIndex(), int(spy.count())}),
+                 QList<int>({1, ReconFilter::SheppLogan, 1, 3}));
+        ctrl.setQuantitative(false);
+        QVERIFY(!ctrl.FilterWindow->isEnabled() && !ctrl.reconFilter.quantitative);
+        QCOMPARE(spy.count(), 4);
+        QCOMPARE(ctrl.FilterWindow->currentText(), QString("Shepp-Logan"));
+    }
+};
+
+QTEST_MAIN(TestPanels)
+#include "tst_panels.moc"
