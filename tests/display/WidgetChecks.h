@@ -3,7 +3,12 @@
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QWheelEvent>
+#include <QtTest>
+
+#include <cmath>
 
 // Pointer events sent straight to a widget, with any button state and modifiers (QTest's
 // move helper carries neither).

@@ -10,13 +10,10 @@
 #include "WidgetChecks.h"
 
 #include <QLabel>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include <climits>
-#include <cmath>
+#include <functional>
 
 namespace {
 const QString good = "background-color: rgb(211, 255, 241);", bad = "background-color: rgb(255, 192, 192);";
@@ -150,33 +147,26 @@ private slots:
     // reported once; no change, no report.
     void seek()
     {
-        enum Action { Inc, Dec, SpinBox, Drag, GrooveClick, Wheel, ArrowKey, SetValue };
-        const int rows[][4] = {{1000, 995, Inc, 1000}, {1000, 1000, Inc, 1000}, {0, 0, Inc, 0},
-                               {1000, 7, Dec, 0},      {1000, 500, Dec, 490},   {100, 0, SpinBox, 42},
-                               {100, 0, Drag, 63},     {100, 50, GrooveClick, 60}, {100, 50, Wheel, 53},
-                               {100, 50, ArrowKey, 51}, {100, 50, SetValue, 77}};  // maximum, start, action, expected
-        for (const auto &[maximum, start, action, expected] : rows) {
+        using Act = std::function<void(SeekCtrl &, int)>;
+        const Act inc = [](SeekCtrl &s, int) { QTest::mouseClick(s.Inc, Qt::LeftButton); };
+        const Act dec = [](SeekCtrl &s, int) { QTest::mouseClick(s.Dec, Qt::LeftButton); };
+        const Act drag = [](SeekCtrl &s, int to) { s.Seek->setSliderDown(true), s.Seek->setSliderPosition(to), s.Seek->setSliderDown(false); };
+        const Act spinBox = [](SeekCtrl &s, int to) { s.Index->setValue(to); };  // as typing or its arrows do
+        const Act grooveClick = [](SeekCtrl &s, int) { s.Seek->triggerAction(QAbstractSlider::SliderPageStepAdd); };
+        const Act wheel = [](SeekCtrl &s, int) { turnWheel(s.Seek, QPointF(5, 5), 120); };
+        const Act arrowKey = [](SeekCtrl &s, int) { QTest::keyClick(s.Seek, Qt::Key_Right); };
+        const Act program = [](SeekCtrl &s, int to) { s.Seek->setValue(to); };
+        for (const auto &[maximum, start, act, expected] :
+             {std::tuple{1000, 995, inc, 1000}, {1000, 1000, inc, 1000}, {0, 0, inc, 0}, {1000, 7, dec, 0}, {1000, 500, dec, 490},
+              {100, 0, spinBox, 42}, {100, 0, drag, 63}, {100, 50, grooveClick, 60}, {100, 50, wheel, 53},
+              {100, 50, arrowKey, 51}, {100, 50, program, 77}}) {
             SeekCtrl seek;
             QSlider *slider = seek.Seek;
             slider->setMaximum(maximum);
             seek.Index->setMaximum(maximum);
             seek.Index->setValue(start);
             QSignalSpy spy(&seek, &SeekCtrl::newIndex);
-            if (action == Inc || action == Dec) {
-                QTest::mouseClick(action == Inc ? seek.Inc : seek.Dec, Qt::LeftButton);
-            } else if (action == SpinBox) {
-                seek.Index->setValue(expected);  // as typing or the spin box arrows do
-            } else if (action == Drag) {
-                slider->setSliderDown(true);
-                slider->setSliderPosition(expected);
-                slider->setSliderDown(false);
-            } else if (action == GrooveClick) {
-                slider->triggerAction(QAbstractSlider::SliderPageStepAdd);  // a click beside the handle
-            } else if (action == Wheel) {
-                turnWheel(slider, QPointF(5, 5), 120);
-            } else {
-                action == ArrowKey ? QTest::keyClick(slider, Qt::Key_Right) : slider->setValue(expected);
-            }
+            act(seek, expected);
             QCOMPARE(QList<int>({slider->value(), seek.Index->value()}), QList<int>({expected, expected}));
             QCOMPARE(spy, expected == start ? QList<QVariantList>() : QList<QVariantList>({{expected}}));
         }
