@@ -10,8 +10,7 @@
 
 #include <cmath>
 
-// Pointer events sent straight to a widget, with any button state and modifiers (QTest's
-// move helper carries neither).
+// Pointer events with any buttons held and modifiers (QTest's move carries neither).
 inline void sendMouse(QWidget *w, QEvent::Type type, const QPointF &at, Qt::MouseButton button,
                       Qt::MouseButtons held, Qt::KeyboardModifiers modifiers = {})
 {
@@ -30,16 +29,14 @@ inline void turnWheel(QWidget *w, const QPointF &at, int angleDeltaY)
     QCoreApplication::sendEvent(w, &e);
 }
 
-// Counts the paint events a widget gets: grab() paints anyway, so only this shows whether
-// a change asked for a repaint at all.
+// Paint events received: grab() paints anyway, so only these show a requested repaint.
 struct PaintCounter : QObject {
     explicit PaintCounter(QWidget *w) { w->installEventFilter(this); }
     bool eventFilter(QObject *, QEvent *e) override { return paints += e->type() == QEvent::Paint, false; }
     int paints = 0;
 };
 
-// True when the field shows text from its first to its last character; a field too narrow
-// scrolls the text (settled by a paint).
+// True when the field shows all of text (a narrow one scrolls it; a paint settles that).
 inline bool showsWhole(QLineEdit *field, const QString &text)
 {
     field->setText(text);

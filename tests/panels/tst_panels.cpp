@@ -17,15 +17,13 @@
 
 namespace {
 const QString good = "background-color: rgb(211, 255, 241);", bad = "background-color: rgb(255, 192, 192);";
-// True when closing the window, the only one shown, ends the event loop as the program's
-// last window would.
+// True when closing the window, the only one shown, ends the event loop.
 bool closingEndsTheProgram(QWidget &window)
 {
     QTimer::singleShot(0, &window, [&window]() { window.close(); });
     QTimer::singleShot(300, qApp, []() { qApp->exit(7); });
     return qApp->exec() != 7;
 }
-// Types into a field and finishes the edit, as a user does.
 void retype(QLineEdit *field, const QString &text)
 {
     field->setFocus();
@@ -36,29 +34,22 @@ void retype(QLineEdit *field, const QString &text)
 QStringList entries(const QTemporaryDir &dir) { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
 } // namespace
 
-// The panels, driven as a user does. Relative names resolve in a scratch folder made the
-// working directory; it also holds 3 x 2 ITEX images whose pixel (x, y) is base + 10 y + x.
+// The panels in a scratch working directory holding 3 x 2 images, pixel (x, y) = base + 10 y + x.
 class TestPanels : public QObject
 {
     Q_OBJECT
     QTemporaryDir tmp;
-    QString startDir, first, second;
-    QString writeImage(const QString &name, quint32 base)
-    {
-        const std::vector<quint32> pixels = {base, base + 1, base + 2, base + 10, base + 11, base + 12};
-        return ItexWriter::write(tmp.filePath(name), 3, 2, 2, pixels, 0.5) ? tmp.filePath(name) : QString();
-    }
+    QString startDir, first = tmp.filePath("first.img"), second = tmp.filePath("second.img");
 
 private slots:
     void initTestCase()
     {
         startDir = QDir::currentPath();
         QVERIFY(tmp.isValid() && QDir::setCurrent(tmp.path()));
-        first = writeImage("first.img", 100);
-        second = writeImage("second.img", 1000);
+        for (const auto &[name, b] : {std::pair{first, 100u}, {second, 1000u}})
+            QVERIFY(ItexWriter::write(name, 3, 2, 2, {b, b + 1, b + 2, b + 10, b + 11, b + 12}, 0.5));
         QFile text(tmp.filePath("notes.img"));
-        QVERIFY(!first.isEmpty() && !second.isEmpty() && text.open(QIODevice::WriteOnly));
-        text.write("just some text\n");
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("just some text\n") > 0);
         setDataRoot(tmp.path());
     }
     void cleanupTestCase() { QDir::setCurrent(startDir); }
@@ -117,8 +108,7 @@ private slots:
         QCOMPARE(dialog.nameFilters(), QStringList({"Any file (* *.*)"}));
         sel.setMode(7);  // only stored: the dialog keeps the save settings
         QVERIFY(dialog.acceptMode() == QFileDialog::AcceptSave && dialog.fileMode() == QFileDialog::AnyFile);
-        // A choice: the field by mode, the base name before the first dot, the full name
-        // reported; only a save location is created.
+        // A choice: field by mode, name before the first dot, reported; only a save creates.
         const QString created = QDir(tmp.path()).absoluteFilePath("out/run1");
         for (const auto &[mode, chosen, shown, name] :
              {std::tuple{7, "c/d/i0.img", QString(), "i0"}, {0, "a/b/scan.x.img", "a/b/scan.x.img", "scan"},
@@ -140,8 +130,7 @@ private slots:
         QCOMPARE(entries(tmp), before);
     }
 
-    // Slider and spin box end on the same index; every change, from whichever side, is
-    // reported once; no change, no report.
+    // Slider and spin box agree; every change, from either side, is reported once.
     void seek()
     {
         using Act = std::function<void(SeekCtrl &, int)>;
@@ -284,8 +273,7 @@ private slots:
         for (QLineEdit *field : {ctrl.SliceNo, ctrl.SliceFrom, ctrl.SliceTo, ctrl.SliceStep})
             QVERIFY(showsWhole(field, "-1048576"));
         QVERIFY(showsWhole(ctrl.Cor, "-1.23457e-05"));
-        // The check box and window box reach the request; the window box follows the mode;
-        // a batch word picks the window.
+        // The filter choice reaches the request; the window box follows the mode.
         QSignalSpy spy(&ctrl, &ProcCtrl::reconFilterUpdated);
         QVERIFY(!ctrl.FilterWindow->isEnabled());
         QTest::mouseClick(ctrl.Quantitative, Qt::LeftButton);
