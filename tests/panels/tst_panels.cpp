@@ -213,7 +213,7 @@ private slots:
     }
 
     // Both fields start at "1000"; only a changed value is reported, letters read as 0.
-    void procFieldsAndSetters()
+    void procFieldEdits()
     {
         for (const auto &[editCor, typed, expected] : {std::tuple{true, "1000.0", 1000.0}, {true, "abc", 0.0},
                                                        {false, "+1000", 1000.0}, {false, "abc", 0.0}}) {
@@ -222,26 +222,6 @@ private slots:
             retype(editCor ? ctrl.Cor : ctrl.SliceNo, typed);
             QVERIFY(std::abs((editCor ? ctrl.cor : ctrl.sliceNo) - expected) <= 1e-12);
             QCOMPARE(spy.count(), expected == 1000.0 ? 0 : 1);
-        }
-        ProcCtrl ctrl;
-        QSignalSpy sliceSpy(&ctrl, &ProcCtrl::sliceNoUpdated), corSpy(&ctrl, &ProcCtrl::corUpdated);
-        ctrl.SliceNo->setText("typed but not finished");
-        ctrl.setSliceNo(1000);  // unchanged values: nothing shown, nothing reported
-        ctrl.setCor(1000.0);
-        QCOMPARE(ctrl.SliceNo->text(), QString("typed but not finished"));
-        ctrl.setSliceNo(77);
-        ctrl.setCor(1023.4567891);
-        QCOMPARE(ctrl.SliceNo->text() + " " + ctrl.Cor->text(), QString("77 1023.46"));
-        QVERIFY(ctrl.sliceNo == 77 && sliceSpy.count() == 1 && corSpy.count() == 1);
-        // The step takes the direction of the range.
-        for (const auto &[from, to, step, signedStep] : {std::array{2047, 0, 5, -5}, {0, 10, -5, 5}, {10, 10, -3, 3},
-                                                         {10, 0, INT_MIN, -INT_MAX}}) {
-            ctrl.setSliceFrom(from);
-            ctrl.setSliceTo(to);
-            ctrl.setSliceStep(step);
-            CalcConds conds;
-            ctrl.fillCalcConds(conds, false, true);
-            QCOMPARE(QList<int>({conds.sliceFrom, conds.sliceTo, conds.sliceStep}), QList<int>({from, to, signedStep}));
         }
     }
 
@@ -287,6 +267,26 @@ private slots:
         ctrl.setQuantitative(false);
         QVERIFY(!ctrl.FilterWindow->isEnabled() && !ctrl.reconFilter.quantitative && spy.count() == 4);
         QCOMPARE(ctrl.FilterWindow->currentText(), QString("Shepp-Logan"));
+        // Set by the program: unchanged values are neither shown nor reported.
+        QSignalSpy sliceSpy(&ctrl, &ProcCtrl::sliceNoUpdated), corSpy(&ctrl, &ProcCtrl::corUpdated);
+        ctrl.SliceNo->setText("typed but not finished");
+        ctrl.setSliceNo(321);
+        ctrl.setCor(987.25);
+        QCOMPARE(ctrl.SliceNo->text(), QString("typed but not finished"));
+        ctrl.setSliceNo(77);
+        ctrl.setCor(1023.4567891);
+        QCOMPARE(ctrl.SliceNo->text() + " " + ctrl.Cor->text(), QString("77 1023.46"));
+        QVERIFY(ctrl.sliceNo == 77 && sliceSpy.count() == 1 && corSpy.count() == 1);
+        // The step takes the direction of the range.
+        for (const auto &[from, to, step, signedStep] : {std::array{2047, 0, 5, -5}, {0, 10, -5, 5}, {10, 10, -3, 3},
+                                                         {10, 0, INT_MIN, -INT_MAX}}) {
+            ctrl.setSliceFrom(from);
+            ctrl.setSliceTo(to);
+            ctrl.setSliceStep(step);
+            CalcConds conds;
+            ctrl.fillCalcConds(conds, false, true);
+            QCOMPARE(QList<int>({conds.sliceFrom, conds.sliceTo, conds.sliceStep}), QList<int>({from, to, signedStep}));
+        }
     }
 };
 
