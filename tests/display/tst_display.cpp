@@ -210,7 +210,6 @@ private slots:
         QTest::mouseClick(view->ResetScale, Qt::LeftButton);
         QCOMPARE(view->view, QRectF(0, 0, 100, 80));
         QCOMPARE(newS.count(), 2);
-        moveTo(canvas(), QPointF(256, 128));
         QVERIFY(near(view->coord.toRealX(256), 50) && near(view->coord.toRealY(128), 40));
     }
 
