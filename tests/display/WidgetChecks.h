@@ -42,5 +42,6 @@ inline bool showsWhole(QLineEdit *field, const QString &text)
     field->setText(text);
     field->grab();
     const int middle = field->height() / 2;
-    return field->cursorPositionAt({1, middle}) == 0 && field->cursorPositionAt({field->width() - 2, middle}) == text.size();
+    return field->cursorPositionAt({1, middle}) == 0
+           && field->cursorPositionAt({field->width() - 2, middle}) == text.size();
 }
