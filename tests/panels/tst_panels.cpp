@@ -31,7 +31,7 @@ void retype(QLineEdit *field, const QString &text)
     QTest::keyClicks(field, text);
     QTest::keyClick(field, Qt::Key_Return);
 }
-QStringList entries(const QTemporaryDir &d) { return QDir(d.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries); }
+QStringList entries(const QTemporaryDir &d) { return QDir(d.path()).entryList(QDir::NoDotAndDotDot | QDir::Dirs); }
 } // namespace
 
 // The panels in a scratch working directory holding 3 x 2 images, pixel (x, y) = base + 10 y + x.
