@@ -24,8 +24,11 @@ QString fuzzInputFile(const uint8_t *data, size_t size)
     return name;
 }
 
-void readOpenedImage(ImgData &image)
+void readImageInput(ImgData &image, bool (*isImageFile)(const QString &), const uint8_t *data, size_t size)
 {
+    image.setFileName(fuzzInputFile(data, size));
+    if (!isImageFile(image.imageFileName()) || !image.open())
+        return;
     const int w = image.imageWidth(), h = image.imageHeight();
     std::vector<double> row(static_cast<size_t>(w)), column(static_cast<size_t>(h));
     image.line(0, row.data());

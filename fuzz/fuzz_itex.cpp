@@ -5,8 +5,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     ImgDataITEX reader;
-    reader.setFileName(fuzzInputFile(data, size));
-    if (isITEXFile(reader.imageFileName()) && reader.open())
-        readOpenedImage(reader);
+    readImageInput(reader, isITEXFile, data, size);
     return 0;
 }

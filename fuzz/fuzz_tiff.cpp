@@ -5,8 +5,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     ImgDataTiff reader;
-    reader.setFileName(fuzzInputFile(data, size));
-    if (isTIFFFile(reader.imageFileName()) && reader.open())
-        readOpenedImage(reader);
+    readImageInput(reader, isTIFFFile, data, size);
     return 0;
 }

@@ -9,6 +9,7 @@
 //   cor W=1024 M=720 sinogram=0.004s estimate=0.100s search=0.105s found=512.3 true=512.3
 // (best of R runs) and the exit status is 1 when the estimate is off by more than 0.25 pixel.
 
+#include "BenchOptions.h"
 #include "CorFinder.h"
 #include "CorSearch.h"
 #include "ImgData.h"
@@ -23,8 +24,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -38,20 +37,10 @@ struct Options
 
 bool parseOptions(int argc, char **argv, Options &options)
 {
-    for (int k = 1; k < argc; ++k) {
-        int *target = nullptr;
-        if (std::strcmp(argv[k], "--size") == 0)
-            target = &options.w;
-        else if (std::strcmp(argv[k], "--angles") == 0)
-            target = &options.m;
-        else if (std::strcmp(argv[k], "--repeat") == 0)
-            target = &options.repeat;
-        if (!target || k + 1 >= argc) {
-            std::fprintf(stderr, "usage: zorvel-bench-cor [--size W] [--angles M] [--repeat R]\n");
-            return false;
-        }
-        *target = std::atoi(argv[++k]);
-    }
+    if (!parseBenchOptions(argc, argv,
+                           {{"--size", &options.w}, {"--angles", &options.m}, {"--repeat", &options.repeat}},
+                           "zorvel-bench-cor [--size W] [--angles M] [--repeat R]"))
+        return false;
     if (options.w < 16 || options.w > 16384 || options.m < 4 || options.m > 100000 || options.repeat < 1) {
         std::fprintf(stderr, "zorvel-bench-cor: size 16 to 16384, angles 4 to 100000, repeat >= 1\n");
         return false;

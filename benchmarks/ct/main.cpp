@@ -10,6 +10,7 @@
 
 #include "BackProjection.h"
 #include "BackProjectionFast.h"
+#include "BenchOptions.h"
 #include "BpCore.h"
 #include "HSgm.h"
 #include "ImgData.h"
@@ -24,7 +25,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -42,21 +42,10 @@ struct Options
 
 bool parseOptions(int argc, char **argv, Options &options)
 {
-    for (int k = 1; k < argc; ++k) {
-        const bool hasValue = k + 1 < argc;
-        int *target = nullptr;
-        if (std::strcmp(argv[k], "--size") == 0)
-            target = &options.n;
-        else if (std::strcmp(argv[k], "--angles") == 0)
-            target = &options.m;
-        else if (std::strcmp(argv[k], "--repeat") == 0)
-            target = &options.repeat;
-        if (!target || !hasValue) {
-            std::fprintf(stderr, "usage: zorvel-bench [--size N] [--angles M] [--repeat R]\n");
-            return false;
-        }
-        *target = std::atoi(argv[++k]);
-    }
+    if (!parseBenchOptions(argc, argv,
+                           {{"--size", &options.n}, {"--angles", &options.m}, {"--repeat", &options.repeat}},
+                           "zorvel-bench [--size N] [--angles M] [--repeat R]"))
+        return false;
     if (options.n < 2 || options.n % 2 != 0 || options.m < 1 || options.repeat < 1) {
         std::fprintf(stderr, "zorvel-bench: N must be even and at least 2, M and R at least 1\n");
         return false;

@@ -10,6 +10,7 @@
 // 2. The data text of a 1024 x 1024 region and its write, against the reconstruction
 //    of a 1024-wide slice with 720 projections.
 
+#include "BenchOptions.h"
 #include "BpCore.h"
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
@@ -30,7 +31,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -45,18 +45,14 @@ struct Options
 
 bool parse(int argc, char **argv, Options &o)
 {
-    for (int k = 1; k + 1 < argc; k += 2) {
-        const int v = std::atoi(argv[k + 1]);
-        if (!std::strcmp(argv[k], "--slices"))
-            o.slices = v;
-        else if (!std::strcmp(argv[k], "--angles"))
-            o.angles = v;
-        else if (!std::strcmp(argv[k], "--width"))
-            o.width = v;
-        else
-            return false;
-    }
-    return o.slices >= 1 && o.slices <= 4096 && o.angles >= 2 && o.angles <= 4096 && o.width >= 8 && o.width <= 8192;
+    const char *usage = "zorvel-bench-ct2 [--slices S] [--angles M] [--width W]";
+    if (!parseBenchOptions(argc, argv, {{"--slices", &o.slices}, {"--angles", &o.angles}, {"--width", &o.width}},
+                           usage))
+        return false;
+    if (o.slices >= 1 && o.slices <= 4096 && o.angles >= 2 && o.angles <= 4096 && o.width >= 8 && o.width <= 8192)
+        return true;
+    std::fprintf(stderr, "usage: %s\n", usage);
+    return false;
 }
 
 // A disc off the axis, one detector row per slice.
@@ -197,10 +193,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     Options o;
-    if (!parse(argc, argv, o)) {
-        std::fprintf(stderr, "usage: zorvel-bench-ct2 [--slices S] [--angles M] [--width W]\n");
+    if (!parse(argc, argv, o))
         return 2;
-    }
     QTemporaryDir dir;
     ImgDatas imgs;
     if (!writeSeries(dir, o, imgs))

@@ -1,5 +1,6 @@
 // Rendering a 2048 x 2048 image into an 8-bit grey picture through the colour scale:
 // the bare per-pixel loop, and ImgData::toImage on an ITEX file through a ColorBar.
+#include "BenchRandom.h"
 #include "ColorBar.h"
 #include "ColorScale.h"
 #include "ImgData.h"
@@ -34,16 +35,6 @@ double medianMs(const std::function<void()> &work)
     std::sort(ms.begin(), ms.end());
     return ms[ms.size() / 2];
 }
-
-std::vector<quint32> randomCounts()
-{
-    std::mt19937 rng(7);
-    std::uniform_int_distribution<quint32> counts(100, 60000);
-    std::vector<quint32> values(size_t(kSide) * kSide);
-    for (quint32 &v : values)
-        v = counts(rng);
-    return values;
-}
 } // namespace
 
 int main(int argc, char **argv)
@@ -52,7 +43,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    const std::vector<quint32> counts = randomCounts();
+    const std::vector<quint32> counts =
+        randomValues(size_t(kSide) * kSide, std::uniform_int_distribution<quint32>(100, 60000), std::mt19937(7));
     const std::vector<double> values(counts.begin(), counts.end());
     ColorScale scale;
     scale.minV = 100;

@@ -11,6 +11,7 @@
 //       pixel of the phantom), and <window>.txt for each quantitative window.
 //       scripts/compare-skimage.py compares them with scikit-image's iradon.
 
+#include "BenchRandom.h"
 #include "BpCore.h"
 #include "HSgm.h"
 #include "ImgData.h"
@@ -84,11 +85,8 @@ int timeModes(int argc, char **argv)
         return 1;
     }
     const int w = n + 1;
-    std::mt19937_64 random(7);
-    std::uniform_real_distribution<double> sample(0.0, 2.0);
-    std::vector<double> sinogram(size_t(w) * m);
-    for (double &v : sinogram)
-        v = sample(random);
+    const std::vector<double> sinogram =
+        randomValues(size_t(w) * m, std::uniform_real_distribution<double>(0.0, 2.0), std::mt19937_64(7));
 
     BpCore core;
     core.setupCore(n, m);

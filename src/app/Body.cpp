@@ -610,24 +610,23 @@ void Body::changedAutoExec()
         SelectCt2->setChecked(true);
 }
 
-void Body::dRUpdated(double rx0, double rz0, double rx1, double rz1)
+void Body::setRegionOfOthers(const QObject *from, RegionSetter set, double rx0, double rz0, double rx1, double rz1)
 {
-    QObject *from = sender();
     if (from != &ctCalc)
-        ctCalc.setDR(rx0, rz0, rx1, rz1);
+        (ctCalc.*set)(rx0, rz0, rx1, rz1);
     for (CtCalc2Ui *panel : panels)
         if (panel != from)
-            panel->setDR(rx0, rz0, rx1, rz1);
+            (panel->*set)(rx0, rz0, rx1, rz1);
+}
+
+void Body::dRUpdated(double rx0, double rz0, double rx1, double rz1)
+{
+    setRegionOfOthers(sender(), &CtSlicePanel::setDR, rx0, rz0, rx1, rz1);
 }
 
 void Body::cRUpdated(double rx0, double rz0, double rx1, double rz1)
 {
-    QObject *from = sender();
-    if (from != &ctCalc)
-        ctCalc.setCR(rx0, rz0, rx1, rz1);
-    for (CtCalc2Ui *panel : panels)
-        if (panel != from)
-            panel->setCR(rx0, rz0, rx1, rz1);
+    setRegionOfOthers(sender(), &CtSlicePanel::setCR, rx0, rz0, rx1, rz1);
 }
 
 void Body::fixColorScaleToggled(bool f)

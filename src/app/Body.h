@@ -158,6 +158,10 @@ private:
     void announceDataSet();
     void seekTo(int index);
 
+    // A region setter of the CT panels: setDR or setCR.
+    using RegionSetter = void (CtSlicePanel::*)(double, double, double, double);
+    // Passes a region change on to the CT1 panel and every CT2 panel but `from`, the one it came from.
+    void setRegionOfOthers(const QObject *from, RegionSetter set, double rx0, double rz0, double rx1, double rz1);
     CtDispatcher::Run ct2Run() const;
     void noteHandedOut(CtCalc2 *worker, int slice);
     int rangeTotal() const;

@@ -3,7 +3,6 @@
 #include "ColorBar.h"
 #include "CtProgress.h"
 #include "FieldValue.h"
-#include "FieldWidth.h"
 #include "FullTurnSinogram.h"
 #include "GreyImage.h"
 #include "HSgm.h"
@@ -13,19 +12,9 @@
 #include <QDebug>
 #include <QThread>
 
-#include <cmath>
-
-namespace {
-const QString timeFormat = QStringLiteral("hh:mm:ss.zzz");
-} // namespace
-
 CtCalc::CtCalc(QWidget *parent)
-    : QFrame(parent), progress(new CtProgress), progressThread(new QThread)
+    : CtSlicePanel(parent), progress(new CtProgress), progressThread(new QThread)
 {
-    setupUi(this);
-    cBar = DispCt->CBar;
-    for (QLineEdit *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1})
-        FieldWidth::fitReal(field);
     progress->moveToThread(progressThread);
 
     connect(this, &CtCalc::startCalcAll, progress, &CtProgress::startCalcAll, Qt::QueuedConnection);
@@ -35,13 +24,8 @@ CtCalc::CtCalc(QWidget *parent)
     connect(this, &CtCalc::finishedCalcOne, progress, &CtProgress::calcNext, Qt::QueuedConnection);
     connect(progress, &CtProgress::finishedCalcOneByOne, this, &CtCalc::finishedOneByOne, Qt::QueuedConnection);
     connect(StartCalc, &QPushButton::clicked, this, &CtCalc::askToStartCalc);
-    connect(SetCRegion, &QPushButton::clicked, this, &CtCalc::setCRegion);
     connect(DispCt, &ImgDispWCBar::newBar, this, &CtCalc::genResImage);
-    connect(DispCt, &ImgDisp::newS, this, &CtCalc::noticedNewS);
     connect(DispCt, &ImgDispWPV::newPosInvY, this, &CtCalc::noticedNewPos);
-
-    setCR(0, 0, 2047, 2047);
-    regionSet = false;
 }
 
 CtCalc::~CtCalc()
@@ -59,17 +43,16 @@ void CtCalc::startCt()
         stopProgress();
     running = true;
     oneByOne = false;
-    started = QDateTime::currentDateTime();
-    StartT->setText(started.toString(timeFormat));
+    showStartTime();
     if (!takeSinogram()) {
         qDebug() << "CT1: no sinogram at this slice and centre of rotation; nothing reconstructed";
         endCt();
         return;
     }
-    ShowSliceNo->setText(QString::number(sinogramPanel->sinogram()->slice));
+    showSliceNo(sinogramPanel->sinogram()->slice);
     core.setupCore((rowLength / 2) * 2, M, filter); // keeps the plans while N, M and the filter stay
     const int n = core.n();
-    if (!regionSet)
+    if (!isRegionSet())
         setCR(0, 0, n, n);
     core.resizeImage(n);
     DispCt->img = QImage(n, n, QImage::Format_Grayscale8);
@@ -110,9 +93,8 @@ void CtCalc::endCt()
     running = false;
     oneByOne = false;
     stopProgress();
-    ended = QDateTime::currentDateTime();
-    EndT->setText(ended.toString(timeFormat));
-    SpentT->setText(realFieldText(started.msecsTo(ended) / 1000.0));
+    showEndTime();
+    showSpentT();
     emit calcFinished();
 }
 
@@ -151,8 +133,7 @@ void CtCalc::calcOne(int iz)
     core.backProject(iz, realFieldValue(Crx0->text()), realFieldValue(Crx1->text()),
                      realFieldValue(Crz0->text()), realFieldValue(Crz1->text()));
     genResImage();
-    ended = QDateTime::currentDateTime();
-    EndT->setText(ended.toString(timeFormat));
+    showEndTime();
     emit finishedCalcOne();
 }
 
@@ -185,62 +166,8 @@ void CtCalc::genResImage()
 
 void CtCalc::noticedNewPos(double x, double z)
 {
-    const int n = core.imageSide();
-    // Truncation toward zero; NaN fails every comparison.
-    const double column = std::trunc(x);
-    const double row = std::trunc(z);
-    if (column >= 0 && column < n && row >= 0 && row < n)
-        DispCt->setVal(core.imageAt(int(column), int(row)));
+    showValueAt(x, z, core.image(), core.imageSide());
 }
-
-void CtCalc::noticedNewS(QRectF s)
-{
-    setDR(s.x(), s.y(), s.x() + s.width(), s.y() + s.height());
-}
-
-void CtCalc::setCRegion()
-{
-    setCR(std::floor(realFieldValue(Drx0->text())), std::floor(realFieldValue(Drz0->text())),
-          std::ceil(realFieldValue(Drx1->text())), std::ceil(realFieldValue(Drz1->text())));
-}
-
-bool CtCalc::writeRegion(const Fields &fields, const std::array<double, 4> &values)
-{
-    bool changed = false;
-    for (size_t i = 0; i < fields.size(); ++i) {
-        const double old = realFieldValue(fields[i]->text());
-        fields[i]->setText(realFieldText(values[i]));
-        changed = changed || realFieldValue(fields[i]->text()) != old;
-    }
-    return changed;
-}
-
-void CtCalc::setDR(double rx0, double rz0, double rx1, double rz1)
-{
-    if (!writeRegion({Drx0, Drz0, Drx1, Drz1}, {rx0, rz0, rx1, rz1}))
-        return;
-    // A view without a positive, finite extent would make the view's conversions
-    // divide by zero; the fields still show what was asked for.
-    const QRectF view(rx0, rz0, rx1 - rx0, rz1 - rz0);
-    if (view.width() > 0 && view.height() > 0 && std::isfinite(view.width()) && std::isfinite(view.height())) {
-        DispCt->view = view;
-        DispCt->scaleSet = true;
-        DispCt->dispA->update();
-    }
-    emit dRUpdated(rx0, rz0, rx1, rz1);
-}
-
-void CtCalc::setCR(double rx0, double rz0, double rx1, double rz1)
-{
-    if (!writeRegion({Crx0, Crz0, Crx1, Crz1}, {rx0, rz0, rx1, rz1}))
-        return;
-    regionSet = true;
-    emit cRUpdated(rx0, rz0, rx1, rz1);
-}
-
-void CtCalc::setFixColorScale(bool f) { cBar->setFixColorScale(f); }
-
-void CtCalc::setCBarMinMaxForced(double min, double max) { cBar->setRange(min, max); }
 
 void CtCalc::setSaveImage(bool f, QString path, QString name, QString tag)
 {

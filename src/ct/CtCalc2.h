@@ -3,6 +3,7 @@
 #include "BpCore.h"
 #include "CalcRegion.h"
 #include "HSgm.h"
+#include "SaveSettings.h"
 #include "SavingData.h"
 #include "SavingImg.h"
 
@@ -62,14 +63,6 @@ public slots:
     void setSaveData(bool f, QString path, QString name, QString tag);
 
 private:
-    struct SaveSettings
-    {
-        bool f = false;
-        QString path;
-        QString name;
-        QString tag;
-    };
-
     // Builds, transforms, filters and back-projects the slice; false when there is
     // nothing to show (no sinogram, N = 0 or transforms not set up for it).
     bool reconstruct(bool rotAxIsV, double cor, int slice);

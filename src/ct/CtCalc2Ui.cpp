@@ -3,36 +3,18 @@
 #include "ColorBar.h"
 #include "CtCalc2.h"
 #include "FieldValue.h"
-#include "FieldWidth.h"
 
 #include <QCheckBox>
 
-#include <cmath>
-
-namespace {
-const QString timeFormat = QStringLiteral("hh:mm:ss.zzz");
-}
-
-CtCalc2Ui::CtCalc2Ui(QWidget *parent) : QFrame(parent)
+CtCalc2Ui::CtCalc2Ui(QWidget *parent) : CtSlicePanel(parent)
 {
-    setupUi(this);
-    for (QLineEdit *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1, SpentT})
-        FieldWidth::fitReal(field);
-    for (QLineEdit *field : {StartT, EndT})
-        FieldWidth::fitText(field, {QStringLiteral("00:00:00.000")});
-    FieldWidth::fitInteger(ShowSliceNo, 999999);
-    cBar = DispCt->CBar;
     // The shared copy follows every change of the region fields and the colour bar;
     // these connections come first so a worker woken by the same change reads it.
     for (QLineEdit *field : {Crx0, Crz0, Crx1, Crz1})
         connect(field, &QLineEdit::textChanged, this, &CtCalc2Ui::refreshShared);
     connect(DispCt, &ImgDispWCBar::newBar, this, &CtCalc2Ui::refreshShared);
     connect(cBar->fixBox(), &QCheckBox::toggled, this, &CtCalc2Ui::refreshShared);
-    setCR(0, 0, 2047, 2047);
-    regionSet = false;
     refreshShared();
-    connect(SetCRegion, &QPushButton::clicked, this, &CtCalc2Ui::setCRegion);
-    connect(DispCt, &ImgDisp::newS, this, &CtCalc2Ui::noticedNewS);
     connect(DispCt, &ImgDispWPV::newPosInvY, this, &CtCalc2Ui::noticedNewPos);
     connect(this, &CtCalc2Ui::mailPosted, this, &CtCalc2Ui::takeMail, Qt::QueuedConnection);
 }
@@ -110,12 +92,6 @@ void CtCalc2Ui::setWorker(CtCalc2 *worker)
     connect(DispCt, &ImgDispWCBar::newBar, worker, &CtCalc2::genResImage);
 }
 
-bool CtCalc2Ui::isRegionSet() const
-{
-    const std::lock_guard<std::mutex> lock(sharedLock);
-    return regionSet;
-}
-
 CalcRegion CtCalc2Ui::calcRegion() const
 {
     const std::lock_guard<std::mutex> lock(sharedLock);
@@ -132,7 +108,7 @@ CalcRegion CtCalc2Ui::regionForSlice(int n)
 {
     {
         const std::lock_guard<std::mutex> lock(sharedLock);
-        if (regionSet)
+        if (isRegionSet())
             return sharedRegion;
     }
     post(mailOf(Mail::InitialRegion, n));
@@ -170,44 +146,8 @@ void CtCalc2Ui::installImage(const Rendered &rendered)
 
 void CtCalc2Ui::noticedNewPos(double x, double z)
 {
-    if (!shownValues || shownN < 1)
-        return;
-    const int ix = int(x);
-    const int iz = int(z);
-    if (ix < 0 || iz < 0 || ix >= shownN || iz >= shownN)
-        return;
-    DispCt->setVal((*shownValues)[size_t(iz) * size_t(shownN) + size_t(ix)]);
+    showValueAt(x, z, shownValues ? shownValues->data() : nullptr, shownN);
 }
-
-void CtCalc2Ui::noticedNewS(QRectF s)
-{
-    setDR(s.x(), s.y(), s.x() + s.width(), s.y() + s.height());
-}
-
-void CtCalc2Ui::setCRegion()
-{
-    setCR(std::floor(realFieldValue(Drx0->text())), std::floor(realFieldValue(Drz0->text())),
-          std::ceil(realFieldValue(Drx1->text())), std::ceil(realFieldValue(Drz1->text())));
-}
-
-void CtCalc2Ui::showStartTime()
-{
-    startT = QDateTime::currentDateTime();
-    StartT->setText(startT.toString(timeFormat));
-}
-
-void CtCalc2Ui::showEndTime()
-{
-    endT = QDateTime::currentDateTime();
-    EndT->setText(endT.toString(timeFormat));
-}
-
-void CtCalc2Ui::showSpentT()
-{
-    SpentT->setText(realFieldText(startT.msecsTo(endT) / 1000.0));
-}
-
-void CtCalc2Ui::showSliceNo(int no) { ShowSliceNo->setText(QString::number(no)); }
 
 void CtCalc2Ui::newImage() { DispCt->newImage(); }
 
@@ -220,46 +160,8 @@ void CtCalc2Ui::saveImage(QString fname)
     DispCt->saveImage(fname);
 }
 
-bool CtCalc2Ui::writeRegion(QLineEdit *const fields[4], const double values[4])
-{
-    bool changed = false;
-    for (int k = 0; k < 4; ++k) {
-        const double old = realFieldValue(fields[k]->text());
-        fields[k]->setText(realFieldText(values[k]));
-        changed = changed || realFieldValue(fields[k]->text()) != old;
-    }
-    return changed;
-}
-
-void CtCalc2Ui::setCR(double rx0, double rz0, double rx1, double rz1)
-{
-    QLineEdit *const fields[4] = {Crx0, Crz0, Crx1, Crz1};
-    const double values[4] = {rx0, rz0, rx1, rz1};
-    if (!writeRegion(fields, values))
-        return;
-    {
-        const std::lock_guard<std::mutex> lock(sharedLock);
-        regionSet = true;
-    }
-    emit cRUpdated(rx0, rz0, rx1, rz1);
-}
-
-void CtCalc2Ui::setDR(double rx0, double rz0, double rx1, double rz1)
-{
-    QLineEdit *const fields[4] = {Drx0, Drz0, Drx1, Drz1};
-    const double values[4] = {rx0, rz0, rx1, rz1};
-    if (!writeRegion(fields, values))
-        return;
-    DispCt->view = QRectF(rx0, rz0, rx1 - rx0, rz1 - rz0);
-    DispCt->scaleSet = true;
-    DispCt->update();
-    emit dRUpdated(rx0, rz0, rx1, rz1);
-}
-
-void CtCalc2Ui::setFixColorScale(bool f) { cBar->setFixColorScale(f); }
-
 void CtCalc2Ui::setCBarMinMaxForced(double min, double max)
 {
-    cBar->setRange(min, max);
+    CtSlicePanel::setCBarMinMaxForced(min, max);
     refreshShared();
 }

@@ -2,17 +2,14 @@
 
 #include "CalcRegion.h"
 #include "ColorScale.h"
-#include "ui_CtCalc.h"
+#include "CtSlicePanel.h"
 
-#include <QDateTime>
-#include <QFrame>
 #include <QImage>
 
 #include <memory>
 #include <mutex>
 #include <vector>
 
-class ColorBar;
 class CtCalc2;
 
 // The panel of one CT2 worker: its current slice with a colour bar, the display and
@@ -22,7 +19,7 @@ class CtCalc2;
 // colour-bar state through renderState()/calcRegion(), a copy the panel refreshes
 // under a lock whenever a region field or the colour bar changes, and it hands its
 // results back through queued calls of the slots below and of installImage.
-class CtCalc2Ui : public QFrame, public Ui::CtCalc
+class CtCalc2Ui : public CtSlicePanel
 {
     Q_OBJECT
 public:
@@ -40,10 +37,6 @@ public:
     // Stores the worker and lets a colour-bar change re-render its last slice.
     void setWorker(CtCalc2 *worker);
     CtCalc2 *worker() const { return calc; }
-    ColorBar *colorBar() const { return cBar; }
-    bool isRegionSet() const;
-    QDateTime startTime() const { return startT; }
-    QDateTime endTime() const { return endT; }
 
     // Thread-safe copies of the state a worker needs.
     CalcRegion calcRegion() const;
@@ -74,29 +67,16 @@ public:
     void postSaveImage(const QString &fname);
 
 signals:
-    void dRUpdated(double rx0, double rz0, double rx1, double rz1);
-    void cRUpdated(double rx0, double rz0, double rx1, double rz1);
     // Mail was posted (emitted from the worker's thread, delivered queued).
     void mailPosted();
 
 public slots:
     void noticedNewPos(double x, double z);
-    void noticedNewS(QRectF s);
-    void setCRegion();
-    void showStartTime();
-    void showEndTime();
-    void showSpentT();
-    void showSliceNo(int no);
     void newImage();
     void saveImage(QString fname);
-    void setCR(double rx0, double rz0, double rx1, double rz1);
-    void setDR(double rx0, double rz0, double rx1, double rz1);
-    void setFixColorScale(bool f);
-    void setCBarMinMaxForced(double min, double max);
+    void setCBarMinMaxForced(double min, double max) override;
 
 private:
-    // Writes four values into four fields; true when any value read back changed.
-    static bool writeRegion(QLineEdit *const fields[4], const double values[4]);
     // Copies the region fields and the colour bar into the shared state.
     void refreshShared();
     void setInitialRegion(int n);
@@ -115,9 +95,6 @@ private:
     void post(Mail mail);
 
     CtCalc2 *calc = nullptr;
-    ColorBar *cBar;
-    QDateTime startT;
-    QDateTime endT;
     // Values of the slice on show, for the read-out under the pointer.
     SliceValues shownValues;
     int shownN = 0;
@@ -126,6 +103,5 @@ private:
     mutable std::mutex sharedLock;
     CalcRegion sharedRegion;
     RenderState sharedRender;
-    bool regionSet = false;
     std::vector<Mail> mailbox;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReconFilter.h"
+#include "SaveSettings.h"
 
 #include <QList>
 #include <QObject>
@@ -22,13 +23,8 @@ class CtDispatcher : public QObject
 {
     Q_OBJECT
 public:
-    struct SaveSettings
-    {
-        bool f = false;
-        QString path;
-        QString name;
-        QString tag;
-    };
+    // The save settings of a run's images and data files.
+    using SaveSettings = ::SaveSettings;
 
     // Everything a run needs, taken from the controls when it is started.
     struct Run
