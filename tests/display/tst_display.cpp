@@ -135,7 +135,7 @@ private slots:
         connect(&c, &DispA::drawImage2, this, [&](QPainter *p) { order << "2", p->fillRect(5, 5, 10, 10, Qt::blue); });
         const QImage shot = c.grab().toImage();
         QCOMPARE(order, QStringList({"0", "1", "2"}));
-        QCOMPARE(QList<QColor>({shot.pixel(2, 2), shot.pixel(7, 7), shot.pixel(200, 100)}),
+        QCOMPARE(QList<QColor>({shot.pixel(2, 2), shot.pixel(7, 7), shot.pixel(0, 199)}),
                  QList<QColor>({Qt::red, Qt::blue, Qt::white}));
         // The paint sets the screen range, y from the bottom: image-like real y grows downward.
         ChCoord &r = c.coord;
@@ -155,6 +155,8 @@ private slots:
         QVERIFY(readOut.top() >= canvasArea.bottom() && panel.left() >= readOut.right());
         QVERIFY(readOut.top() <= panel.bottom() && panel.top() <= readOut.bottom());
         QVERIFY(view->ResetScale->width() >= view->ResetScale->fontMetrics().horizontalAdvance("Scale Reset"));
+        const QLayoutItem *beside = view->gridLayout->itemAtPosition(0, 1);  // the bar's column, no gap column
+        QVERIFY(beside && beside->widget() == view->CBar);
         // Zoomed out past the int range, squeezed narrow: every field still shows its longest text.
         showImage(2048, 1024);
         view->dispA->setMinimumSize(0, 0);
