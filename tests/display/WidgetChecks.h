@@ -1,32 +1,47 @@
 #pragma once
 
-#include <QEvent>
+#include <QCoreApplication>
 #include <QLineEdit>
-#include <QPoint>
-#include <QWidget>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <QtTest>
 
-// Counts the paint events a widget receives. grab() paints whatever was requested, so
-// only this shows whether a change asked for a repaint at all.
-class PaintCounter : public QObject
+#include <cmath>
+
+// Pointer events with any buttons held and modifiers (QTest's move carries neither).
+inline void sendMouse(QWidget *w, QEvent::Type type, const QPointF &at, Qt::MouseButton button,
+                      Qt::MouseButtons held, Qt::KeyboardModifiers modifiers = {})
 {
-public:
-    explicit PaintCounter(QWidget *w) { w->installEventFilter(this); }
-    int paints = 0;
+    QMouseEvent e(type, at, w->mapToGlobal(at), button, held, modifiers);
+    QCoreApplication::sendEvent(w, &e);
+}
+inline void moveTo(QWidget *w, const QPointF &at, Qt::MouseButtons held = {}, Qt::KeyboardModifiers m = {})
+{ sendMouse(w, QEvent::MouseMove, at, Qt::NoButton, held, m); }
+inline void press(QWidget *w, const QPointF &at, Qt::MouseButton b, Qt::KeyboardModifiers m = {})
+{ sendMouse(w, QEvent::MouseButtonPress, at, b, b, m); }
+inline void release(QWidget *w, const QPointF &at, Qt::MouseButton b, Qt::KeyboardModifiers m = {})
+{ sendMouse(w, QEvent::MouseButtonRelease, at, b, Qt::NoButton, m); }
+inline void turnWheel(QWidget *w, const QPointF &at, int angleDeltaY)
+{
+    QWheelEvent e(at, w->mapToGlobal(at), {}, QPoint(0, angleDeltaY), {}, {}, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(w, &e);
+}
 
-protected:
-    bool eventFilter(QObject *, QEvent *e) override
-    {
-        paints += e->type() == QEvent::Paint;
-        return false;
-    }
+// Paint events received: grab() paints anyway, so only these show a requested repaint.
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget *w) { w->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *e) override { return paints += e->type() == QEvent::Paint, false; }
+    int paints = 0;
 };
 
-// True when the field, given text, shows it from its first character: a field too
-// narrow scrolls the text and its left edge falls inside it.
+// True when the field shows all of text (a narrow one scrolls it; a paint settles that).
 inline bool showsWhole(QLineEdit *field, const QString &text)
 {
     field->setText(text);
-    field->grab();  // the scroll position is settled by a paint
-    return field->cursorPositionAt(QPoint(1, field->height() / 2)) == 0
-           && field->cursorPositionAt(QPoint(field->width() - 2, field->height() / 2)) == text.size();
+    field->grab();
+    const int middle = field->height() / 2;
+    return field->cursorPositionAt({1, middle}) == 0
+           && field->cursorPositionAt({field->width() - 2, middle}) == text.size();
 }

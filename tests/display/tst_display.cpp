@@ -1,0 +1,424 @@
+#include "DrawText.h"
+#include "ImgData.h"
+#include "ImgDatas.h"
+#include "ItexWriter.h"
+#include "RawDisp.h"
+#include "ViewTransform.h"
+#include "WidgetChecks.h"
+
+#include <QPushButton>
+
+#include <climits>
+#include <limits>
+#include <memory>
+
+namespace {
+bool near(double a, double b) { return std::abs(a - b) <= 1e-9; }
+// Press at (100, 100), move to `to`, release; stat of the picked point (-1: none), selection.
+struct Pointer { Qt::MouseButton button; Qt::KeyboardModifiers mods; QPointF to; QRectF view; int stat; QRectF sel; };
+int countColour(const QImage &shot, const QRect &area, const QColor &colour)
+{
+    const QImage part = shot.copy(area).convertToFormat(QImage::Format_RGB32);
+    const QRgb *pixels = reinterpret_cast<const QRgb *>(part.constBits());
+    return int(std::count(pixels, pixels + part.width() * part.height(), colour.rgb()));
+}
+QVector<int> bytes(const QImage &image)
+{
+    QVector<int> all;
+    for (int y = 0; y < image.height(); ++y)
+        all += QVector<int>(image.scanLine(y), image.scanLine(y) + image.width());
+    return all;
+}
+// An in-memory reader that counts row reads, to see how often the pixels are scanned.
+struct CountingImage : ImgData {
+    CountingImage(int w, int h, std::vector<double> values) : w(w), h(h), pixels(std::move(values)) {}
+    void reset() override {}
+    bool readProps(const QString &, int &width, int &height) override { return width = w, height = h, true; }
+    bool load() override { return true; }
+    double *line(int y, double *out) const override { return ++lineReads, std::copy_n(&pixels[y * w], w, out), out; }
+    double *column(int, double *out) const override { return out; }
+    mutable int lineReads = 0;
+    int w, h;
+    std::vector<double> pixels;
+};
+} // namespace
+Q_DECLARE_METATYPE(Pointer)
+
+// Canvas, view geometry, image view (512 x 256: not square, axes not to be mixed up), colour bar.
+class TestDisplay : public QObject
+{
+    Q_OBJECT
+    RawDisp *view = nullptr;
+    std::unique_ptr<ColorBar> bar;
+    void newBar() { bar.reset(new ColorBar), bar->resize(25, 400); }
+    QWidget *canvas() const { return view->dispA; }
+    void showImage(int w, int h)
+    {
+        view->img = QImage(w, h, QImage::Format_Grayscale8);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                view->img.scanLine(y)[x] = uchar((x + 3 * y) % 256);
+        view->newImage();
+    }
+
+private slots:
+    void init()
+    {
+        view = new RawDisp;
+        view->dispA->setFixedSize(512, 256);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        newBar();
+    }
+    void cleanup() { delete view; }
+
+    // A zoom keeps the image point under the pointer, a pan moves it with the pointer.
+    void viewTransform()
+    {
+        const ViewTransform t(QRectF(100, 50, 2048, 1024), QSizeF(512, 128));
+        QVERIFY(near(t.toImageX(256), 1124) && near(t.toImageY(64), 562));
+        for (const QPointF &p : {QPointF(0, 0), QPointF(128, 96), QPointF(512, 7)}) {
+            for (double factor : {1 / 1.1, 1.1}) {
+                const ViewTransform z(t.zoomedAbout(p.x(), p.y(), factor), t.canvas);
+                QVERIFY(near(z.view.width(), 2048 * factor) && near(z.view.height(), 1024 * factor));
+                QVERIFY(near(z.toImageX(p.x()), t.toImageX(p.x())) && near(z.toImageY(p.y()), t.toImageY(p.y())));
+            }
+            const ViewTransform panned(t.pannedBy(10, 20, p.x(), p.y()), t.canvas);
+            QCOMPARE(panned.view.size(), t.view.size());
+            QVERIFY(near(panned.toImageX(p.x()), t.toImageX(10)) && near(panned.toImageY(p.y()), t.toImageY(20)));
+        }
+    }
+
+    void canvasMouse()
+    {
+        DispA c;
+        MouseC &m = c.mouse;
+        QStringList emitted;
+        for (const auto &[signal, name] : {std::pair{&DispA::mouseMoved0, "move"}, {&DispA::mousePressed0, "press"},
+                                           {&DispA::mouseReleased0, "release"}, {&DispA::mouseDoubleClicked0, "dbl"}})
+            connect(&c, signal, this, [&emitted, name = name] { emitted << name; });
+        QVERIFY(c.hasMouseTracking());  // moves without a button are reported too
+        moveTo(&c, QPointF(10.9, -0.7), Qt::NoButton, Qt::ShiftModifier);
+        QCOMPARE(m.pos, QPoint(10, 0));  // truncated toward zero
+        // Moves with Alt are ignored; presses and releases with Alt are recorded.
+        moveTo(&c, QPointF(50, 60), Qt::LeftButton, Qt::AltModifier | Qt::ControlModifier);
+        QCOMPARE(m.modifiers, Qt::KeyboardModifiers(Qt::ShiftModifier));
+        press(&c, QPointF(15, 16), Qt::RightButton, Qt::AltModifier);
+        QVERIFY(m.pressed && m.prevPos == QPoint(10, 0) && m.pressStat() == MouseC::MRightAlt);
+        release(&c, QPointF(25, 26), Qt::RightButton);
+        QVERIFY(!m.pressed && m.releaseButton == Qt::RightButton);
+        QCOMPARE(QList<QPoint>({m.prevPos, m.pos, m.releasePos, m.pressPos}),
+                 QList<QPoint>({{15, 16}, {25, 26}, {25, 26}, {15, 16}}));
+        // A double click records only its own fields.
+        press(&c, QPointF(40, 50), Qt::LeftButton);
+        sendMouse(&c, QEvent::MouseButtonDblClick, {90, 95}, Qt::LeftButton, Qt::LeftButton, Qt::ControlModifier);
+        QCOMPARE(QList<QPoint>({m.dClickPos, m.pos}), QList<QPoint>({{90, 95}, {40, 50}}));
+        QVERIFY(m.pressed && m.dClickModifiers == Qt::ControlModifier);
+        QCOMPARE(emitted, QStringList({"move", "press", "release", "press", "dbl"}));
+        for (const auto &[delta, steps, factor] : {std::tuple{120, 1., 1 / 1.1}, {-60, -.5, 1.1}, {0, 0., 1 / 1.1}}) {
+            turnWheel(&c, QPointF(100, 100), delta);
+            QVERIFY(near(c.wheelSteps, steps) && near(c.zoomFactor, factor));
+        }
+        // Left 0..7, right 8..15 by none, Shift, Control, Alt, pairs, triple; keypad ignored.
+        const Qt::KeyboardModifiers s = Qt::ShiftModifier, ctl = Qt::ControlModifier, alt = Qt::AltModifier;
+        const Qt::KeyboardModifiers mods[] = {{}, s, ctl, alt, s | ctl, s | alt, ctl | alt, s | ctl | alt};
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(MouseC::stat(Qt::LeftButton, mods[i] | Qt::KeypadModifier) == i
+                    && MouseC::stat(Qt::RightButton, mods[i]) == 8 + i);
+        QCOMPARE(MouseC::stat(Qt::MiddleButton, s), MouseC::MOther);
+
+        // Paint layers in order, later ones over earlier ones.
+        c.resize(400, 200);
+        QStringList order;
+        connect(&c, &DispA::drawImage0, this, [&](QPainter *) { order << "0"; });
+        connect(&c, &DispA::drawImage1, this, [&](QPainter *p) { order << "1", p->fillRect(0, 0, 10, 10, Qt::red); });
+        connect(&c, &DispA::drawImage2, this, [&](QPainter *p) { order << "2", p->fillRect(5, 5, 10, 10, Qt::blue); });
+        const QImage shot = c.grab().toImage();
+        QCOMPARE(order, QStringList({"0", "1", "2"}));
+        QCOMPARE(QList<QColor>({shot.pixel(2, 2), shot.pixel(7, 7), shot.pixel(0, 199)}),
+                 QList<QColor>({Qt::red, Qt::blue, Qt::white}));
+        // The paint sets the screen range, y from the bottom: image-like real y grows downward.
+        ChCoord &r = c.coord;
+        r.setRealCoord(-5, 7, 95, -3);
+        QVERIFY(near(r.toRealX(0), -5) && near(r.toRealX(400), 95) && near(r.toRealY(200), 7));
+        QVERIFY(near(r.toRealY(50), -0.5) && near(r.toScreenLenX(10), 40) && near(r.toScreenLenY(10), 200));
+        for (double at : {0.0, 123.25, -57.5})
+            QVERIFY(near(r.toScreenX(r.toRealX(at)), at) && near(r.toScreenY(r.toRealY(at)), at));
+    }
+
+    void layoutAndReadOutWidths()
+    {
+        // Bar right of the canvas; below them one row: the read-out, then the bar's panel.
+        const QRect canvasArea = view->dispA->geometry(), readOut = view->PVFrame->geometry();
+        const QRect barArea = view->CBar->geometry(), panel = view->CBar->panelBase()->geometry();
+        QVERIFY(barArea.left() >= canvasArea.right() && barArea.top() < canvasArea.bottom());
+        QVERIFY(readOut.top() >= canvasArea.bottom() && panel.left() >= readOut.right());
+        QVERIFY(readOut.top() <= panel.bottom() && panel.top() <= readOut.bottom());
+        QVERIFY(view->ResetScale->width() >= view->ResetScale->fontMetrics().horizontalAdvance("Scale Reset"));
+        const QLayoutItem *beside = view->gridLayout->itemAtPosition(0, 1);  // the bar's column, no gap column
+        QVERIFY(beside && beside->widget() == view->CBar);
+        // Zoomed out past the int range, squeezed narrow: every field still shows its longest text.
+        showImage(2048, 1024);
+        view->dispA->setMinimumSize(0, 0);
+        view->dispA->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        for (int notch = 0; notch < 250; ++notch)
+            turnWheel(canvas(), QPointF(0, 0), -120);
+        view->resize(100, 300);
+        QSignalSpy newPos(view, &ImgDisp::newPos);
+        moveTo(canvas(), QPointF(canvas()->width() - 1, canvas()->height() - 1));
+        QCOMPARE(newPos.at(0).at(0).toInt(), INT_MAX);
+        QCOMPARE(view->PosY->text(), QString("2.14748e+09"));
+        for (QLineEdit *field : {view->PosX, view->PosY, view->Val, view->CBar->minEdit(), view->CBar->maxEdit()})
+            for (const char *text : {"-0.000126456", "-1.23457e-05", "-1.23457e+300", "-2.14748e+09"})
+                QVERIFY2(showsWhole(field, text), qPrintable(field->objectName() + " cuts " + text));
+    }
+
+    void firstImageSetsViewAndPointerReportsPixel()
+    {
+        QSignalSpy newS(view, &ImgDisp::newS);
+        QCoreApplication::processEvents();
+        PaintCounter painted(canvas());
+        showImage(0, 0);
+        QVERIFY(!view->scaleSet);
+        showImage(2048, 1024);
+        showImage(2048, 1024);
+        QCOMPARE(newS, QList<QVariantList>({{QRectF(0, 0, 2048, 1024)}}));
+        QTRY_VERIFY_WITH_TIMEOUT(painted.paints > 0, 2000);  // a new picture is shown
+        QSignalSpy newPos(view, &ImgDisp::newPos), invY(view, &ImgDispWPV::newPosInvY);
+        moveTo(canvas(), QPointF(256, 128));
+        QCOMPARE(newPos, QList<QVariantList>({{1024, 512}}));
+        QCOMPARE(view->PosX->text() + " " + view->PosY->text(), QString("1024 512"));
+        QVERIFY(invY.count() == 1 && invY.at(0).at(1).toDouble() == 512);
+        view->setVal(1234.56789);
+        QCOMPARE(view->Val->text(), QString("1234.57"));
+        // The converter the owners draw their overlays with follows the view.
+        QVERIFY(near(view->coord.toRealX(256), 1024) && near(view->coord.toScreenY(512), 128));
+    }
+
+    void wheelZoomThenNewImageKeepsItResetShowsWhole()
+    {
+        // Two notches forward off-centre: the second starts from a view away from the origin.
+        showImage(2048, 2048);
+        QSignalSpy newS(view, &ImgDisp::newS);
+        moveTo(canvas(), QPointF(128, 192));
+        turnWheel(canvas(), QPointF(128, 192), 120);
+        turnWheel(canvas(), QPointF(128, 192), 120);
+        const double in2 = 2048 / 1.1 / 1.1;
+        const QRectF zoomed = view->view;
+        QVERIFY(near(zoomed.x(), 512 - in2 / 4) && near(zoomed.y(), 1536 - in2 * 3 / 4));
+        QVERIFY(near(zoomed.width(), in2) && near(zoomed.height(), in2));
+        QVERIFY(newS.count() == 2 && newS.last().at(0).toRectF() == zoomed);
+        showImage(100, 80);
+        QCOMPARE(view->view, zoomed);
+        QTest::mouseClick(view->ResetScale, Qt::LeftButton);
+        QCOMPARE(view->view, QRectF(0, 0, 100, 80));
+        QCOMPARE(newS.count(), 2);
+        QVERIFY(near(view->coord.toRealX(256), 50) && near(view->coord.toRealY(128), 40));
+    }
+
+    // Over a 2048 x 1024 image: 4 image pixels per canvas pixel.
+    void pointer_data()
+    {
+        QTest::addColumn<Pointer>("c");
+        const QRectF whole(0, 0, 2048, 1024);
+        const auto left = Qt::LeftButton, right = Qt::RightButton;
+        const Qt::KeyboardModifiers none, shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier;
+        const QPointF still(100, 100);
+        QTest::newRow("left click") << Pointer{left, none, still, whole, MouseC::MLeft, {}};
+        QTest::newRow("right click") << Pointer{right, none, still, whole, MouseC::MRight, {}};
+        QTest::newRow("shift left click") << Pointer{left, shift, still, whole, -1, {}};
+        QTest::newRow("ctrl left click") << Pointer{left, ctrl, still, whole, -1, {}};
+        QTest::newRow("middle click") << Pointer{Qt::MiddleButton, none, still, whole, -1, {}};
+        // The image follows the pointer; the picked point is the pressed image point.
+        QTest::newRow("left drag pans") << Pointer{left, none, {150, 120}, {-200, -80, 2048, 1024}, MouseC::MLeft, {}};
+        // Dragged up and left: normalised to positive width and height.
+        QTest::newRow("shift left drag selects") << Pointer{left, shift, {50, 60}, whole, -1, {200, 240, 200, 160}};
+        QTest::newRow("ctrl right drag does nothing") << Pointer{right, ctrl, {150, 120}, whole, -1, {}};
+    }
+    void pointer()
+    {
+        QFETCH(Pointer, c);
+        showImage(2048, 1024);
+        QSignalSpy newS(view, &ImgDisp::newS), points(view, &ImgDisp::selectedAPoint);
+        press(canvas(), QPointF(100, 100), c.button, c.mods);
+        if (c.to != QPointF(100, 100))
+            moveTo(canvas(), c.to, c.button, c.mods);
+        release(canvas(), c.to, c.button, c.mods);
+        QCOMPARE(view->view, c.view);
+        QCOMPARE(newS.count(), c.view == QRectF(0, 0, 2048, 1024) ? 0 : 1);
+        QList<double> picked;
+        for (const QVariantList &point : points)
+            picked << point.at(0).toDouble() << point.at(1).toDouble() << point.at(2).value<MouseC::MStat>();
+        QCOMPARE(picked, c.stat < 0 ? QList<double>() : QList<double>({400, 400, double(c.stat)}));
+        QVERIFY(!view->selecting && view->selValid == !c.sel.isNull());
+        QCOMPARE(view->selValid ? view->sel : QRectF(), c.sel);
+        // Shift + right press clears the selection.
+        press(canvas(), QPointF(10, 10), Qt::RightButton, Qt::ShiftModifier);
+        QVERIFY(!view->selValid && view->sel.isNull());
+    }
+
+    void drawsAndSavesVisiblePartOnly()
+    {
+        // A 4 x 4 pattern (byte x + 3y) stretched over the canvas, then its right half only.
+        showImage(4, 4);
+        QCOMPARE(qGray(view->dispA->grab().toImage().pixel(100, 160)), 6);
+        view->view = QRectF(2, 0, 2, 4);
+        QCOMPARE(qGray(view->dispA->grab().toImage().pixel(100, 160)), 8);
+        // Saved at image resolution, the view's numbers truncated.
+        QTemporaryDir dir;
+        showImage(300, 200);
+        view->view = QRectF(10.7, 20.2, 100.9, 50.5);
+        QVERIFY(view->saveImage(dir.filePath("crop.png")));
+        const QImage saved(dir.filePath("crop.png"));
+        QCOMPARE(saved.size(), QSize(100, 50));
+        for (const QPoint &p : {QPoint(0, 0), QPoint(99, 0), QPoint(0, 49), QPoint(57, 31)})
+            QCOMPARE(qGray(saved.pixel(p)), int(view->img.scanLine(20 + p.y())[10 + p.x()]));
+        // A failed write is reported, with one debug line.
+        const QString bad = dir.filePath("crop.nosuchformat");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to save the image \"%1\"").arg(bad)));
+        QVERIFY(!view->saveImage(bad) && !QFile::exists(bad));
+    }
+
+    void colorIndex()
+    {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        // min, max, handles, value, grey: truncated, top white, steps, inverted, outside, NaN black.
+        const double rows[][6] = {{0, 1, 0, 1, 0.5, 128},   {0, 1, 0, 1, 1, 255},      {0, 1, 0, 1, 0.99, 253},
+                                  {5, 5, 0, 1, 6, 255},     {5, 5, 0, 1, 5, 0},        {0, 1, 0.5, 0.5, 0.5, 0},
+                                  {0, 1, 1, 0, 0.25, 192},  {0, 1, -1, 2, 0, 85},      {0, 1, 0, 1, nan, 0}};
+        for (const auto &r : rows) {
+            bar->setRange(r[0], r[1]);
+            bar->setHandles(r[2], r[3]);
+            QCOMPARE(bar->colorIndex(r[4]), int(r[5]));
+        }
+    }
+
+    // A press at y is r = (400 - y) / 400; coinciding handles: above grabs upper, on/below lower.
+    void handleDrag()
+    {
+        struct { double both; int pressY; Qt::MouseButton b; int moveY; bool grabbed; double low, high; } rows[] = {
+            {-1, 40, Qt::LeftButton, 100, true, 0, 0.75},        {-1, 360, Qt::LeftButton, 300, true, 0.25, 1},
+            {-1, 200, Qt::RightButton, 100, false, 0, 1},        {-1, 390, Qt::LeftButton, 500, true, -0.25, 1},
+            {-1, 390, Qt::LeftButton, -400, true, 2, 1},         {0.5, 100, Qt::LeftButton, 40, true, 0.5, 0.9},
+            {0.5, 200, Qt::LeftButton, 300, true, 0.25, 0.5},    {0.5, 300, Qt::LeftButton, 360, true, 0.1, 0.5},
+            {-1, -1, Qt::LeftButton, 100, false, 0, 1}};  // no press: nothing held
+        for (const auto &r : rows) {
+            newBar();
+            bar->setHandles(r.both < 0 ? 0 : r.both, r.both < 0 ? 1 : r.both);
+            QSignalSpy newBars(bar.get(), &ColorBar::newBar);
+            if (r.pressY >= 0)
+                press(bar.get(), QPointF(10, r.pressY), r.b);
+            QVERIFY(bar->isGrabbed() == r.grabbed && newBars.isEmpty());
+            moveTo(bar.get(), QPointF(10, r.moveY), r.pressY >= 0 ? r.b : Qt::NoButton);  // moves with a button emit
+            QCOMPARE(newBars.count(), r.pressY >= 0 ? 1 : 0);
+            // A release drops the handle silently; later moves without a button change nothing.
+            release(bar.get(), QPointF(10, r.moveY), r.b);
+            moveTo(bar.get(), QPointF(10, 250));
+            QVERIFY(!bar->isGrabbed());
+            QCOMPARE(newBars.count(), r.pressY >= 0 ? 1 : 0);
+            QVERIFY(std::abs(bar->lowR() - r.low) <= 1e-12 && std::abs(bar->highR() - r.high) <= 1e-12);
+        }
+    }
+
+    void fieldEditsFixAndAutoRange()
+    {
+        // An edited field sets its end (0 when not a finite number) and keeps the text.
+        for (const auto &[minField, text, expected] :
+             {std::tuple{true, "-1.5e3", -1500.0}, {false, "1x2", 0.0}, {false, "inf", 0.0}}) {
+            bar->setRange(7, 9);
+            QLineEdit *field = minField ? bar->minEdit() : bar->maxEdit();
+            QSignalSpy newBars(bar.get(), &ColorBar::newBar);
+            field->setText(text);
+            QTest::keyClick(field, Qt::Key_Return);
+            QCOMPARE(newBars.count(), 1);
+            QCOMPARE(minField ? bar->minV() : bar->maxV(), expected);
+            QCOMPARE(minField ? bar->maxV() : bar->minV(), minField ? 9.0 : 7.0);
+            QCOMPARE(field->text(), QString(text));
+        }
+        // Auto range shows rounded texts of the exact values, not while fixed; silently.
+        QSignalSpy newBars(bar.get(), &ColorBar::newBar);
+        bar->autoRange(0.000123456789, 4000.123456);
+        QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("0.000123457 4000.12"));
+        bar->setFixColorScale(true);
+        bar->autoRange(-5, 5);
+        QVERIFY(bar->maxV() == 4000.123456 && bar->minEdit()->text() == "0.000123457");
+        bar->setFixColorScale(false);
+        bar->autoRange(-5, 5);
+        QVERIFY(bar->minV() == -5 && bar->maxEdit()->text() == "5" && newBars.isEmpty());
+    }
+
+    void paintsRampHandlesAndLabels()
+    {
+        bar->setRange(100, 4000);
+        bar->setHandles(0.25, 0.75);
+        QCOMPARE(bar->colorScale().valueAt(0.25), 1075.0);  // what the grabbed lower handle reads
+        const QImage shot = bar->grab().toImage();
+        // Row y shows (H - 1 - y) / H: black, then (f - 0.25) * 512 truncated, then white.
+        QList<int> greys;
+        for (int y : {299, 298, 200, 150, 99})
+            greys << qGray(shot.pixel(12, y));
+        QCOMPARE(greys, QList<int>({0, 1, 126, 190, 255}));
+        // Handle lines across the whole width at trunc((1 - r) * H).
+        const QColor handle(0, 192, 255), label(0, 255, 192);
+        QCOMPARE(countColour(shot, QRect(0, 100, 25, 1), handle) + countColour(shot, QRect(0, 300, 25, 1), handle), 50);
+        QCOMPARE(countColour(shot, QRect(0, 101, 25, 198), handle), 0);
+        // Labels: the range ends near the ends, the grabbed handle's value only while grabbed.
+        const QRect middle(0, 105, 25, 190);
+        QVERIFY(countColour(shot, {0, 0, 25, 100}, label) > 0 && countColour(shot, {0, 300, 25, 100}, label) > 0);
+        QCOMPARE(countColour(shot, middle, label), 0);
+        press(bar.get(), QPointF(10, 90), Qt::LeftButton);
+        QVERIFY(countColour(bar->grab().toImage(), middle, label) > 0);
+        // The release asks for the repaint that takes that label away.
+        bar->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bar.get()));
+        QCoreApplication::processEvents();
+        PaintCounter painted(bar.get());
+        release(bar.get(), QPointF(10, 90), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(painted.paints > 0, 2000);
+        QCOMPARE(countColour(bar->grab().toImage(), middle, label), 0);
+        // Label sizes: a long label in a narrow box shrinks, a short one in a large box is capped.
+        const auto size = [](const char *text, int w, int h, double most) {
+            return DrawText::fittedPointSize(QFont(), Qt::AlignLeft | Qt::AlignVCenter, text, w, h, most);
+        };
+        QVERIFY(size("123456789012", 20, 25, 10) < 10 && size("1", 500, 500, 10) == 10 && size("1", 500, 500, 0) > 10);
+        QCOMPARE(size("", 95, 25, 0), 10.0);
+    }
+
+    void rendersThroughTheBar()
+    {
+        // Rows differ (a transposed or repeated row shows); without data nothing is touched.
+        CountingImage reader(3, 2, {100, 2050, 4000, 500, 3000, 1000});
+        QImage image(2, 2, QImage::Format_Grayscale8);
+        image.fill(77);
+        reader.toImage(image, *bar);
+        QVERIFY(bytes(image) == QVector<int>({77, 77, 77, 77}) && bar->maxEdit()->text() == "1");
+        QVERIFY(reader.open());
+        reader.toImage(image, *bar);
+        QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("100 4000"));
+        QVERIFY(image.format() == QImage::Format_Grayscale8);
+        QCOMPARE(bytes(image), QVector<int>({0, 128, 255, 26, 190, 59}));
+        QCOMPARE(reader.lineReads, 2 + 2);  // one scan for min/max, one for the pixels
+        // Fixed: range and texts stay, values outside clamp; only the pixels are read again.
+        bar->setRange(1000, 2000);
+        bar->minEdit()->setText("1e3");
+        bar->setFixColorScale(true);
+        reader.toImage(image, *bar);
+        QVERIFY(reader.lineReads == 4 + 2 && bar->minV() == 1000 && bar->maxV() == 2000);
+        QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("1e3 2000"));
+        QCOMPARE(bytes(image), QVector<int>({0, 255, 255, 0, 255, 0}));
+
+        // A series shows only the images it holds, each with its own range.
+        QTemporaryDir dir;
+        ImgDatas series;
+        for (quint32 scale : {1u, 10u}) {
+            const QString name = dir.filePath(QString("p%1.img").arg(scale));
+            QVERIFY(ItexWriter::write(name, 2, 2, 2, {1 * scale, 2 * scale, 3 * scale, 4 * scale}) && series.add(name));
+        }
+        bar->setFixColorScale(false);
+        QVERIFY(series.showImage(1, image, *bar) && bar->maxV() == 40);
+        QCOMPARE(bytes(image), QVector<int>({0, 85, 170, 255}));
+    }
+};
+
+QTEST_MAIN(TestDisplay)
+#include "tst_display.moc"
