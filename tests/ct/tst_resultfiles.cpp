@@ -138,7 +138,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("taken") && QDir(dir.path()).mkdir("taken.png"));
         DataSaver saver;
-        for (const QString &name : {"missing/ct-00001.dat", "taken"}) {
+        for (const char *name : {"missing/ct-00001.dat", "taken"}) {
             const QString fileName = dir.filePath(name);
             QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to write the data file \"%1\"").arg(fileName)));
             saver.saveDataWDiscard(new SavingData{fileName, "#ZRVL-CTImg\n"});
