@@ -315,6 +315,8 @@ private slots:
         for (const QList<double> &r : {QList<double>{1, 2, 1, 40}, {1, 2, 30, 2}}) // no width, no height
             ct1->setDR(r[0], r[1], r[2], r[3]);
         QVERIFY(texts({ct1->Drx1, ct1->Drz1}) == "30 2" && ct1->DispCt->view == QRectF(-3.5, 20.6, 10.5, 180.3));
+        ct1->setDR(1, 2, 1.5, 2.25); // a sub-pixel view is still a view
+        QCOMPARE(ct1->DispCt->view, QRectF(1, 2, 0.5, 0.25));
     }
 
     // CT2 sets the region on the first slice; a slice without a sinogram leaves the last one.
@@ -381,6 +383,8 @@ private slots:
         checkView(panel, ct2[0]->worker.bpCore());
         panel.setCBarMinMaxForced(0, 1e-3);
         QVERIFY(panel.renderState().scale.maxV == 1e-3 && panel.renderState().fixed);
+        panel.colorBar()->fixBox()->setChecked(false); // the worker reads "Fix" from the shared copy
+        QVERIFY(!panel.renderState().fixed);
         for (QLineEdit *field : {panel.StartT, panel.SpentT})
             QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
         CtCalc2Ui fresh;
