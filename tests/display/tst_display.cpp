@@ -135,8 +135,8 @@ private slots:
         connect(&c, &DispA::drawImage2, this, [&](QPainter *p) { order << "2", p->fillRect(5, 5, 10, 10, Qt::blue); });
         const QImage shot = c.grab().toImage();
         QCOMPARE(order, QStringList({"0", "1", "2"}));
-        QCOMPARE(QList<QColor>({shot.pixel(2, 2), shot.pixel(7, 7), shot.pixel(0, 199)}),
-                 QList<QColor>({Qt::red, Qt::blue, Qt::white}));
+        QCOMPARE(QList<QColor>({shot.pixel(2, 2), shot.pixel(7, 7), shot.pixel(0, 199), shot.pixel(399, 0)}),
+                 QList<QColor>({Qt::red, Qt::blue, Qt::white, Qt::white}));
         // The paint sets the screen range, y from the bottom: image-like real y grows downward.
         ChCoord &r = c.coord;
         r.setRealCoord(-5, 7, 95, -3);
@@ -191,6 +191,12 @@ private slots:
         QVERIFY(invY.count() == 1 && invY.at(0).at(1).toDouble() == 512);
         view->setVal(1234.56789);
         QCOMPARE(view->Val->text(), QString("1234.57"));
+        // The owners' overlay layers come through the view.
+        int layers = 0;
+        connect(view, &DispAWLayout::drawImage0, this, [&] { ++layers; });
+        connect(view, &DispAWLayout::drawImage2, this, [&] { layers += 10; });
+        canvas()->grab();
+        QCOMPARE(layers, 11);
         // The converter the owners draw their overlays with follows the view.
         QVERIFY(near(view->coord.toRealX(256), 1024) && near(view->coord.toScreenY(512), 128));
     }
@@ -252,9 +258,12 @@ private slots:
         QCOMPARE(picked, c.stat < 0 ? QList<double>() : QList<double>({400, 400, double(c.stat)}));
         QVERIFY(!view->selecting && view->selValid == !c.sel.isNull());
         QCOMPARE(view->selValid ? view->sel : QRectF(), c.sel);
-        // Shift + right press clears the selection.
+        // Shift + right press clears the selection, and the canvas repaints without it.
+        QCoreApplication::processEvents();
+        PaintCounter painted(canvas());
         press(canvas(), QPointF(10, 10), Qt::RightButton, Qt::ShiftModifier);
         QVERIFY(!view->selValid && view->sel.isNull());
+        QTRY_VERIFY(painted.paints > 0);
     }
 
     void drawsAndSavesVisiblePartOnly()
