@@ -92,7 +92,7 @@ void TstSelectDataDir::sequence()
         QThread::msleep(calcMs), batch.calcFinished();
     });
     QSignalSpy noMore(&sel, &SelectDataDir::noMoreSets), selected(&sel, &SelectDataDir::selected),
-        selectedFiles(&sel, &SelectDataDir::selectedFileInfoList);
+        selectedFiles(&sel, &SelectDataDir::selectedFileInfoList), finished(&batch, &XafsBatch::finished);
     sel.SubDirs->setCurrentIndex(2); // the sequence starts at the first set all the same
     QElapsedTimer total;
     total.start();
@@ -100,6 +100,7 @@ void TstSelectDataDir::sequence()
     for (int i = 0; i < count; ++i)
         expected << "Calculating" << "Finished Calc.";
     QCOMPARE(events, expected << "Finished");
+    QCOMPARE(finished.count(), 1);
     QVERIFY(gotNames == names && gotEnergies == energies);
     QVERIFY(selected.count() == (kstStandard ? 0 : count) && selectedFiles.count() == (kstStandard ? count : 0));
     // Each stage reports the time since the previous one: the laps add up to at most the

@@ -271,6 +271,11 @@ private slots:
         ctrl.setQuantitative(false);
         QVERIFY(!ctrl.FilterWindow->isEnabled() && !ctrl.reconFilter.quantitative && spy.count() == 4);
         QCOMPARE(ctrl.FilterWindow->currentText(), QString("Shepp-Logan"));
+        // An index past the known windows (a form with an extra entry) takes the last one.
+        ctrl.setQuantitative(true);
+        ctrl.FilterWindow->addItem("extra");
+        ctrl.FilterWindow->setCurrentIndex(ctrl.FilterWindow->count() - 1);
+        QCOMPARE(int(ctrl.reconFilter.window), ReconFilter::windowCount - 1);
         // Set by the program: unchanged values are neither shown nor reported.
         QSignalSpy sliceSpy(&ctrl, &ProcCtrl::sliceNoUpdated), corSpy(&ctrl, &ProcCtrl::corUpdated);
         ctrl.SliceNo->setText("typed but not finished");
