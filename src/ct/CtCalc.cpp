@@ -158,9 +158,9 @@ void CtCalc::genResImage()
         return;
     if (core.isDone()) {
         core.imageMinMax();
-        cBar->autoRange(core.minValue(), core.maxValue());
+        colorBar()->autoRange(core.minValue(), core.maxValue());
     }
-    DispCt->img = greyImage(core.image(), n, n, cBar->colorScale());
+    DispCt->img = greyImage(core.image(), n, n, colorBar()->colorScale());
     DispCt->newImage();
 }
 

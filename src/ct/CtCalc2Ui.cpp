@@ -13,7 +13,7 @@ CtCalc2Ui::CtCalc2Ui(QWidget *parent) : CtSlicePanel(parent)
     for (QLineEdit *field : {Crx0, Crz0, Crx1, Crz1})
         connect(field, &QLineEdit::textChanged, this, &CtCalc2Ui::refreshShared);
     connect(DispCt, &ImgDispWCBar::newBar, this, &CtCalc2Ui::refreshShared);
-    connect(cBar->fixBox(), &QCheckBox::toggled, this, &CtCalc2Ui::refreshShared);
+    connect(colorBar()->fixBox(), &QCheckBox::toggled, this, &CtCalc2Ui::refreshShared);
     refreshShared();
     connect(DispCt, &ImgDispWPV::newPosInvY, this, &CtCalc2Ui::noticedNewPos);
     connect(this, &CtCalc2Ui::mailPosted, this, &CtCalc2Ui::takeMail, Qt::QueuedConnection);
@@ -127,14 +127,14 @@ void CtCalc2Ui::refreshShared()
     const std::lock_guard<std::mutex> lock(sharedLock);
     sharedRegion = CalcRegion{realFieldValue(Crx0->text()), realFieldValue(Crz0->text()),
                               realFieldValue(Crx1->text()), realFieldValue(Crz1->text())};
-    sharedRender.scale = cBar->colorScale();
-    sharedRender.fixed = cBar->isFixed();
+    sharedRender.scale = colorBar()->colorScale();
+    sharedRender.fixed = colorBar()->isFixed();
 }
 
 void CtCalc2Ui::installImage(const Rendered &rendered)
 {
-    if (rendered.autoRanged && !cBar->isFixed()) {
-        cBar->setRange(rendered.min, rendered.max);
+    if (rendered.autoRanged && !colorBar()->isFixed()) {
+        colorBar()->setRange(rendered.min, rendered.max);
         refreshShared();
     }
     DispCt->img = rendered.image;

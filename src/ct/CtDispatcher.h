@@ -23,9 +23,6 @@ class CtDispatcher : public QObject
 {
     Q_OBJECT
 public:
-    // The save settings of a run's images and data files.
-    using SaveSettings = ::SaveSettings;
-
     // Everything a run needs, taken from the controls when it is started.
     struct Run
     {

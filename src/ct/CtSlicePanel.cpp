@@ -13,7 +13,6 @@ const QString timeFormat = QStringLiteral("hh:mm:ss.zzz");
 CtSlicePanel::CtSlicePanel(QWidget *parent) : QFrame(parent)
 {
     setupUi(this);
-    cBar = DispCt->CBar;
     for (QLineEdit *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1, SpentT})
         FieldWidth::fitReal(field);
     for (QLineEdit *field : {StartT, EndT})
@@ -70,9 +69,9 @@ void CtSlicePanel::setCR(double rx0, double rz0, double rx1, double rz1)
     emit cRUpdated(rx0, rz0, rx1, rz1);
 }
 
-void CtSlicePanel::setFixColorScale(bool f) { cBar->setFixColorScale(f); }
+void CtSlicePanel::setFixColorScale(bool f) { colorBar()->setFixColorScale(f); }
 
-void CtSlicePanel::setCBarMinMaxForced(double min, double max) { cBar->setRange(min, max); }
+void CtSlicePanel::setCBarMinMaxForced(double min, double max) { colorBar()->setRange(min, max); }
 
 void CtSlicePanel::showStartTime()
 {

@@ -23,7 +23,7 @@ class CtSlicePanel : public QFrame, public Ui::CtCalc
 public:
     explicit CtSlicePanel(QWidget *parent = nullptr);
 
-    ColorBar *colorBar() const { return cBar; }
+    ColorBar *colorBar() const { return DispCt->CBar; }
     // The calculation region has been set since creation (not by the constructor).
     bool isRegionSet() const { return regionSet; }
     const QDateTime &startTime() const { return started; }
@@ -53,8 +53,6 @@ protected:
     // The value at image position (x, z) of a side x side slice (row-major) into the
     // read-out; nothing outside the slice. Positions are truncated toward zero.
     void showValueAt(double x, double z, const double *values, int side);
-
-    ColorBar *cBar = nullptr;
 
 private:
     using Fields = std::array<QLineEdit *, 4>; // x0, z0, x1, z1
