@@ -250,10 +250,8 @@ void Body::dataFilesSelected(QStringList files, bool clear)
         // New files are a new data set, which may come from another detector: its first
         // image fixes the geometry again (the images before are gone, nothing needs theirs).
         imgs.clear();
-        for (QAbstractSlider *slider : {static_cast<QAbstractSlider *>(seekCtrl->Seek)}) {
-            slider->setValue(0);
-            slider->setMaximum(0);
-        }
+        seekCtrl->Seek->setValue(0);
+        seekCtrl->Seek->setMaximum(0);
         seekCtrl->Index->setValue(0);
         seekCtrl->Index->setMaximum(0);
     }
