@@ -87,14 +87,13 @@ int main(int argc, char **argv)
     for (const QString &name : written)
         if (!imgs.add(name))
             return 2;
-    std::unique_ptr<ImgData> i0 = openImgData(i0Name), bg = openImgData(bgName);
-    ImgData *i0Slot = i0.get(), *bgSlot = bg.get();
-    imgs.setI0Link(&i0Slot);
-    imgs.setBgLink(&bgSlot);
+    ImgDatas::Reader i0 = openImgData(i0Name), bg = openImgData(bgName);
+    imgs.setI0Link(&i0);
+    imgs.setBgLink(&bg);
 
     CorFinder::Sinogram sinogram;
     const double sinogramTime =
-        bestOf(options.repeat, [&] { CorFinder::sinogramOf(imgs, true, 0, sinogram); });
+        bestOf(options.repeat, [&] { CorFinder::sinogramOf(*imgs.snapshot(), true, 0, sinogram); });
     double found = std::nan("");
     const double estimateTime = bestOf(options.repeat, [&] { CorFinder::find(sinogram, found); });
 
@@ -102,7 +101,7 @@ int main(int argc, char **argv)
     QEventLoop loop;
     QObject::connect(&search, &CorSearch::finished, &loop, &QEventLoop::quit);
     const double searchTime = bestOf(options.repeat, [&] {
-        if (search.start(imgs, true, 0))
+        if (search.start(*imgs.snapshot(), true, 0))
             loop.exec();
     });
 

@@ -134,12 +134,10 @@ bool timeWholeSlice(int n, int m)
     if (!ItexWriter::write(i0Name, width, height, 2, std::vector<quint32>(size_t(width) * height, 20100))
         || !ItexWriter::write(bgName, width, height, 2, std::vector<quint32>(size_t(width) * height, 100)))
         return false;
-    const std::unique_ptr<ImgData> i0 = openImgData(i0Name);
-    const std::unique_ptr<ImgData> bg = openImgData(bgName);
-    ImgData *i0Slot = i0.get();
-    ImgData *bgSlot = bg.get();
-    series.setI0Link(&i0Slot);
-    series.setBgLink(&bgSlot);
+    const ImgDatas::Reader i0 = openImgData(i0Name);
+    const ImgDatas::Reader bg = openImgData(bgName);
+    series.setI0Link(&i0);
+    series.setBgLink(&bg);
 
     BpCore core;
     HSgm sgm;
@@ -149,7 +147,7 @@ bool timeWholeSlice(int n, int m)
     const double planSeconds = double(timer.nsecsElapsed()) * 1e-9;
 
     timer.restart();
-    if (!SinogramGenerator::genSinogram0(series, &sgm, true, cor, 1) || (sgm.w / 2) * 2 != n)
+    if (!SinogramGenerator::genSinogram0(*series.snapshot(), &sgm, true, cor, 1) || (sgm.w / 2) * 2 != n)
         return false;
     const double sinogramSeconds = double(timer.nsecsElapsed()) * 1e-9;
 

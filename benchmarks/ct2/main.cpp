@@ -3,8 +3,8 @@
 //   zorvel-bench-ct2 [--slices S] [--angles M] [--width W]
 //
 // 1. Throughput: S slices of a W-wide synthetic series on one worker, then on two
-//    (workers on their own threads, panels showing every slice, data files saved by
-//    the DataSaver), best of three runs each. While the two-worker run goes on, a 1 ms
+//    (workers on their own threads, data files saved by the DataSaver), best of
+//    three runs each. While the two-worker run goes on, a 1 ms
 //    timer on the GUI thread records the longest gap between its ticks: the longest
 //    time the event loop was blocked.
 // 2. The data text of a 1024 x 1024 region and its write, against the reconstruction
@@ -12,17 +12,15 @@
 
 #include "BenchOptions.h"
 #include "BpCore.h"
-#include "CtCalc2.h"
-#include "CtCalc2Ui.h"
-#include "CtDispatcher.h"
+#include "CtPool.h"
 #include "DataSaver.h"
-#include "DrainingThread.h"
 #include "ImgDatas.h"
 #include "ItexWriter.h"
 #include "ResultFiles.h"
 #include "SavingData.h"
 
-#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -74,69 +72,27 @@ bool writeSeries(const QTemporaryDir &dir, const Options &o, ImgDatas &imgs)
     return true;
 }
 
-struct Pool
-{
-    std::vector<std::unique_ptr<CtCalc2Ui>> panels;
-    std::vector<std::unique_ptr<CtCalc2>> workers;
-    std::vector<std::unique_ptr<QThread>> threads;
-    DataSaver saver;
-    DrainingThread saverThread;
-    CtDispatcher dispatcher;
-
-    Pool(int size, const ImgDatas &imgs)
-    {
-        saver.moveToThread(&saverThread);
-        saverThread.start();
-        QList<CtCalc2 *> list;
-        for (int k = 0; k < size; ++k) {
-            panels.push_back(std::make_unique<CtCalc2Ui>());
-            workers.push_back(std::make_unique<CtCalc2>());
-            threads.push_back(std::make_unique<QThread>());
-            CtCalc2 *w = workers.back().get();
-            w->setPanel(panels.back().get());
-            w->setImgDatas(&imgs);
-            w->moveToThread(threads.back().get());
-            threads.back()->start();
-            QObject::connect(&dispatcher, &CtDispatcher::startCt, w,
-                             qOverload<CtCalc2 *, bool, double, int, bool>(&CtCalc2::startCt));
-            QObject::connect(w, &CtCalc2::calcFinished, &dispatcher, &CtDispatcher::execMultiCtCalc);
-            QObject::connect(w, &CtCalc2::saveDataWDiscard, &saver, &DataSaver::saveDataWDiscard);
-            panels.back()->show();
-            list.append(w);
-        }
-        dispatcher.setWorkers(list);
-    }
-    ~Pool()
-    {
-        for (auto &t : threads) {
-            t->quit();
-            t->wait();
-        }
-        saverThread.quit();
-        saverThread.wait();
-    }
-};
-
 struct RunTimes
 {
     double seconds = 0.0;
     double longestBlockMs = 0.0;
 };
 
-RunTimes timeRun(Pool &pool, const Options &o, int threads, const QString &outDir)
+RunTimes timeRun(CtPool &pool, const ImgDatas &imgs, const Options &o, int threads, const QString &outDir)
 {
+    auto snapshot = std::make_shared<RunSnapshot>();
+    snapshot->series = imgs.snapshot();
+    snapshot->cor = o.width / 2.0 - 0.5;
+    snapshot->display = false;
+    snapshot->data = {true, outDir, "bench", ""};
     CtDispatcher::Run run;
-    run.rotAxIsV = true;
-    run.cor = o.width / 2.0 - 0.5;
+    run.snapshot = snapshot;
     run.rangeMode = true;
     run.from = 0;
     run.to = o.slices - 1;
     run.threads = threads;
-    run.dim = o.width;
-    run.projections = o.angles;
-    run.data = {true, outDir, "bench", ""};
     QEventLoop loop;
-    QObject::connect(&pool.dispatcher, &CtDispatcher::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&pool.dispatcher(), &CtDispatcher::finished, &loop, &QEventLoop::quit);
     QElapsedTimer sinceTick;
     double longest = 0.0;
     QTimer ticker;
@@ -149,16 +105,16 @@ RunTimes timeRun(Pool &pool, const Options &o, int threads, const QString &outDi
     timer.start();
     sinceTick.start();
     ticker.start();
-    pool.dispatcher.start(run);
+    pool.dispatcher().start(run);
     loop.exec();
     return {timer.nsecsElapsed() * 1e-9, longest};
 }
 
-RunTimes bestOf3(Pool &pool, const Options &o, int threads, const QString &outDir)
+RunTimes bestOf3(CtPool &pool, const ImgDatas &imgs, const Options &o, int threads, const QString &outDir)
 {
     RunTimes best{1e300, 0.0};
     for (int k = 0; k < 3; ++k) {
-        const RunTimes t = timeRun(pool, o, threads, outDir);
+        const RunTimes t = timeRun(pool, imgs, o, threads, outDir);
         best.seconds = std::min(best.seconds, t.seconds);
         best.longestBlockMs = std::max(best.longestBlockMs, t.longestBlockMs);
     }
@@ -191,7 +147,7 @@ void dataFileAgainstSlice(const QTemporaryDir &dir)
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     Options o;
     if (!parse(argc, argv, o))
         return 2;
@@ -199,9 +155,9 @@ int main(int argc, char **argv)
     ImgDatas imgs;
     if (!writeSeries(dir, o, imgs))
         return 1;
-    Pool pool(2, imgs);
-    const RunTimes one = bestOf3(pool, o, 1, dir.path());
-    const RunTimes two = bestOf3(pool, o, 2, dir.path());
+    CtPool pool(2);
+    const RunTimes one = bestOf3(pool, imgs, o, 1, dir.path());
+    const RunTimes two = bestOf3(pool, imgs, o, 2, dir.path());
     std::printf("throughput slices=%d M=%d W=%d one=%.3fs (%.2f slices/s) two=%.3fs (%.2f slices/s) scaling=%.2fx\n",
                 o.slices, o.angles, o.width, one.seconds, o.slices / one.seconds, two.seconds,
                 o.slices / two.seconds, one.seconds / two.seconds);

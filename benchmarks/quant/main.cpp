@@ -138,7 +138,7 @@ int exportModes(int argc, char **argv)
     if (!QDir().mkpath(out.path()) || !Phantom::writeSeries(settings, &files))
         return 1;
     ImgDatas series;
-    std::unique_ptr<ImgData> i0, bg;
+    ImgDatas::Reader i0, bg;
     for (const QString &file : files) {
         if (file.endsWith("i0.img"))
             i0 = openImgData(file);
@@ -147,13 +147,12 @@ int exportModes(int argc, char **argv)
         else if (!series.add(file))
             return 1;
     }
-    ImgData *i0Slot = i0.get(), *bgSlot = bg.get();
-    series.setI0Link(&i0Slot);
-    series.setBgLink(&bgSlot);
+    series.setI0Link(&i0);
+    series.setBgLink(&bg);
     const int row = settings.height / 2;
     const double cor = 0.5 * (settings.width - 1);
     HSgm record;
-    if (!SinogramGenerator::genSinogram0(series, &record, true, cor, row))
+    if (!SinogramGenerator::genSinogram0(*series.snapshot(), &record, true, cor, row))
         return 1;
     const int n = (record.w / 2) * 2;
     if (!writeMatrix(out.filePath("sinogram.txt"), record.sgm, record.h, record.w))

@@ -2,14 +2,14 @@
 
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
-#include "DataSaver.h"
 #include "DataSetName.h"
-#include "DrainingThread.h"
 #include "FieldStyle.h"
 #include "FieldValue.h"
 #include "ImgData.h"
+#include "ImageRendering.h"
 #include "SavingData.h"
 #include "SavingImg.h"
+#include "SgmGeometry.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -45,6 +45,8 @@ Body::Body(const QStringList &configLines, QWidget *parent)
     qRegisterMetaType<BatchCmd>("BatchCmd");
     // Slice requests carry the addressed worker across threads.
     qRegisterMetaType<CtCalc2 *>("CtCalc2*");
+    qRegisterMetaType<SliceRequest>("SliceRequest");
+    qRegisterMetaType<SliceResult>("SliceResult");
     qRegisterMetaType<SavingData *>("SavingData*");
     qRegisterMetaType<SavingImg *>("SavingImg*");
     buildForm();
@@ -122,11 +124,6 @@ void Body::buildViews()
 
 void Body::buildCt2Pool()
 {
-    dataSaver = new DataSaver;
-    saverThread = new DrainingThread(this);
-    dataSaver->moveToThread(saverThread);
-    saverThread->start(QThread::InheritPriority);
-
     for (int i = 1; i <= ct2PoolSize; ++i) {
         // As on the fixed tabs, the panel scrolls inside its tab.
         auto *page = new QScrollArea;
@@ -137,35 +134,20 @@ void Body::buildCt2Pool()
         auto *base = new PopDockBase(content);
         contentLayout->addWidget(base);
         page->setWidget(content);
-        auto *worker = new CtCalc2;
         auto *panel = new CtCalc2Ui;
-        worker->setPanel(panel);
-        panel->setWorker(worker);
         ImgsTab->addTab(page, tr("CT2 %1").arg(i));
         dock(base, panel, tr("CT Calc2 %1").arg(i));
-        worker->setImgDatas(&imgs);
-
-        auto *thread = new QThread(this);
-        worker->moveToThread(thread);
-        thread->start(QThread::InheritPriority);
-
-        connect(this, qOverload<CtCalc2 *, bool, double, int, bool>(&Body::startCt), worker,
-                qOverload<CtCalc2 *, bool, double, int, bool>(&CtCalc2::startCt));
-        connect(worker, &CtCalc2::calcFinished, this, &Body::execMultiCtCalc);
-        connect(worker, &CtCalc2::saveDataWDiscard, dataSaver, &DataSaver::saveDataWDiscard);
-        connect(worker, &CtCalc2::saveImgWDiscard, dataSaver, &DataSaver::saveImgWDiscard);
         connect(panel, &CtCalc2Ui::cRUpdated, this, &Body::cRUpdated);
         connect(panel, &CtCalc2Ui::dRUpdated, this, &Body::dRUpdated);
-        workers.append(worker);
         panels.append(panel);
-        workerThreads.append(thread);
     }
-    handedSlice.assign(size_t(ct2PoolSize), 0);
-    dispatcher.setWorkers(workers);
-    connect(&dispatcher, &CtDispatcher::startCt, this,
-            qOverload<CtCalc2 *, bool, double, int, bool>(&Body::startCt));
-    connect(&dispatcher, &CtDispatcher::startCt, this,
-            [this](CtCalc2 *worker, bool, double, int slice, bool) { noteHandedOut(worker, slice); });
+    connect(&dispatcher, &CtDispatcher::sliceStarted, this,
+            [this](int worker, int slice) { panels[worker]->sliceStarted(slice); });
+    connect(&dispatcher, &CtDispatcher::sliceFinished, this, &Body::sliceAnswered);
+    connect(&dispatcher, &CtDispatcher::progress, this, [this](int slice, qint64 done, qint64 total) {
+        showProgress(done, total);
+        emit sliceDone(slice, done, total);
+    });
     connect(&dispatcher, &CtDispatcher::finished, this, &Body::endRun);
     procCtrl->Threads->setMaximum(ct2PoolSize);
     procCtrl->Threads->setValue(ct2PoolSize);
@@ -174,6 +156,7 @@ void Body::buildCt2Pool()
 void Body::connectPanels()
 {
     connect(CTFiles, &SelectDataFiles::filesSelected, this, &Body::dataFilesSelected);
+    connect(CTFiles, &SelectDataFiles::filesCleared, this, &Body::clearSeries);
     connect(SelI0Files, &SelectDataFiles::filesSelected, this, &Body::i0FilesSelected);
     connect(&rawDisp, &ImgDispWPV::newPosInvY, this, &Body::newPosOnRawImg);
     connect(&rawDisp, &ImgDispWCBar::newBar, this, &Body::updateRawImage);
@@ -237,8 +220,8 @@ void Body::executeConfigLines(const QStringList &lines)
 
 QList<QThread *> Body::threads() const
 {
-    QList<QThread *> all{batchThread, xafsThread, saverThread};
-    all.append(workerThreads);
+    QList<QThread *> all{batchThread, xafsThread};
+    all.append(ct2Pool.threads());
     return all;
 }
 
@@ -246,20 +229,54 @@ QList<QThread *> Body::threads() const
 
 void Body::dataFilesSelected(QStringList files, bool clear)
 {
-    if (clear) {
-        // New files are a new data set, which may come from another detector: its first
-        // image fixes the geometry again (the images before are gone, nothing needs theirs).
-        imgs.clear();
-        seekCtrl->Seek->setValue(0);
-        seekCtrl->Seek->setMaximum(0);
-        seekCtrl->Index->setValue(0);
-        seekCtrl->Index->setMaximum(0);
-    }
+    if (clear)
+        clearSeries();
     for (const QString &file : files)
         if (imgs.add(file))
             CTFiles->addFileName(file);
     setDefaultsForSeries();
     emit finishedLoadingCTFiles();
+}
+
+// The size across the rotation axis decides the slice side: a region the new series
+// cannot fill is reset to the whole slice (the default a new series gets anyway unless
+// "Keep Conditions" is checked), so that a run never crops a wider series or writes a
+// region the slice does not have.
+void Body::fitRegionsToSeries()
+{
+    const int dim = procCtrl->rotAxIsV ? imgs.imageWidth() : imgs.imageHeight();
+    if (dim < 1)
+        return;
+    auto fits = [dim](std::initializer_list<const QLineEdit *> fields) {
+        for (const QLineEdit *field : fields) {
+            const double v = realFieldValue(field->text());
+            if (!(v >= 0 && v <= dim)) // NaN does not fit
+                return false;
+        }
+        return true;
+    };
+    // A CT2 panel speaks for all (regions are kept equal); a region never set is the
+    // whole slice of whatever series a run reads.
+    const CtSlicePanel &p = *panels.front();
+    if (CTFiles->KeepConditions->isChecked()) {
+        if (!p.isRegionSet() || fits({p.Crx0, p.Crz0, p.Crx1, p.Crz1, p.Drx0, p.Drz0, p.Drx1, p.Drz1}))
+            return;
+        qDebug().noquote() << QStringLiteral("The regions do not fit slices of %1 pixels; the whole slice is used :").arg(dim)
+                           << QStringLiteral("(%1, %2)-(%3, %4)").arg(p.Crx0->text(), p.Crz0->text(), p.Crx1->text(), p.Crz1->text());
+    }
+    const double d = dim - 1;
+    setRegions(0, 0, d, d);
+}
+
+// New files are a new data set, which may come from another detector: its first image
+// fixes the geometry again. A run under way keeps the images it took.
+void Body::clearSeries()
+{
+    imgs.clear();
+    seekCtrl->Seek->setValue(0);
+    seekCtrl->Seek->setMaximum(0);
+    seekCtrl->Index->setValue(0);
+    seekCtrl->Index->setMaximum(0);
 }
 
 void Body::setDefaultsForSeries()
@@ -277,15 +294,7 @@ void Body::setDefaultsForSeries()
         sinogramPanel.genSinogram();
         sinogramPanel.genImage();
     }
-    if (!CTFiles->KeepConditions->isChecked()) {
-        const double d = (vertical ? w : h) - 1;
-        ctCalc.setDR(0, 0, d, d);
-        ctCalc.setCR(0, 0, d, d);
-        for (CtCalc2Ui *panel : panels) {
-            panel->setDR(0, 0, d, d);
-            panel->setCR(0, 0, d, d);
-        }
-    }
+    fitRegionsToSeries();
 }
 
 void Body::setSliceNo(int slice)
@@ -325,7 +334,7 @@ void Body::newPosOnRawImg(double x, double y)
 
 void Body::updateRawImage()
 {
-    imgs.showImage(seekCtrl->Index->value(), rawDisp.img, *rawDisp.CBar);
+    renderThroughBar(imgs, seekCtrl->Index->value(), rawDisp.img, *rawDisp.CBar);
     rawDisp.newImage();
 }
 
@@ -455,55 +464,60 @@ void Body::startCalcCt()
         return;
     }
     setupSaveConds();
-    slicesDone = 0;
-    showProgress();
+    showProgress(0, CtDispatcher::rangeCount(conds.sliceFrom, conds.sliceTo, conds.sliceStep));
     if (!conds.rangeMode) {
         execSingleCtCalc();
         return;
     }
-    // The dispatcher sets up the workers' transforms and save settings itself, after
-    // the slices of a stopped run still being computed have ended.
     dispatcher.start(ct2Run());
+}
+
+// What a CT2 run reads, fixed now: later loads and edits do not reach it.
+std::shared_ptr<const RunSnapshot> Body::runSnapshot() const
+{
+    auto run = std::make_shared<RunSnapshot>();
+    run->series = imgs.snapshot();
+    run->rotAxIsV = conds.rotAxIsV;
+    run->cor = conds.cor;
+    run->filter = conds.filter;
+    // The panels' regions are kept equal; the first one speaks for all.
+    const CtCalc2Ui &first = *panels.front();
+    run->region = CalcRegion{realFieldValue(first.Crx0->text()), realFieldValue(first.Crz0->text()),
+                             realFieldValue(first.Crx1->text()), realFieldValue(first.Crz1->text())};
+    run->regionSet = first.isRegionSet();
+    run->view = CalcRegion{realFieldValue(first.Drx0->text()), realFieldValue(first.Drz0->text()),
+                           realFieldValue(first.Drx1->text()), realFieldValue(first.Drz1->text())};
+    run->viewSet = first.DispCt->scaleSet;
+    for (const CtCalc2Ui *panel : panels)
+        run->scales.push_back({panel->colorBar()->colorScale(), panel->colorBar()->isFixed()});
+    run->display = ShowCalcRes->isChecked();
+    run->image = {AutoSaveImage->isChecked(), SelectImageSaveDir->FilePath->text(), SelectImageSaveDir->Name->text(),
+                  SelectImageSaveDir->AddTag->text()};
+    run->data = {AutoSaveData->isChecked(), SelectDataSaveDir->FilePath->text(), SelectDataSaveDir->Name->text(),
+                 SelectDataSaveDir->AddTag->text()};
+    return run;
 }
 
 CtDispatcher::Run Body::ct2Run() const
 {
     CtDispatcher::Run run;
-    run.rotAxIsV = conds.rotAxIsV;
-    run.cor = conds.cor;
+    run.snapshot = runSnapshot();
     run.slice = conds.slice;
     run.rangeMode = conds.rangeMode;
     run.from = conds.sliceFrom;
     run.to = conds.sliceTo;
     run.step = conds.sliceStep;
     run.threads = conds.threads;
-    run.display = ShowCalcRes->isChecked();
-    run.dim = conds.rotAxIsV ? imgs.imageWidth() : imgs.imageHeight();
-    run.projections = imgs.count();
-    run.filter = conds.filter;
-    run.image = {AutoSaveImage->isChecked(), SelectImageSaveDir->FilePath->text(),
-                 SelectImageSaveDir->Name->text(), SelectImageSaveDir->AddTag->text()};
-    run.data = {AutoSaveData->isChecked(), SelectDataSaveDir->FilePath->text(),
-                SelectDataSaveDir->Name->text(), SelectDataSaveDir->AddTag->text()};
     return run;
 }
 
-void Body::setupFFT()
-{
-    // Never under a slice still being computed: the dispatcher's start waits for those.
-    if (dispatcher.outstandingCount() > 0)
-        return;
-    const CtDispatcher::Run run = ct2Run();
-    dispatcher.setupFFT(run.rotAxIsV, run.dim, run.cor, run.projections, run.rangeMode ? run.threads : 1,
-                        run.filter);
-}
-
+// CT1 keeps the save settings; CT2 runs take them with their snapshot.
 void Body::setupSaveConds()
 {
-    const CtDispatcher::Run run = ct2Run();
-    ctCalc.setSaveImage(run.image.f, run.image.path, run.image.name, run.image.tag);
-    ctCalc.setSaveData(run.data.f, run.data.path, run.data.name, run.data.tag);
-    dispatcher.setupSaveConds(run.image, run.data);
+    ctCalc.setSaveImage(AutoSaveImage->isChecked(), SelectImageSaveDir->FilePath->text(),
+                        SelectImageSaveDir->Name->text(), SelectImageSaveDir->AddTag->text());
+    ctCalc.setSaveData(AutoSaveData->isChecked(), SelectDataSaveDir->FilePath->text(), SelectDataSaveDir->Name->text(),
+                       SelectDataSaveDir->AddTag->text());
 }
 
 void Body::execSingleCtCalc()
@@ -516,43 +530,28 @@ void Body::execSingleCtCalc()
         endRun();
 }
 
-void Body::noteHandedOut(CtCalc2 *worker, int slice)
+void Body::sliceAnswered(const SliceResult &result)
 {
-    const qsizetype index = workers.indexOf(worker);
-    if (index >= 0)
-        handedSlice[size_t(index)] = slice;
-}
-
-void Body::execMultiCtCalc()
-{
-    auto *worker = static_cast<CtCalc2 *>(sender());
-    if (calculating && conds.rangeMode) {
-        ++slicesDone;
-        showProgress();
-        const qsizetype index = workers.indexOf(worker);
-        emit sliceDone(index >= 0 ? handedSlice[size_t(index)] : 0, slicesDone, rangeTotal());
-    }
-    dispatcher.completed(worker);
-}
-
-int Body::rangeTotal() const
-{
-    if (conds.sliceStep == 0)
-        return 0;
-    return int(std::llabs(qint64(conds.sliceTo) - conds.sliceFrom) / std::llabs(qint64(conds.sliceStep))) + 1;
+    CtCalc2Ui *panel = panels.value(result.worker);
+    if (!panel)
+        return;
+    panel->showResult(result);
+    // A panel whose region was never set shows the whole slice it computed; the region
+    // stays unset, so the next series is again reconstructed whole.
+    if (result.reconstructed && !panel->isRegionSet())
+        panel->showWholeSlice(result.n);
 }
 
 // Slices done of the total next to "Calc"; only the count when the range never ends
 // (Step 0); nothing for a single slice.
-void Body::showProgress()
+void Body::showProgress(qint64 done, qint64 total)
 {
-    const int total = rangeTotal();
     if (!conds.rangeMode)
         CalcProgress->clear();
     else if (total > 0)
-        CalcProgress->setText(tr("%1 / %2").arg(slicesDone).arg(total));
+        CalcProgress->setText(tr("%1 / %2").arg(done).arg(total));
     else
-        CalcProgress->setText(QString::number(slicesDone));
+        CalcProgress->setText(QString::number(done));
 }
 
 void Body::stopCalcCt()
@@ -800,32 +799,25 @@ void Body::closeEvent(QCloseEvent *event)
 }
 
 // Order matters: nothing may start new work (script, sequence, dispatch) while the
-// workers end their slices; the workers' last requests (image saves on the GUI thread,
-// data records for the saver) are served before the saver's queue is drained behind
-// them; only then do the objects go.
+// workers end their slices; the saver's queue is drained behind them.
 void Body::shutdown()
 {
     if (shutDown)
         return;
     shutDown = true;
+    if (dispatcher.isRunning()) {
+        const CtDispatcher::Report &done = dispatcher.report();
+        qDebug().noquote() << QStringLiteral("Stopping: slices already handed out are finished and saved; %1 of %2 slices were done")
+                                  .arg(done.slicesDone)
+                                  .arg(dispatcher.total());
+    }
     calculating = false;
     dispatcher.stop();
     for (QThread *thread : {batchThread, xafsThread}) {
         thread->quit();
         thread->wait();
     }
-    for (QThread *thread : std::as_const(workerThreads))
-        thread->quit();
-    for (QThread *thread : std::as_const(workerThreads))
-        while (!thread->wait(10))
-            QCoreApplication::sendPostedEvents();
+    ct2Pool.shutdown();
+    // The answers of the last slices, for the panels.
     QCoreApplication::sendPostedEvents();
-    // The saver's thread writes every record queued so far before it ends.
-    saverThread->quit();
-    saverThread->wait();
-    for (CtCalc2 *worker : std::as_const(workers))
-        delete worker;
-    workers.clear();
-    delete dataSaver;
-    dataSaver = nullptr;
 }

@@ -4,7 +4,7 @@
 #include "BatchCmd.h"
 #include "CalcConds.h"
 #include "CtCalc.h"
-#include "CtDispatcher.h"
+#include "CtPool.h"
 #include "ImgDatas.h"
 #include "MouseC.h"
 #include "RawDisp.h"
@@ -19,11 +19,11 @@
 #include <QPen>
 #include <QStringList>
 
+#include <memory>
 #include <vector>
 
 class CtCalc2;
 class CtCalc2Ui;
-class DataSaver;
 class QAbstractButton;
 class QButtonGroup;
 class QThread;
@@ -37,9 +37,11 @@ class QThread;
 //
 // Threads: the batch engine, the sequence controller, the data saver and the 32 CT2
 // workers each live on a thread created here; every signal between them and the
-// window is queued. Closing the window (or destroying it) stops the script and the
-// sequence, lets the slices in progress end and the saver write what it holds, and
-// waits for every thread before the objects they serve go.
+// window is queued. A CT2 run reads a snapshot of the series and the controls taken
+// at its start, so loading, clearing or replacing images during a run changes only
+// what the window shows. Closing the window (or destroying it, or shutdown()) stops
+// the script and the sequence, lets the slices in progress end and the saver write
+// what it holds, and waits for every thread before the objects they serve go.
 class Body : public QFrame, public Ui::Body
 {
     Q_OBJECT
@@ -50,7 +52,8 @@ public:
     static constexpr int ct2PoolSize = 32;
     static constexpr int fixedTabs = 5; // raw, sinogram, CT1, I0, BG; the CT2 views follow
 
-    const QList<CtCalc2 *> &ct2Workers() const { return workers; }
+    const QList<CtCalc2 *> &ct2Workers() const { return ct2Pool.workers(); }
+    CtPool &ct2() { return ct2Pool; }
     const QList<CtCalc2Ui *> &ct2Panels() const { return panels; }
     CtCalc &ct1() { return ctCalc; }
     Sinogram &sinogram() { return sinogramPanel; }
@@ -66,8 +69,6 @@ public:
 signals:
     void batchCalcStart();
     void batchCalcFinished();
-    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genImg);
-    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice);
     void finishing();
     void finishedLoadingCTFiles();
     void calcFinished();
@@ -78,7 +79,7 @@ signals:
     void batchJobEnded();
     // A slice of a range run has ended: its number, and the count done of the total
     // (total 0 when the range never ends, Step 0).
-    void sliceDone(int slice, int done, int total);
+    void sliceDone(int slice, qint64 done, qint64 total);
 
 public slots:
     void dataFilesSelected(QStringList files, bool clear);
@@ -91,10 +92,7 @@ public slots:
     void toggleCalcCt();
     void startCalcCt();
     void stopCalcCt();
-    void setupFFT();
-    void setupSaveConds();
     void execSingleCtCalc();
-    void execMultiCtCalc();
     void ctCalcFinished();
     void showAdditionalInfo(bool f);
     void changedCtSel(QAbstractButton *button);
@@ -119,6 +117,10 @@ public slots:
     void setColorMax(double v);
     void setAutoSaveImage(bool f);
     void setAutoSaveData(bool f);
+
+    // Stops handing out slices, lets the running ones end and the saver write what it
+    // holds, then ends every thread. Idempotent; also on close and destruction.
+    void shutdown();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -149,6 +151,7 @@ private:
     void setSliceNo(int slice);
     void setCor(double cor);
     void setRotAxisVertical(bool vertical);
+    void clearSeries();
     void setDefaultsForSeries();
     void applySelection();
     void setRegions(double x0, double z0, double x1, double z1);
@@ -163,11 +166,12 @@ private:
     // Passes a region change on to the CT1 panel and every CT2 panel but `from`, the one it came from.
     void setRegionOfOthers(const QObject *from, RegionSetter set, double rx0, double rz0, double rx1, double rz1);
     CtDispatcher::Run ct2Run() const;
-    void noteHandedOut(CtCalc2 *worker, int slice);
-    int rangeTotal() const;
-    void showProgress();
+    std::shared_ptr<const RunSnapshot> runSnapshot() const;
+    void setupSaveConds();
+    void sliceAnswered(const SliceResult &result);
+    void showProgress(qint64 done, qint64 total);
+    void fitRegionsToSeries();
     void endRun();
-    void shutdown();
 
     QPen cursorPen;
     QPen slicePen;
@@ -185,11 +189,8 @@ private:
     CtCalc ctCalc;
     ImgDatas imgs;
 
-    QList<CtCalc2 *> workers;
+    CtPool ct2Pool{ct2PoolSize};
     QList<CtCalc2Ui *> panels;
-    DataSaver *dataSaver = nullptr;
-    QThread *saverThread = nullptr;
-    QList<QThread *> workerThreads;
     QThread *batchThread = nullptr;
     QThread *xafsThread = nullptr;
     QButtonGroup *ctSelGroup = nullptr;
@@ -197,9 +198,7 @@ private:
     bool calculating = false;
     bool startedByCommand = false;
     bool corSearchByCommand = false; // "ct_find_cor" waits for the search's end
-    CtDispatcher dispatcher;
-    std::vector<int> handedSlice; // per worker: the last slice handed to it
-    int slicesDone = 0;
+    CtDispatcher &dispatcher = ct2Pool.dispatcher();
     // The engine reported that the script stopped; batchJobEnded waits for the run.
     bool batchEndPending = false;
     bool shutDown = false;

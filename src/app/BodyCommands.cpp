@@ -8,6 +8,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 namespace {
 
 QString textArg(const BatchCmd &cmd)
@@ -135,7 +137,12 @@ const std::vector<Body::Command> &Body::commandTable()
         {"show_ct1", [](Body &b, const BatchCmd &) { b.ImgsTab->setCurrentIndex(2); }},
         {"show_i0", [](Body &b, const BatchCmd &) { b.ImgsTab->setCurrentIndex(3); }},
         {"show_bg", [](Body &b, const BatchCmd &) { b.ImgsTab->setCurrentIndex(4); }},
-        {"show_ct2", [](Body &b, const BatchCmd &c) { b.ImgsTab->setCurrentIndex(fixedTabs + c.firstInt()); }},
+        {"show_ct2",
+         [](Body &b, const BatchCmd &c) {
+             // 64-bit sum, then the last tab for an index past it.
+             const qint64 tab = qint64(fixedTabs) + c.firstInt();
+             b.ImgsTab->setCurrentIndex(int(std::clamp<qint64>(tab, 0, b.ImgsTab->count() - 1)));
+         }},
         // Data-set sequences
         {"seq_exec_show", [](Body &b, const BatchCmd &c) { b.ShowAdditionalInfo->setChecked(c.firstFlag()); }},
         {"seq_exec_kst_std", [](Body &b, const BatchCmd &c) { b.SelDDir->isKSTStd_->setChecked(c.firstFlag()); }},

@@ -2,6 +2,7 @@
 #include "Config.h"
 #include "DataRoot.h"
 #include "FftwPlannerThread.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -59,12 +60,21 @@ int main(int argc, char *argv[])
         QObject::connect(&body, &Body::batchJobEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (noWindow) {
         // Without a window the log is the only progress display of a range run.
-        QObject::connect(&body, &Body::sliceDone, [](int slice, int done, int total) {
+        QObject::connect(&body, &Body::sliceDone, [](int slice, qint64 done, qint64 total) {
             qDebug().noquote() << QStringLiteral("Slice %1 finished: %2 of %3").arg(slice).arg(done).arg(total);
         });
     } else {
         body.show();
     }
+    // SIGTERM or SIGINT: no new slice, the running ones end and what they made is
+    // written, then the program ends with the status of a process ended by the signal.
+    TerminationSignals terminations;
+    terminations.install();
+    QObject::connect(&terminations, &TerminationSignals::received, &app, [&body](int signalNumber) {
+        qDebug().noquote() << QStringLiteral("Signal %1 received: finishing the slices under way").arg(signalNumber);
+        body.shutdown();
+        QCoreApplication::exit(128 + signalNumber);
+    });
     if (quitAfterBatch && !canOpen(batchFile)) {
         qDebug() << "Can't open batch file" << batchFile;
         return 1;

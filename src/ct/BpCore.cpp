@@ -1,7 +1,6 @@
 #include "BpCore.h"
 
 #include "BackProjection.h"
-#include "FftwPlannerThread.h"
 #include "QuantFilter.h"
 
 #include <QDebug>
@@ -49,7 +48,6 @@ bool BpCore::setupCore(int n, int m, const ReconFilter &filter)
     filterChoice = filter;
     if (N == 0)
         return false;
-    Q_ASSERT(FftwPlannerThread::isCurrent());
     padded = filter.quantitative ? QuantFilter::paddedLength(N) : 0;
     specLength = filter.quantitative ? padded / 2 + 1 : N;
     if (!allocate()) {
@@ -110,8 +108,6 @@ bool BpCore::setupPaddedPlans()
 
 void BpCore::releaseCore()
 {
-    if (fwdPlan || bwdPlan)
-        Q_ASSERT(FftwPlannerThread::isCurrent());
     if (fwdPlan)
         fftw_destroy_plan(fwdPlan);
     if (bwdPlan)

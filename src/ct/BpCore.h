@@ -23,9 +23,9 @@
 // window, and the filtered row is cut to N samples and scaled by pi/(2M), so the sum
 // over projections is attenuation per pixel whichever engine calls.
 //
-// Threads: setupCore and releaseCore create and destroy FFTW plans, so they run on the
-// planner thread only (see FftwPlannerThread); everything else runs on the thread that
-// owns the core, and several cores may execute their own plans in parallel.
+// Threads: a core belongs to one thread at a time, which plans, executes and destroys its
+// transforms (the planner is made thread-safe at start-up, see FftwPlannerThread);
+// several cores may run in parallel.
 class BpCore
 {
 public:

@@ -1,7 +1,7 @@
 #include "CorFinder.h"
 
 #include "HSgm.h"
-#include "ImgDatas.h"
+#include "ProjectionSeries.h"
 #include "SinogramGenerator.h"
 
 #include <QDebug>
@@ -190,7 +190,7 @@ bool allFinite(const std::vector<double> &values)
 
 } // namespace
 
-bool CorFinder::sinogramOf(const ImgDatas &imgs, bool rotAxIsV, int slice, Sinogram &sinogram)
+bool CorFinder::sinogramOf(const ProjectionSeries &imgs, bool rotAxIsV, int slice, Sinogram &sinogram)
 {
     if (imgs.count() == 0) {
         qDebug() << "No projections to find the centre of rotation in";

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-class ImgDatas;
+class ProjectionSeries;
 
 // Estimates the centre of rotation of a half-turn series (projection j at j*pi/M) from the
 // attenuation sinogram of one slice.
@@ -42,7 +42,7 @@ public:
     // normalised with its I0 and BG like the reconstruction's, sampled at whole detector
     // pixels 1, 2, ... False when the series cannot give one (with a debug line when it holds
     // no projections).
-    static bool sinogramOf(const ImgDatas &imgs, bool rotAxIsV, int slice, Sinogram &sinogram);
+    static bool sinogramOf(const ProjectionSeries &imgs, bool rotAxIsV, int slice, Sinogram &sinogram);
     // The centre of rotation in detector pixels, the axis taken to lie in the central half of
     // the row. False (with a debug line) for fewer than 8 samples or 4 rows, or values that
     // are not finite.

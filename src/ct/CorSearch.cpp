@@ -22,7 +22,7 @@ CorSearch::~CorSearch()
     thread.wait();
 }
 
-bool CorSearch::start(const ImgDatas &imgs, bool rotAxIsV, int slice)
+bool CorSearch::start(const ProjectionSeries &imgs, bool rotAxIsV, int slice)
 {
     if (busy) {
         qDebug() << "Centre of rotation search already running";

@@ -8,7 +8,7 @@
 #include <memory>
 
 class CorFinderWorker;
-class ImgDatas;
+class ProjectionSeries;
 
 // The centre-of-rotation search of the workbench: takes the attenuation sinogram of the
 // current slice on the caller's thread (a copy, so the series may change afterwards) and
@@ -29,7 +29,7 @@ public:
     // Starts a search on line `slice` of the series (image rows when rotAxIsV, else
     // columns). False, with nothing started, while a search is running (with a debug
     // line) or when the series gives no sinogram (nothing loaded, slice out of range).
-    bool start(const ImgDatas &imgs, bool rotAxIsV, int slice);
+    bool start(const ProjectionSeries &imgs, bool rotAxIsV, int slice);
     bool isBusy() const { return busy; }
 
 signals:

@@ -1,178 +1,141 @@
 #include "CtCalc2.h"
 
-#include "CtCalc2Ui.h"
+#include "DataSaver.h"
 #include "FftwPlannerThread.h"
 #include "GreyImage.h"
 #include "ResultFiles.h"
-#include "SavingData.h"
+#include "SaveBudget.h"
+#include "SgmGeometry.h"
 #include "SinogramGenerator.h"
 #include "ThreadHandoff.h"
 
 #include <QDebug>
 
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The region clipped to an n x n slice: the pixels a data file holds, and what its
+// header says. A region that misses the slice altogether gives an empty one.
+CalcRegion clippedRegion(const CalcRegion &region, bool set, int n)
+{
+    if (!set)
+        return CalcRegion{0, 0, double(n), double(n)};
+    auto clip = [n](double v) { return std::isfinite(v) ? std::clamp(v, 0.0, double(n)) : 0.0; };
+    return CalcRegion{clip(region.x0), clip(region.z0), clip(region.x1), clip(region.z1)};
+}
+
+// The rectangle of an n x n picture that the views show, truncated to whole pixels as a
+// view saves it, and only the part inside the picture: no padding.
+QRect shownRect(const RunSnapshot &run, int n)
+{
+    const QRect whole(0, 0, n, n);
+    const CalcRegion &v = run.view;
+    if (!run.viewSet || !std::isfinite(v.x0) || !std::isfinite(v.z0) || !std::isfinite(v.x1) || !std::isfinite(v.z1))
+        return whole;
+    auto pixel = [](double p) { return int(std::clamp(p, -1e9, 1e9)); };
+    const QRect shown = QRect(pixel(v.x0), pixel(v.z0), pixel(v.x1 - v.x0), pixel(v.z1 - v.z0)).intersected(whole);
+    return shown.isEmpty() ? whole : shown;
+}
+
+} // namespace
+
 CtCalc2::CtCalc2(QObject *parent) : QObject(parent)
 {
-    // Before any worker thread exists: cores destroyed away from the GUI thread (a
-    // worker deleted at shutdown) must not corrupt the planner.
+    // Before any worker thread exists: each worker plans its own transforms.
     FftwPlannerThread::makePlannerThreadSafe();
 }
 
-CtCalc2::~CtCalc2()
+void CtCalc2::startCt(CtCalc2 *ctc2, SliceRequest request)
 {
-    // Orders the destruction after the last slot the worker's thread ran.
-    const std::lock_guard<std::recursive_mutex> lock(workLock);
-}
-
-void CtCalc2::setPanel(CtCalc2Ui *panel)
-{
-    ui = panel;
-    if (panel)
-        panel->setWorker(this);
-}
-
-void CtCalc2::setImgDatas(const ImgDatas *imgDatas) { imgs = imgDatas; }
-
-void CtCalc2::setupCore(int n, int m, const ReconFilter &filter)
-{
-    const std::lock_guard<std::recursive_mutex> lock(workLock);
-    core.setupCore(n, m, filter);
-}
-
-void CtCalc2::beginingCt()
-{
-    const std::lock_guard<std::recursive_mutex> lock(workLock);
-    busy = true;
-    if (ui)
-        ui->postStartTime();
-}
-
-void CtCalc2::endingCt()
-{
-    {
-        const std::lock_guard<std::recursive_mutex> lock(workLock);
-        busy = false;
-        if (ui)
-            ui->postEndTime();
-    }
-    emit calcFinished();
-}
-
-void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice)
-{
-    startCt(ctc2, rotAxIsV, cor, slice, true);
-}
-
-void CtCalc2::startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genAndDispImage)
-{
-    std::unique_lock<std::recursive_mutex> lock(workLock);
-    if (ctc2 != this || busy)
+    if (ctc2 != this)
         return;
-    if (!ui) {
-        lock.unlock();
-        // Nowhere to show or save a slice; still answer, or the run would wait forever.
-        emit calcFinished();
-        return;
+    SliceResult result;
+    result.runId = request.runId;
+    result.worker = request.worker;
+    result.slice = request.slice;
+    if (request.run && reconstruct(*request.run, request.slice)) {
+        result.reconstructed = true;
+        saveResults(*request.run, result);
     }
-    display = genAndDispImage;
-    beginingCt();
-    ui->postSliceNo(slice);
-    if (reconstruct(rotAxIsV, cor, slice))
-        saveResults(slice);
-    lock.unlock();
-    endingCt();
+    emit calcFinished(result);
 }
 
-bool CtCalc2::reconstruct(bool rotAxIsV, double cor, int slice)
+bool CtCalc2::reconstruct(const RunSnapshot &run, int slice)
 {
     // A sinogram that could not be built leaves the record as it was: never
     // reconstruct the previous slice's rows.
-    if (!imgs || !SinogramGenerator::genSinogram0(*imgs, &hSgm, rotAxIsV, cor, slice))
+    if (!run.series || !SinogramGenerator::genSinogram0(*run.series, &hSgm, run.rotAxIsV, run.cor, slice))
         return false;
     if (!hSgm.sgm || qint64(hSgm.w) * hSgm.h < 1)
         return false;
-    M = hSgm.h;
-    N = (hSgm.w / 2) * 2;
-    core.resizeImage(N);
-    imageMade = false;
-    if (N == 0)
-        return false;
-    if (core.n() != N || core.m() != M) {
-        qDebug() << "The transforms are not set up for slice" << slice;
+    const int n = (hSgm.w / 2) * 2;
+    if (n == 0 || !core.setupCore(n, hSgm.h, run.filter)) {
+        qDebug() << "No transforms for slice" << slice;
         return false;
     }
-    sliceRegion = ui->regionForSlice(N);
-    core.reconstructSlice(hSgm.sgm, hSgm.w, N, sliceRegion.x0, sliceRegion.x1, sliceRegion.z0, sliceRegion.z1);
+    core.resizeImage(n);
+    const CalcRegion r = clippedRegion(run.region, run.regionSet, n);
+    core.reconstructSlice(hSgm.sgm, hSgm.w, n, r.x0, r.x1, r.z0, r.z1);
     return true;
 }
 
-void CtCalc2::saveResults(int slice)
+QImage CtCalc2::genResImage(const RunSnapshot::Scale &choice, SliceResult &result)
 {
-    const QString imageName = ResultFiles::autoName(imageSave.name, imageSave.tag, slice, QStringLiteral("png"));
-    const QString dataName = ResultFiles::autoName(dataSave.name, dataSave.tag, slice, QStringLiteral("dat"));
-    if (display)
-        genResImage();
-    if (imageSave.f)
-        saveImage(imageName);
-    if (dataSave.f)
-        saveData(dataName);
-}
-
-void CtCalc2::genResImage()
-{
-    const std::lock_guard<std::recursive_mutex> lock(workLock);
     const int side = core.imageSide();
-    if (!ui || side < 1 || !core.isDone())
-        return;
-    const CtCalc2Ui::RenderState state = ui->renderState();
-    ColorScale scale = state.scale;
-    if (!state.fixed) {
+    ColorScale scale = choice.scale;
+    if (!choice.fixed) {
         core.imageMinMax();
         scale.minV = core.minValue();
         scale.maxV = core.maxValue();
     }
-    const double *v = core.image();
-    const QImage image = greyImage(v, side, side, scale);
-    imageMade = true;
-    // The panel keeps its own copy of the values for the read-out under the pointer.
-    const auto values = std::make_shared<const std::vector<double>>(v, v + size_t(side) * side);
-    ui->postImage({image, values, side, !state.fixed, scale.minV, scale.maxV, display});
+    result.autoRanged = !choice.fixed;
+    result.min = scale.minV;
+    result.max = scale.maxV;
+    return greyImage(core.image(), side, side, scale);
 }
 
-void CtCalc2::saveImage(QString fname)
+void CtCalc2::saveResults(const RunSnapshot &run, SliceResult &result)
 {
-    const std::lock_guard<std::recursive_mutex> lock(workLock);
-    const QString path = ResultFiles::fullPath(imageSave.path, fname);
-    if (!imageMade)
-        genResImage();
-    if (!imageMade || !ui)
-        return;
-    // Posted after the image was handed over, so the file shows this slice.
-    ui->postSaveImage(path);
+    const int n = core.imageSide();
+    result.n = n;
+    const size_t w = size_t(result.worker);
+    QImage picture;
+    if (run.display || run.image.f)
+        picture = genResImage(w < run.scales.size() ? run.scales[w] : RunSnapshot::Scale{}, result);
+    if (run.display) {
+        result.values = std::make_shared<const std::vector<double>>(core.image(), core.image() + size_t(n) * n);
+        result.image = picture;
+        result.show = true;
+    }
+    if (run.image.f) {
+        const QString name = ResultFiles::fullPath(
+            run.image.path, ResultFiles::autoName(run.image.name, run.image.tag, result.slice, QStringLiteral("png")));
+        const QByteArray png = DataSaver::encodePng(picture.copy(shownRect(run, n)));
+        if (png.isEmpty()) {
+            qDebug() << "Failed to save the image" << name;
+            result.filesFailed.append(name);
+        } else {
+            saveFile(name, png);
+            ++result.filesQueued;
+        }
+    }
+    if (run.data.f) {
+        const QString name = ResultFiles::fullPath(
+            run.data.path, ResultFiles::autoName(run.data.name, run.data.tag, result.slice, QStringLiteral("dat")));
+        saveFile(name, ResultFiles::dataText(core.image(), n, clippedRegion(run.region, run.regionSet, n)));
+        ++result.filesQueued;
+    }
 }
 
-void CtCalc2::saveData(QString fname)
+void CtCalc2::saveFile(const QString &fileName, QByteArray bytes)
 {
-    std::unique_lock<std::recursive_mutex> lock(workLock);
-    if (!ui)
-        return;
-    auto *record = new SavingData;
-    record->fileName = ResultFiles::fullPath(dataSave.path, fname);
-    // The region this slice was computed over: the panel's may have moved since
-    // (a first slice sets it on the panel only through a queued call).
-    record->data = ResultFiles::dataText(core.image(), core.imageSide(), sliceRegion);
-    lock.unlock();
+    // Waits here while the saver is a whole budget behind: memory stays bounded with a
+    // slow disk, and only this worker waits.
+    if (budget)
+        budget->reserve(bytes.size());
+    auto *record = new SavingData{fileName, std::move(bytes)};
     ThreadHandoff::publish(record);
     emit saveDataWDiscard(record);
-}
-
-void CtCalc2::setSaveImage(bool f, QString path, QString name, QString tag)
-{
-    const std::lock_guard<std::recursive_mutex> lock(workLock);
-    imageSave = SaveSettings{f, path, name, tag};
-}
-
-void CtCalc2::setSaveData(bool f, QString path, QString name, QString tag)
-{
-    const std::lock_guard<std::recursive_mutex> lock(workLock);
-    dataSave = SaveSettings{f, path, name, tag};
 }

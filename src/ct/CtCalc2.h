@@ -1,85 +1,55 @@
 #pragma once
 
 #include "BpCore.h"
-#include "CalcRegion.h"
 #include "HSgm.h"
-#include "SaveSettings.h"
 #include "SavingData.h"
-#include "SavingImg.h"
+#include "SliceJob.h"
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
-#include <mutex>
-#include <vector>
 
-class CtCalc2Ui;
-class ImgDatas;
+class SaveBudget;
 
 // One CT2 worker: reconstructs whole slices on a thread of its own, with its own
-// sinogram record and back-projection core, renders the slice through its panel's
-// colour scale, saves the image (through the panel) and the data file (through the
-// DataSaver), and reports calcFinished.
+// sinogram record and back-projection core. It receives a SliceRequest, which carries
+// everything the slice reads (the run's snapshot), renders the slice, hands its result
+// files to the DataSaver, and answers with a SliceResult value. It knows no panel and
+// shares nothing mutable with the window: the core and the record are its own, and the
+// snapshot is read-only.
 //
-// Threads: the object lives on its worker thread; the main window (GUI thread) sets
-// the panel and the image series before the thread starts. setupCore and the save
-// settings may be called from the GUI thread while the worker is idle: every entry
-// point holds the worker's lock. The worker reaches its panel only through the
-// panel's thread-safe copies and posts.
+// Threads: the object lives on its worker thread; setSaveBudget is called before that
+// thread starts. bpCore() may be read once the thread has ended.
 class CtCalc2 : public QObject
 {
     Q_OBJECT
 public:
     explicit CtCalc2(QObject *parent = nullptr);
-    ~CtCalc2() override;
 
-    // Attaches the panel (both ways).
-    void setPanel(CtCalc2Ui *panel);
-    CtCalc2Ui *panel() const { return ui; }
-    // The projection series the sinograms are built from (the sinogram panel's).
-    void setImgDatas(const ImgDatas *imgDatas);
-    // GUI thread, worker idle: transforms for image side n, m projections and the filter.
-    void setupCore(int n, int m, const ReconFilter &filter = ReconFilter{});
-
-    // Worker thread, or any thread once the worker's thread has ended.
+    // The budget a result file is reserved from before it goes to the saver (none: no wait).
+    void setSaveBudget(std::shared_ptr<SaveBudget> shared) { budget = std::move(shared); }
     const BpCore &bpCore() const { return core; }
 
 signals:
-    void askToStartCalc();
-    void calcFinished();
+    // The answer to every startCt addressed to this worker.
+    void calcFinished(SliceResult result);
     void saveDataWDiscard(SavingData *data);
-    void saveImgWDiscard(SavingImg *img);
 
 public slots:
-    void beginingCt();
-    void endingCt();
-    void genResImage();
-    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genAndDispImage);
-    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice);
-    void saveImage(QString fname);
-    void saveData(QString fname);
-    void setSaveImage(bool f, QString path, QString name, QString tag);
-    void setSaveData(bool f, QString path, QString name, QString tag);
+    // Reconstructs request.slice when ctc2 is this worker; requests are broadcast.
+    void startCt(CtCalc2 *ctc2, SliceRequest request);
 
 private:
-    // Builds, transforms, filters and back-projects the slice; false when there is
-    // nothing to show (no sinogram, N = 0 or transforms not set up for it).
-    bool reconstruct(bool rotAxIsV, double cor, int slice);
-    void saveResults(int slice);
+    // Builds, transforms, filters and back-projects the slice into the core; false when
+    // there is nothing to show (no sinogram, N = 0, no transforms for it).
+    bool reconstruct(const RunSnapshot &run, int slice);
+    // The 8-bit picture of the slice through the run's scale (or the slice's own range).
+    QImage genResImage(const RunSnapshot::Scale &choice, SliceResult &result);
+    void saveResults(const RunSnapshot &run, SliceResult &result);
+    void saveFile(const QString &fileName, QByteArray bytes);
 
-    CtCalc2Ui *ui = nullptr;
-    const ImgDatas *imgs = nullptr;
     HSgm hSgm;
-    bool busy = false;
-    int N = 0;
-    int M = 0;
-    // Held by every entry point, from whichever thread it is called.
-    std::recursive_mutex workLock;
     BpCore core;
-    CalcRegion sliceRegion; // of the last slice computed
-    bool imageMade = false; // rendered since the slice was computed
-    bool display = true;
-    SaveSettings imageSave;
-    SaveSettings dataSave;
+    std::shared_ptr<SaveBudget> budget;
 };

@@ -1,11 +1,15 @@
 #include "CtDispatcher.h"
 
 #include "CtCalc2.h"
-#include "SgmGeometry.h"
 
 #include <algorithm>
+#include <cstdlib>
 
-CtDispatcher::CtDispatcher(QObject *parent) : QObject(parent) {}
+CtDispatcher::CtDispatcher(QObject *parent) : QObject(parent)
+{
+    qRegisterMetaType<SliceRequest>("SliceRequest");
+    qRegisterMetaType<SliceResult>("SliceResult");
+}
 
 void CtDispatcher::setWorkers(const QList<CtCalc2 *> &workers)
 {
@@ -18,120 +22,103 @@ int CtDispatcher::outstandingCount() const
     return int(std::count(outstanding.begin(), outstanding.end(), true));
 }
 
+qint64 CtDispatcher::rangeCount(int from, int to, int step)
+{
+    if (step == 0)
+        return 0;
+    return std::llabs(qint64(to) - from) / std::llabs(qint64(step)) + 1;
+}
+
 int CtDispatcher::participants() const
 {
-    if (pool.isEmpty())
-        return 0;
-    return run.rangeMode ? std::clamp(run.threads, 1, int(pool.size())) : 1;
+    return pool.isEmpty() ? 0 : std::clamp(threads, 1, int(pool.size()));
 }
 
-void CtDispatcher::setupFFT(bool rotAxIsV, int dim, double cor, int projections, int threads,
-                            const ReconFilter &filter)
+void CtDispatcher::start(const Run &run)
 {
-    const int n = SgmGeometry::compute(rotAxIsV, dim, cor).transformLength();
-    // Only the workers of the run: a full pool of cores for a large detector would
-    // hold gigabytes of spectra that nobody uses.
-    const int used = pool.isEmpty() ? 0 : std::clamp(threads, 1, int(pool.size()));
-    for (int k = 0; k < used; ++k)
-        pool[k]->setupCore(n, projections, filter);
-}
-
-void CtDispatcher::setupSaveConds(const SaveSettings &image, const SaveSettings &data)
-{
-    for (CtCalc2 *worker : pool) {
-        worker->setSaveImage(image.f, image.path, image.name, image.tag);
-        worker->setSaveData(data.f, data.path, data.name, data.tag);
-    }
-}
-
-void CtDispatcher::start(const Run &newRun)
-{
-    run = newRun;
+    snapshot = run.snapshot;
+    ++runId;
+    counts = Report{};
+    handedOut = 0;
+    // A single slice is a range of one on the first worker.
+    threads = run.rangeMode ? run.threads : 1;
+    from = run.rangeMode ? run.from : run.slice;
+    to = run.rangeMode ? run.to : run.slice;
+    step = run.rangeMode ? run.step : 1;
+    totalSlices = rangeCount(int(from), int(to), int(step));
+    cur = from;
     running = true;
-    waiting = outstandingCount() > 0;
-    if (!waiting)
-        launch();
-}
-
-void CtDispatcher::stop()
-{
-    running = false;
-    waiting = false;
-}
-
-void CtDispatcher::launch()
-{
-    waiting = false;
-    setupFFT(run.rotAxIsV, run.dim, run.cor, run.projections, participants(), run.filter);
-    setupSaveConds(run.image, run.data);
     if (participants() < 1) {
-        running = false;
+        stop();
         emit finished();
         return;
     }
-    if (!run.rangeMode) {
-        handOut(0, run.slice);
-        return;
-    }
-    cur = run.from;
     dispatch();
+}
+
+// The snapshot goes with the run: its series is freed once the last request holding
+// it has been answered.
+void CtDispatcher::stop()
+{
+    running = false;
+    snapshot.reset();
 }
 
 bool CtDispatcher::inRange(qint64 slice) const
 {
-    if (run.from <= run.to)
-        return run.from <= slice && slice <= run.to;
-    return run.to <= slice && slice <= run.from;
+    return from <= to ? from <= slice && slice <= to : to <= slice && slice <= from;
 }
 
-void CtDispatcher::handOut(int worker, int slice)
+void CtDispatcher::handOut(int worker)
 {
     outstanding[worker] = true;
-    emit startCt(pool[worker], run.rotAxIsV, run.cor, slice, run.display);
+    ++handedOut;
+    SliceRequest request;
+    request.run = snapshot;
+    request.runId = runId;
+    request.worker = worker;
+    request.slice = int(cur);
+    emit sliceStarted(worker, request.slice);
+    emit startCt(pool[worker], request);
+    cur += step;
 }
 
 void CtDispatcher::dispatch()
 {
-    // Step 0 repeats the slice: one request at a time, the next on its completion.
-    if (run.step == 0 && outstandingCount() > 0)
-        return;
     const int used = participants();
-    for (int k = 0; k < used && inRange(cur); ++k) {
-        if (outstanding[k])
-            continue;
-        handOut(k, int(cur));
-        if (run.step == 0)
-            break;
-        cur += run.step;
+    for (int k = 0; k < used && running && inRange(cur); ++k) {
+        // Step 0 repeats the slice: one request at a time, the next on its answer.
+        if (step == 0 && handedOut > counts.slicesDone)
+            return;
+        if (!outstanding[k])
+            handOut(k);
     }
-    if (inRange(cur) || outstandingCount() > 0)
+    if (!running || inRange(cur) || counts.slicesDone < handedOut)
         return;
-    running = false;
+    stop();
     emit finished();
 }
 
-void CtDispatcher::execMultiCtCalc()
+void CtDispatcher::execMultiCtCalc(SliceResult result)
 {
-    completed(qobject_cast<CtCalc2 *>(sender()));
+    completed(qobject_cast<CtCalc2 *>(sender()), result);
 }
 
-void CtDispatcher::completed(CtCalc2 *worker)
+void CtDispatcher::completed(CtCalc2 *worker, const SliceResult &result)
 {
     const int k = int(pool.indexOf(worker));
     if (k < 0 || !outstanding[k])
         return;
     outstanding[k] = false;
-    if (waiting) {
-        if (outstandingCount() == 0)
-            launch();
-        return;
-    }
+    emit sliceFinished(result);
     if (!running)
         return;
-    if (!run.rangeMode) {
-        running = false;
-        emit finished();
-        return;
+    if (result.runId == runId) {
+        ++counts.slicesDone;
+        counts.slicesFailed += result.reconstructed ? 0 : 1;
+        counts.filesQueued += result.filesQueued;
+        counts.filesFailed += result.filesFailed;
+        emit progress(result.slice, counts.slicesDone, totalSlices);
     }
     dispatch();
 }

@@ -1,45 +1,45 @@
 #pragma once
 
-#include "ReconFilter.h"
-#include "SaveSettings.h"
+#include "SliceJob.h"
 
 #include <QList>
 #include <QObject>
-#include <QString>
+#include <QStringList>
+
+#include <memory>
 
 class CtCalc2;
 
-// Hands out the slices of a CT2 run to the workers of the pool (GUI thread).
+// The run controller of the CT2 engine: hands out the slices of a run to the workers of
+// the pool, keeps which worker has a slice outstanding, counts the answers and the
+// failures of the run, and says when it has ended. No widgets: the window turns its
+// controls into a Run and shows the progress this reports.
 //
-// The main window owns one, gives it the pool and calls start/stop; every worker's
-// calcFinished is connected to execMultiCtCalc, and startCt is broadcast to every
-// worker (each acts only on requests addressed to itself).
-//
-// A worker is marked outstanding when a slice is handed to it and cleared by its
-// calcFinished, so a slice queued but not yet started is never missed. A start while
-// slices of a stopped run are still outstanding waits until they have ended, because
-// the transforms must not be set up while a worker is busy.
+// Every request carries the run's snapshot, so a run never waits for slices of an
+// earlier, stopped run: their workers are simply left out until they answer, and their
+// answers do not count for the new run.
 class CtDispatcher : public QObject
 {
     Q_OBJECT
 public:
-    // Everything a run needs, taken from the controls when it is started.
+    // A run as the controls define it.
     struct Run
     {
-        bool rotAxIsV = true;
-        double cor = 0.0;
-        int slice = 0;      // the slice of a single-slice run
+        std::shared_ptr<const RunSnapshot> snapshot;
         bool rangeMode = false;
+        int slice = 0;   // the slice of a single-slice run
         int from = 0;
         int to = 0;
-        int step = 1;       // 0 repeats the From slice until the run is stopped
-        int threads = 1;    // the first `threads` workers of the pool take part
-        bool display = true;
-        int dim = 0;        // detector size across the rotation axis
-        int projections = 0;
-        ReconFilter filter;
-        SaveSettings image;
-        SaveSettings data;
+        int step = 1;    // 0 repeats the From slice until the run is stopped
+        int threads = 1; // the first `threads` workers of the pool take part
+    };
+    // What a run did, up to now.
+    struct Report
+    {
+        qint64 slicesDone = 0;   // answers of this run
+        qint64 slicesFailed = 0; // answers without a reconstruction
+        qint64 filesQueued = 0;  // result files handed to the saver
+        QStringList filesFailed; // result files that could not be made
     };
 
     explicit CtDispatcher(QObject *parent = nullptr);
@@ -47,44 +47,53 @@ public:
     void setWorkers(const QList<CtCalc2 *> &pool);
     const QList<CtCalc2 *> &workers() const { return pool; }
 
-    // Transform set-up of the workers that take part in a run of `threads` workers
-    // (GUI thread, no worker busy): image side from the sinogram geometry.
-    void setupFFT(bool rotAxIsV, int dim, double cor, int projections, int threads,
-                  const ReconFilter &filter = ReconFilter{});
-    // The save settings of every worker (GUI thread, no worker busy).
-    void setupSaveConds(const SaveSettings &image, const SaveSettings &data);
-
     bool isRunning() const { return running; }
-    // A start waits for the slices of a stopped run.
-    bool isWaiting() const { return waiting; }
     int outstandingCount() const;
+    // Slices the run hands out: 1 for a single slice, 0 for a range that never ends (Step 0).
+    qint64 total() const { return totalSlices; }
+    const Report &report() const { return counts; }
+
+    // Slices from..to by step (a range of 64-bit arithmetic: no bound overflows).
+    static qint64 rangeCount(int from, int to, int step);
 
 signals:
-    void startCt(CtCalc2 *ctc2, bool rotAxIsV, double cor, int slice, bool genImg);
-    // The run has ended by itself: range exhausted, or the single slice done.
+    // To every worker (each acts on its own requests only).
+    void startCt(CtCalc2 *ctc2, SliceRequest request);
+    void sliceStarted(int worker, int slice);
+    // Every answer, of this run or of an earlier one.
+    void sliceFinished(const SliceResult &result);
+    // An answer of this run: done of total (total 0 when the run never ends).
+    void progress(int slice, qint64 done, qint64 total);
+    // The run has ended by itself: every slice answered.
     void finished();
 
 public slots:
-    // Sets up transforms and save settings, then hands out the first slices; when
-    // slices of a stopped run are outstanding, does so once they have ended.
     void start(const CtDispatcher::Run &run);
-    // No further slice is handed out; running slices end, their completion is ignored.
+    // No further slice is handed out; running slices end, their answers do not count.
     void stop();
     // A worker's calcFinished (the worker is the sender).
-    void execMultiCtCalc();
-    void completed(CtCalc2 *worker);
+    void execMultiCtCalc(SliceResult result);
+    void completed(CtCalc2 *worker, const SliceResult &result);
 
 private:
-    void launch();
     void dispatch();
-    void handOut(int worker, int slice);
+    void handOut(int worker);
     bool inRange(qint64 slice) const;
     int participants() const;
 
     QList<CtCalc2 *> pool;
     QList<bool> outstanding;
-    Run run;
+    std::shared_ptr<const RunSnapshot> snapshot;
+    quint64 runId = 0;
     bool running = false;
-    bool waiting = false;
+    int threads = 1;
+    qint64 from = 0;
+    qint64 to = 0;
+    qint64 step = 1;
     qint64 cur = 0;
+    qint64 totalSlices = 0;
+    qint64 handedOut = 0; // of this run
+    Report counts;
 };
+
+Q_DECLARE_METATYPE(CtDispatcher::Run)

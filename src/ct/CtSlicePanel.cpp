@@ -69,6 +69,12 @@ void CtSlicePanel::setCR(double rx0, double rz0, double rx1, double rz1)
     emit cRUpdated(rx0, rz0, rx1, rz1);
 }
 
+void CtSlicePanel::showWholeSlice(int n)
+{
+    if (!regionSet)
+        writeRegion({Crx0, Crz0, Crx1, Crz1}, {0, 0, double(n), double(n)});
+}
+
 void CtSlicePanel::setFixColorScale(bool f) { colorBar()->setFixColorScale(f); }
 
 void CtSlicePanel::setCBarMinMaxForced(double min, double max) { colorBar()->setRange(min, max); }

@@ -41,6 +41,9 @@ public slots:
     // regionSet and emits cRUpdated, setDR moves the view and emits dRUpdated.
     void setDR(double rx0, double rz0, double rx1, double rz1);
     void setCR(double rx0, double rz0, double rx1, double rz1);
+    // Shows (0, 0)-(n, n) in the calculation-region fields of a panel whose region was
+    // never set, leaving it unset.
+    void showWholeSlice(int n);
     void setFixColorScale(bool f);
     virtual void setCBarMinMaxForced(double min, double max);
     // The clock now as the start or end of the run; the seconds between them.

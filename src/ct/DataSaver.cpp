@@ -1,54 +1,109 @@
 #include "DataSaver.h"
 
+#include "SaveBudget.h"
 #include "SavingData.h"
 #include "SavingImg.h"
 #include "ThreadHandoff.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <atomic>
+
+#include <unistd.h>
+
+namespace {
+
+bool fdatasyncSucceeds(int fd)
+{
+    return ::fdatasync(fd) == 0;
+}
+
+std::atomic<DataSaver::SyncFunction> syncFunction{fdatasyncSucceeds};
+
+const char *const imageFailure = "Failed to save the image";
+const char *const dataFailure = "Failed to write the data file";
+
+} // namespace
+
+void DataSaver::setSyncFunction(SyncFunction sync)
+{
+    syncFunction = sync ? sync : fdatasyncSucceeds;
+}
+
+// QSaveFile ignores a failed flush before it renames, so a disk that reports an error
+// only there would still leave the file under its final name: flush and check first.
+bool DataSaver::commitFlushed(QSaveFile &file)
+{
+    if (!file.flush() || !syncFunction.load()(file.handle())) {
+        file.cancelWriting();
+        file.commit();
+        return false;
+    }
+    return file.commit();
+}
+
+bool DataSaver::writeFile(const QString &fileName, const QByteArray &bytes, const char *failure)
+{
+    // The temporary file beside the target is renamed only after everything reached the
+    // disk, so a reader never sees a half-written file and a failed write leaves none.
+    QSaveFile file(fileName);
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && commitFlushed(file);
+    if (!written)
+        qDebug() << failure << fileName;
+    return written;
+}
+
 bool DataSaver::writeData(const SavingData &data)
 {
-    // QSaveFile writes a temporary file beside the target and renames it on commit,
-    // so a reader never sees a half-written file and a failed write leaves none.
-    QSaveFile file(data.fileName);
-    const bool written = file.open(QIODevice::WriteOnly)
-                         && file.write(data.data) == data.data.size() && file.commit();
-    if (!written)
-        qDebug() << "Failed to write the data file" << data.fileName;
-    return written;
+    const bool picture = data.fileName.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
+    return writeFile(data.fileName, data.data, picture ? imageFailure : dataFailure);
+}
+
+QByteArray DataSaver::encodePng(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "png"))
+        return {};
+    return bytes;
 }
 
 bool DataSaver::writeImage(const SavingImg &img)
 {
-    QSaveFile file(img.fileName);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
     const QByteArray format = QFileInfo(img.fileName).suffix().toLatin1();
-    const bool written = file.open(QIODevice::WriteOnly)
-                         && img.image.save(&file, format.isEmpty() ? nullptr : format.constData())
-                         && file.commit();
-    if (!written)
-        qDebug() << "Failed to save the image" << img.fileName;
-    return written;
+    if (img.image.isNull() || !buffer.open(QIODevice::WriteOnly)
+        || !img.image.save(&buffer, format.isEmpty() ? nullptr : format.constData())) {
+        qDebug() << imageFailure << img.fileName;
+        return false;
+    }
+    return writeFile(img.fileName, bytes, imageFailure);
 }
 
 void DataSaver::saveDataWDiscard(SavingData *data)
 {
     ThreadHandoff::take(data);
     saveData(data);
+    if (data && budget)
+        budget->giveBack(data->data.size());
     delete data;
 }
 
 void DataSaver::saveData(SavingData *data)
 {
-    if (data)
-        writeData(*data);
+    if (!data)
+        return;
+    emit fileSaved(data->fileName, writeData(*data));
 }
 
 void DataSaver::saveImgWDiscard(SavingImg *img)
 {
     ThreadHandoff::take(img);
     if (img)
-        writeImage(*img);
+        emit fileSaved(img->fileName, writeImage(*img));
     delete img;
 }

@@ -1,7 +1,6 @@
 #include "FullTurnSinogram.h"
 
 #include "ColorScale.h"
-#include "FftwPlannerThread.h"
 #include "HSgm.h"
 
 #include <QDebug>
@@ -82,7 +81,6 @@ std::vector<double> FullTurnSinogram::fourierMagnitude(const HSgm &hSgm)
                 mirrored[w - 1 - x][1] = 0.0;
             }
         }
-        Q_ASSERT(FftwPlannerThread::isCurrent());
         fftw_plan plan = fftw_plan_dft_2d(2 * h, w, in, out, FFTW_FORWARD, FFTW_ESTIMATE);
         fftw_execute(plan);
         fftw_destroy_plan(plan);

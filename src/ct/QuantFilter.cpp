@@ -1,6 +1,5 @@
 #include "QuantFilter.h"
 
-#include "FftwPlannerThread.h"
 
 #include <QtGlobal>
 
@@ -65,7 +64,6 @@ std::vector<double> QuantFilter::response(int p, ReconFilter::Window windowKind)
 {
     if (p < 2)
         return {};
-    Q_ASSERT(FftwPlannerThread::isCurrent());
     std::vector<double> kernel = ramLakKernel(p);
     const int bins = p / 2 + 1;
     auto *spectrum = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * size_t(bins)));

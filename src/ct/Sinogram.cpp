@@ -70,7 +70,7 @@ void Sinogram::corEditingFinished()
 
 bool Sinogram::genSinogram0(HSgm *record, bool rotAxIsV, double cor, int slice)
 {
-    return imgs && SinogramGenerator::genSinogram0(*imgs, record, rotAxIsV, cor, slice);
+    return imgs && SinogramGenerator::genSinogram0(*imgs->snapshot(), record, rotAxIsV, cor, slice);
 }
 
 bool Sinogram::genSinogram()
@@ -126,7 +126,7 @@ void Sinogram::autoUpdate()
 
 bool Sinogram::findCor()
 {
-    if (!procCtrl || !imgs || !corSearch.start(*imgs, procCtrl->rotAxIsV, procCtrl->sliceNo)) {
+    if (!procCtrl || !imgs || !corSearch.start(*imgs->snapshot(), procCtrl->rotAxIsV, procCtrl->sliceNo)) {
         emit corSearchFinished(false);
         return false;
     }

@@ -2,7 +2,7 @@
 
 #include "HSgm.h"
 #include "ImgData.h"
-#include "ImgDatas.h"
+#include "ProjectionSeries.h"
 #include "SgmGeometry.h"
 
 #include <QDebug>
@@ -20,7 +20,7 @@ double usableDifference(double d)
 }
 }
 
-bool SinogramGenerator::genSinogram0(const ImgDatas &imgs, HSgm *hSgm, bool rotAxIsV, double cor, int slice)
+bool SinogramGenerator::genSinogram0(const ProjectionSeries &imgs, HSgm *hSgm, bool rotAxIsV, double cor, int slice)
 {
     if (!hSgm || !std::isfinite(cor))
         return false;
@@ -62,7 +62,7 @@ bool SinogramGenerator::genSinogram0(const ImgDatas &imgs, HSgm *hSgm, bool rotA
     return true;
 }
 
-void SinogramGenerator::referenceRow(const ImgData *img, const ImgDatas &imgs, const SgmGeometry &geometry,
+void SinogramGenerator::referenceRow(const ImgData *img, const ProjectionSeries &imgs, const SgmGeometry &geometry,
                                      int slice, double neutral, double *row, double *lineBuf)
 {
     bool usable = img && img->isValid();

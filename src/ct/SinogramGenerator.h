@@ -1,6 +1,6 @@
 #pragma once
 
-class ImgDatas;
+class ProjectionSeries;
 class ImgData;
 struct HSgm;
 struct SgmGeometry;
@@ -19,12 +19,12 @@ public:
     // not positive or not finite. Returns false and leaves the record as it was when nothing can be
     // built: cor not finite, floor(cor) <= 0, ceil(cor) >= the detector size, cor within
     // one pixel of the far edge, or slice outside the image (with a debug line).
-    static bool genSinogram0(const ImgDatas &imgs, HSgm *hSgm, bool rotAxIsV, double cor, int slice);
+    static bool genSinogram0(const ProjectionSeries &imgs, HSgm *hSgm, bool rotAxIsV, double cor, int slice);
 
 private:
     // Resampled line `slice` of an I0 or BG image, or `neutral` everywhere when the image
     // is absent, not valid or of another size than the series.
-    static void referenceRow(const ImgData *img, const ImgDatas &imgs, const SgmGeometry &geometry,
+    static void referenceRow(const ImgData *img, const ProjectionSeries &imgs, const SgmGeometry &geometry,
                              int slice, double neutral, double *row, double *lineBuf);
     static void readLine(const ImgData &img, bool rotAxIsV, int slice, double *lineBuf);
 };

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-class ColorBar;
+class ColorScale;
 class QImage;
 
 // One measured image file (projection, I0 or BG). A reader reads the file's
@@ -55,11 +55,12 @@ public:
     void setFileName(const QString &name) { fileName = name; }
     bool isMinMaxValid() const { return minMaxValid; }
 
-    // Renders the image into an 8-bit grey picture through the colour bar, after
-    // setting the bar's range to this image's min/max unless its "Fix" box is checked.
-    // False, leaving picture and bar as they were, while the reader holds no data or when
-    // the picture cannot be allocated (with a debug line).
-    bool toImage(QImage &image, ColorBar &colorBar);
+    // Renders the image into an 8-bit grey picture through the colour scale, after
+    // setting the scale's range to this image's min/max when autoRange is on (the
+    // colour bar's "Fix" box unchecked). False, leaving picture and scale as they were,
+    // while the reader holds no data or when the picture cannot be allocated (with a
+    // debug line).
+    bool toImage(QImage &image, ColorScale &scale, bool autoRange);
 
     // Largest image side accepted from a file: far beyond any detector, and small enough
     // that every buffer derived from a geometry stays well inside 64-bit sizes.

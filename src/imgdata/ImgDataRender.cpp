@@ -1,13 +1,13 @@
-// Rendering of measured images into grey pictures through a view's colour bar.
+// Rendering of measured images into grey pictures through a colour scale.
 #include "ImgData.h"
 #include "ImgDatas.h"
 
-#include "ColorBar.h"
+#include "ColorScale.h"
 
 #include <QDebug>
 #include <QImage>
 
-bool ImgData::toImage(QImage &image, ColorBar &colorBar)
+bool ImgData::toImage(QImage &image, ColorScale &scale, bool autoRange)
 {
     if (!valid)
         return false;
@@ -19,10 +19,11 @@ bool ImgData::toImage(QImage &image, ColorBar &colorBar)
     }
     double minValue = 0;
     double maxValue = 0;
-    minMax(minValue, maxValue);
-    colorBar.autoRange(minValue, maxValue);
-
-    const ColorScale scale = colorBar.colorScale();
+    if (autoRange) {
+        minMax(minValue, maxValue);
+        scale.minV = minValue;
+        scale.maxV = maxValue;
+    }
     for (int y = 0; y < height; ++y) {
         const double *row = line(y, lineBuf.data());
         uchar *pixels = picture.scanLine(y);
@@ -33,10 +34,10 @@ bool ImgData::toImage(QImage &image, ColorBar &colorBar)
     return true;
 }
 
-bool ImgDatas::showImage(int index, QImage &image, ColorBar &colorBar)
+bool ImgDatas::showImage(int index, QImage &image, ColorScale &scale, bool autoRange)
 {
     ImgData *img = at(index);
-    if (!img || !img->toImage(image, colorBar))
+    if (!img || !img->toImage(image, scale, autoRange))
         return false;
     emit imageUpdated();
     return true;

@@ -36,6 +36,13 @@ bool ImgDatas::add(const QString &fileName)
     return true;
 }
 
+std::shared_ptr<const ProjectionSeries> ImgDatas::snapshot() const
+{
+    std::vector<ProjectionSeries::Reader> readers(imgs.begin(), imgs.end());
+    return std::make_shared<const ProjectionSeries>(std::move(readers), width, height,
+                                                    i0 ? *i0 : nullptr, bg ? *bg : nullptr);
+}
+
 void ImgDatas::clearImgs()
 {
     imgs.clear();

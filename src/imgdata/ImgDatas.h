@@ -6,13 +6,17 @@
 #include <vector>
 #include <memory>
 
+#include "ProjectionSeries.h"
+
 class ImgData;
-class ColorBar;
+class ColorScale;
 class QImage;
 
 // The projection series of the current data set, in load order (= angle order).
 // The first accepted image fixes the common size; clearImgs() keeps that size,
 // clear() frees it. I0 and BG are links to the readers held by their selectors.
+// Readers are shared: a run reads a snapshot() of the series, which keeps its readers
+// alive after the window has let them go. GUI thread.
 class ImgDatas : public QObject
 {
     Q_OBJECT
@@ -31,14 +35,18 @@ public:
     ImgData *at(int index) const { return index >= 0 && index < count() ? imgs[size_t(index)].get() : nullptr; }
     // Renders image index with ImgData::toImage and emits imageUpdated; false, with
     // nothing emitted, when index is out of range or the picture cannot be rendered.
-    bool showImage(int index, QImage &image, ColorBar &colorBar);
+    bool showImage(int index, QImage &image, ColorScale &scale, bool autoRange);
 
-    // Links to the places where the current I0 and BG reader pointers are kept.
-    void setI0Link(ImgData *const *slot) { i0 = slot; }
-    void setBgLink(ImgData *const *slot) { bg = slot; }
+    using Reader = std::shared_ptr<ImgData>;
+    // Links to the places where the current I0 and BG readers are kept.
+    void setI0Link(const Reader *slot) { i0 = slot; }
+    void setBgLink(const Reader *slot) { bg = slot; }
     // The current I0/BG readers; nullptr when there is none.
-    ImgData *i0Image() const { return i0 ? *i0 : nullptr; }
-    ImgData *bgImage() const { return bg ? *bg : nullptr; }
+    ImgData *i0Image() const { return i0 ? i0->get() : nullptr; }
+    ImgData *bgImage() const { return bg ? bg->get() : nullptr; }
+
+    // The series as it is now, with the current I0 and BG, for a reader on any thread.
+    std::shared_ptr<const ProjectionSeries> snapshot() const;
 
 public slots:
     void clearImgs();
@@ -50,7 +58,7 @@ signals:
 private:
     int width = 0;
     int height = 0;
-    std::vector<std::unique_ptr<ImgData>> imgs;
-    ImgData *const *i0 = nullptr;
-    ImgData *const *bg = nullptr;
+    std::vector<Reader> imgs;
+    const Reader *i0 = nullptr;
+    const Reader *bg = nullptr;
 };

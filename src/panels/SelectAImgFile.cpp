@@ -4,6 +4,7 @@
 #include "FieldValue.h"
 #include "FieldWidth.h"
 #include "ImgData.h"
+#include "ImageRendering.h"
 
 #include <QDebug>
 #include <QTime>
@@ -49,7 +50,7 @@ void SelectAImgFile::loadImage(const QString &fname)
     }
     dropImage();
     setStat(true);
-    image = reader.release();
+    image = std::move(reader);
     rowBuffer.assign(size_t(image->imageWidth()), 0.0);
     render();
     view.show();
@@ -61,7 +62,7 @@ void SelectAImgFile::render()
 {
     if (!image)
         return;
-    image->toImage(view.img, *view.CBar);
+    renderThroughBar(*image, view.img, *view.CBar);
     view.newImage();
 }
 
@@ -100,6 +101,5 @@ void SelectAImgFile::showImageWindow()
 
 void SelectAImgFile::dropImage()
 {
-    delete image;
-    image = nullptr;
+    image.reset();
 }

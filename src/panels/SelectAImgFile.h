@@ -5,6 +5,7 @@
 
 #include "ImgDispWPV.h"
 
+#include <memory>
 #include <vector>
 
 class ImgData;
@@ -20,9 +21,10 @@ public:
     explicit SelectAImgFile(QWidget *parent = nullptr);
     ~SelectAImgFile() override;
 
-    // The loaded image, owned; nullptr when none. The projection series keeps a
-    // link to this pointer, so it stays a plain member at a fixed place.
-    ImgData *image = nullptr;
+    // The loaded image; nullptr when none. The projection series keeps a link to this
+    // member, so it stays at a fixed place; a run that took the image keeps it alive
+    // after a new load or a clear here.
+    std::shared_ptr<ImgData> image;
 
     ImgDispWPV &imageView() { return view; }
 

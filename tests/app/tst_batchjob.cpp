@@ -73,15 +73,13 @@ void TstBatchJob::savedSlicesEqualTheReferenceLoop()
     ImgDatas imgs;
     for (int j = 0; j < series.projections; ++j)
         QVERIFY(imgs.add(QDir(series.folder).filePath(QString::asprintf("phantom_%05d.img", j))));
-    std::unique_ptr<ImgData> i0 = openImgData(QDir(series.folder).filePath("i0.img"));
-    std::unique_ptr<ImgData> bg = openImgData(QDir(series.folder).filePath("bg.img"));
-    ImgData *i0Slot = i0.get();
-    ImgData *bgSlot = bg.get();
-    imgs.setI0Link(&i0Slot);
-    imgs.setBgLink(&bgSlot);
+    ImgDatas::Reader i0 = openImgData(QDir(series.folder).filePath("i0.img"));
+    ImgDatas::Reader bg = openImgData(QDir(series.folder).filePath("bg.img"));
+    imgs.setI0Link(&i0);
+    imgs.setBgLink(&bg);
     for (int slice = 1; slice <= 4; ++slice) {
         HSgm sinogram;
-        QVERIFY(SinogramGenerator::genSinogram0(imgs, &sinogram, true, cor, slice));
+        QVERIFY(SinogramGenerator::genSinogram0(*imgs.snapshot(), &sinogram, true, cor, slice));
         const int n = (sinogram.w / 2) * 2;
         BpCore core;
         core.setupCore(n, sinogram.h);

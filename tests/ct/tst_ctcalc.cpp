@@ -2,9 +2,7 @@
 #include "CtCalc.h"
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
-#include "CtDispatcher.h"
-#include "DataSaver.h"
-#include "DrainingThread.h"
+#include "CtPool.h"
 #include "FullTurnSinogram.h"
 #include "ImgDatas.h"
 #include "ItexWriter.h"
@@ -48,7 +46,7 @@ std::vector<quint32> projection(int j)
 std::vector<double> sumOverM(const ImgDatas &imgs, int slice, const QList<double> &r)
 {
     HSgm sgm;
-    SinogramGenerator::genSinogram0(imgs, &sgm, true, cor, slice);
+    SinogramGenerator::genSinogram0(*imgs.snapshot(), &sgm, true, cor, slice);
     BpCore core;
     core.setupCore(n, sgm.h);
     core.reconstructSlice(sgm.sgm, sgm.w, n, r[0], r[2], r[1], r[3]);
@@ -98,10 +96,10 @@ template <class Panel> void checkRegions(Panel &panel)
 }
 
 // Both panels: the slice through its own range, or a fixed one; the value under the pointer.
-template <class Panel> void checkView(Panel &panel, const BpCore &shown)
+template <class Panel> void checkView(Panel &panel, const double *v)
 {
     ColorBar *bar = panel.colorBar();
-    const double *v = shown.image();
+    const auto valueAt = [v](int x, int z) { return QString::number(v[z * n + x], 'g', 6); };
     const auto drawnThrough = [&](const ColorScale &scale) {
         for (int i = 0; i < n * n; ++i)
             if (panel.DispCt->img.size() != QSize(n, n) || panel.DispCt->img.constScanLine(i / n)[i % n] != scale.colorIndex(v[i]))
@@ -116,48 +114,17 @@ template <class Panel> void checkView(Panel &panel, const BpCore &shown)
     emit bar->newBar();
     QTRY_VERIFY(drawnThrough(ColorScale{-1, 1e-5}));
     emit panel.DispCt->newPosInvY(30.7, 20.2);
-    QCOMPARE(panel.DispCt->Val->text(), QString::number(shown.imageAt(30, 20), 'g', 6));
+    QCOMPARE(panel.DispCt->Val->text(), valueAt(30, 20));
     for (double x : {double(n), -1.0, 0.0}) // outside: the last value stays
         emit panel.DispCt->newPosInvY(x, x == 0.0 ? n : 0.0);
-    QCOMPARE(panel.DispCt->Val->text(), QString::number(shown.imageAt(30, 20), 'g', 6));
+    QCOMPARE(panel.DispCt->Val->text(), valueAt(30, 20));
     emit panel.DispCt->newPosInvY(-0.5, -0.5); // column and row 0, outside the circle
-    QCOMPARE(panel.DispCt->Val->text(), QString::number(shown.imageAt(0, 0), 'g', 6));
+    QCOMPARE(panel.DispCt->Val->text(), valueAt(0, 0));
     for (QLineEdit *field : {panel.Drx0, panel.Drz0, panel.Drx1, panel.Drz1, panel.Crx0, panel.Crz0, panel.Crx1, panel.Crz1})
         QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
 }
 
-// CT2 slice hand-out without threads: the test completes slices; a log of requests and ends.
-struct HandOut : QObject
-{
-    std::vector<std::unique_ptr<CtCalc2>> workers;
-    CtDispatcher dispatcher;
-    QStringList log;
-    HandOut()
-    {
-        QList<CtCalc2 *> pool;
-        for (int k = 0; k < 4; ++k) {
-            workers.push_back(std::make_unique<CtCalc2>());
-            pool.append(workers.back().get());
-        }
-        dispatcher.setWorkers(pool);
-        connect(&dispatcher, &CtDispatcher::startCt, this, [this](CtCalc2 *worker, bool rotAxIsV, double cor, int slice, bool genImg) {
-            QVERIFY(rotAxIsV && cor == 20.0 && genImg);
-            log << QString("w%1:%2").arg(dispatcher.workers().indexOf(worker) + 1).arg(slice);
-        });
-        connect(&dispatcher, &CtDispatcher::finished, this, [this]() { log << "end"; });
-    }
-    static CtDispatcher::Run range(int from, int to, int step, int threads, bool rangeMode = true)
-    {
-        CtDispatcher::Run run;
-        std::tie(run.cor, run.slice, run.rangeMode, run.dim, run.projections) = std::make_tuple(20.0, 7, rangeMode, 40, 6);
-        std::tie(run.from, run.to, run.step, run.threads) = std::make_tuple(from, to, step, threads);
-        return run;
-    }
-};
-
 } // namespace
-
-Q_DECLARE_METATYPE(CtDispatcher::Run)
 
 // The sinogram panel, CT1 and CT2 (threads, dispatcher, saver) on 12 projections of 47 x 4.
 class TestCtCalc : public QObject
@@ -168,17 +135,9 @@ class TestCtCalc : public QObject
     ProcCtrl ctrl;
     Sinogram sinogram;
     std::unique_ptr<CtCalc> ct1;
-    CtDispatcher dispatcher;
-    DataSaver saver;
-    DrainingThread saverThread; // ends before the saver goes
-    struct Ct2
-    {
-        CtCalc2Ui panel;
-        CtCalc2 worker;
-        QThread thread;
-        ~Ct2() { thread.quit(), thread.wait(); } // the worker sends to its panel and the saver
-    };
-    std::vector<std::unique_ptr<Ct2>> ct2; // goes first
+    // Two CT2 panels showing what the engine's controller reports, as the window wires them.
+    std::unique_ptr<CtPool> pool;
+    std::vector<std::unique_ptr<CtCalc2Ui>> panels;
 
     void runCt1(bool atOnce)
     {
@@ -190,15 +149,23 @@ class TestCtCalc : public QObject
         QTest::qWait(20);
         QCOMPARE(finished.count(), 1);
     }
-    // A single slice (a range when run.rangeMode) on the first worker; waits for the panels.
-    void runCt2(CtDispatcher::Run run, int slice, double sliceCor = cor, bool display = true)
+    // A single slice on the first worker, over the first panel's region; waits for the panels.
+    void runCt2(int slice, double sliceCor = cor, bool display = true)
     {
-        std::tie(run.cor, run.slice, run.display) = std::make_tuple(sliceCor, slice, display);
-        std::tie(run.dim, run.projections) = std::make_tuple(detectorWidth, projections);
-        QSignalSpy finished(&dispatcher, &CtDispatcher::finished);
-        dispatcher.start(run);
+        auto snapshot = std::make_shared<RunSnapshot>();
+        snapshot->series = imgs.snapshot();
+        std::tie(snapshot->cor, snapshot->display) = std::make_tuple(sliceCor, display);
+        const CtCalc2Ui &panel = *panels[0];
+        snapshot->region = CalcRegion{panel.Crx0->text().toDouble(), panel.Crz0->text().toDouble(),
+                                      panel.Crx1->text().toDouble(), panel.Crz1->text().toDouble()};
+        snapshot->regionSet = panel.isRegionSet();
+        snapshot->scales = {{panel.colorBar()->colorScale(), panel.colorBar()->isFixed()}};
+        snapshot->image = snapshot->data = {true, dir.path(), "ct", ""};
+        CtDispatcher::Run run;
+        std::tie(run.snapshot, run.slice) = std::make_tuple(snapshot, slice);
+        QSignalSpy finished(&pool->dispatcher(), &CtDispatcher::finished);
+        pool->dispatcher().start(run);
         QVERIFY(finished.wait(20000));
-        QCoreApplication::processEvents(); // the panel's updates were posted before calcFinished
     }
 
     // Raw intensities straight into the sinogram panel's record.
@@ -222,28 +189,17 @@ private slots:
         ctrl.setCor(cor);
         sinogram.setProcCtrl(&ctrl);
         sinogram.setImgDatas(&imgs);
-        saver.moveToThread(&saverThread);
-        saverThread.start();
     }
     void init()
     {
         ct1.reset(new CtCalc);
         ct1->setSinogramPanel(&sinogram);
-        ct2.clear();
-        QList<CtCalc2 *> pool;
-        for (int k = 0; k < 2; ++k) {
-            ct2.push_back(std::make_unique<Ct2>());
-            CtCalc2 *worker = &ct2.back()->worker;
-            worker->setPanel(&ct2.back()->panel);
-            worker->setImgDatas(&imgs);
-            worker->moveToThread(&ct2.back()->thread);
-            ct2.back()->thread.start();
-            connect(&dispatcher, &CtDispatcher::startCt, worker, qOverload<CtCalc2 *, bool, double, int, bool>(&CtCalc2::startCt));
-            connect(worker, &CtCalc2::calcFinished, &dispatcher, &CtDispatcher::execMultiCtCalc);
-            connect(worker, &CtCalc2::saveDataWDiscard, &saver, &DataSaver::saveDataWDiscard);
-            pool.append(worker);
-        }
-        dispatcher.setWorkers(pool);
+        pool = std::make_unique<CtPool>(2);
+        panels.clear();
+        for (int k = 0; k < 2; ++k)
+            panels.push_back(std::make_unique<CtCalc2Ui>());
+        connect(&pool->dispatcher(), &CtDispatcher::sliceStarted, this, [this](int k, int slice) { panels[size_t(k)]->sliceStarted(slice); });
+        connect(&pool->dispatcher(), &CtDispatcher::sliceFinished, this, [this](const SliceResult &r) { panels[size_t(r.worker)]->showResult(r); });
     }
 
     void ct1IsTheSumOverM_data()
@@ -311,7 +267,7 @@ private slots:
         emit ct1->DispCt->newPosInvY(1, 1); // nothing reconstructed yet
         QCOMPARE(ct1->DispCt->Val->text(), QString("-"));
         runCt1(true);
-        checkView(*ct1, ct1->result());
+        checkView(*ct1, ct1->result().image());
         QVERIFY(ct1->DispCt->Val->minimumWidth() > ct1->DispCt->Val->fontMetrics().horizontalAdvance("-1.23457e-05"));
         ct1.reset(new CtCalc);
         checkRegions(*ct1);
@@ -322,78 +278,45 @@ private slots:
         QCOMPARE(ct1->DispCt->view, QRectF(1, 2, 0.5, 0.25));
     }
 
-    // CT2 sets the region on the first slice; a slice without a sinogram leaves the last one.
-    void ct2SlicesRegionAndFailure()
+    // A slice over the panel's region, shown unless display is off; a slice without a
+    // sinogram leaves what was shown and saves nothing.
+    void ct2SlicesAndFailure()
     {
-        CtCalc2Ui &panel = ct2[0]->panel;
-        const BpCore &core = ct2[0]->worker.bpCore();
-        QSignalSpy regions(&panel, &CtCalc2Ui::cRUpdated);
-        QVERIFY(!panel.isRegionSet());
-        runCt2({}, 1, cor, false);
-        QVERIFY(regions.size() == 1 && regions.at(0) == QVariantList({0.0, 0.0, double(n), double(n)}));
-        QVERIFY(isSum(core, 1, sumOverM(imgs, 1, {0, 0, n, n})) && panel.DispCt->img.isNull());
+        CtCalc2Ui &panel = *panels[0];
+        runCt2(1, cor, false);
+        QVERIFY(panel.DispCt->img.isNull() && !panel.shownValues() && panel.ShowSliceNo->text() == "1");
         panel.setCR(3, 5.5, 30, 40);
-        runCt2({}, 2);
-        QVERIFY(regions.size() == 2 && isSum(core, 1, sumOverM(imgs, 2, {3, 5.5, 30, 40})) && panel.ShowSliceNo->text() == "2");
-        const double *v = core.image();
-        QCOMPARE(panel.DispCt->img.size(), QSize(n, n));
+        runCt2(2);
+        const std::vector<double> sum = sumOverM(imgs, 2, {3, 5.5, 30, 40});
+        QVERIFY(panel.shownValues() && panel.shownSide() == n && *panel.shownValues() == sum);
+        QVERIFY(panel.ShowSliceNo->text() == "2" && panel.DispCt->img.size() == QSize(n, n));
         QVERIFY(QTime::fromString(panel.EndT->text(), "hh:mm:ss.zzz").isValid());
         QCOMPARE(panel.SpentT->text(), QString::number(panel.startTime().msecsTo(panel.endTime()) / 1000.0, 'g', 6));
         const QImage before = panel.DispCt->img;
-        const std::vector<double> values(v, v + n * n);
-        CtDispatcher::Run run;
-        run.image = run.data = {true, dir.path(), "fail", ""};
-        runCt2(run, 3, 0.7);
-        QVERIFY(panel.ShowSliceNo->text() == "3" && panel.DispCt->img == before && isSum(core, 1, values));
-        QTest::qWait(50);
-        QCOMPARE(QDir(dir.path()).entryList({"fail*"}, QDir::Files).size(), 0);
-        CtCalc2 unwired; // no panel to show or save a slice: it still answers, or a run would wait forever
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Slice out of range"));
+        runCt2(detectorHeight + 3);
+        runCt2(3, 0.7);
+        QVERIFY(panel.ShowSliceNo->text() == "3" && panel.DispCt->img == before && *panel.shownValues() == sum);
+        pool->shutdown();
+        QCOMPARE(QDir(dir.path()).entryList({"ct-*"}, QDir::Files), QStringList({"ct-00001.dat", "ct-00001.png", "ct-00002.dat", "ct-00002.png"}));
+        CtCalc2 unwired; // a request without a run: it still answers, or a run would wait forever
         QSignalSpy answered(&unwired, &CtCalc2::calcFinished);
-        unwired.startCt(&unwired, true, cor, 1, true);
-        QCOMPARE(answered.count(), 1);
-    }
-
-    // Three slices on two workers, every image and data file complete.
-    void ct2RangeRunSavesEverySlice()
-    {
-        for (auto &one : ct2)
-            one->panel.setCR(2, 1, 40.5, 42);
-        CtDispatcher::Run run;
-        std::tie(run.rangeMode, run.from, run.to, run.step, run.threads) = std::make_tuple(true, 3, 1, -1, 2);
-        run.image = {true, dir.filePath("out"), "ct", "E1"};
-        run.data = {true, dir.filePath("out"), "sub/ct.x", ""};
-        QVERIFY(QDir(dir.path()).mkpath("out"));
-        runCt2(run, 0);
-        for (int slice = 1; slice <= 3; ++slice) {
-            const std::vector<double> sum = sumOverM(imgs, slice, {2, 1, 40.5, 42});
-            QFile data(dir.filePath(QString("out/ct-%1.dat").arg(slice, 5, 10, QChar('0'))));
-            QTRY_VERIFY(data.exists()); // written under a temporary name, then renamed
-            QVERIFY(data.open(QIODevice::ReadOnly));
-            QCOMPARE(data.readAll(), ResultFiles::dataText(sum.data(), n, {2, 1, 40.5, 42}));
-            QTRY_VERIFY(QFile::exists(dir.filePath(QString("out/ct-E1-%1.png").arg(slice, 5, 10, QChar('0')))));
-        }
-        QCOMPARE(QImage(dir.filePath("out/ct-E1-00001.png")).size(), QSize(n, n));
-        QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::Files).size(), 6);
+        unwired.startCt(&unwired, SliceRequest{});
+        QVERIFY(answered.count() == 1 && !answered.at(0).at(0).value<SliceResult>().reconstructed);
     }
 
     void ct2Panel()
     {
-        CtCalc2Ui &panel = ct2[0]->panel;
+        CtCalc2Ui &panel = *panels[0];
         panel.DispCt->Val->setText("-");
         panel.noticedNewPos(1, 1); // nothing shown yet
         QCOMPARE(panel.DispCt->Val->text(), QString("-"));
-        runCt2({}, 0);
-        checkView(panel, ct2[0]->worker.bpCore());
-        panel.setCBarMinMaxForced(0, 1e-3);
-        QVERIFY(panel.renderState().scale.maxV == 1e-3 && panel.renderState().fixed);
-        panel.colorBar()->fixBox()->setChecked(false); // the worker reads "Fix" from the shared copy
-        QVERIFY(!panel.renderState().fixed);
+        runCt2(0);
+        checkView(panel, panel.shownValues()->data());
         for (QLineEdit *field : {panel.StartT, panel.SpentT})
             QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
         CtCalc2Ui fresh;
         checkRegions(fresh);
-        const CalcRegion r = fresh.calcRegion();
-        QCOMPARE((QList<double>{r.x0, r.z0, r.x1, r.z1}), (QList<double>{-4, 20, 7, 201}));
     }
     void sinogramViews_data()
     {
@@ -493,70 +416,10 @@ private slots:
         ctrl.setCor(20.0);
         ctrl.AutoUpdate->setChecked(true);
         built.autoUpdateUpdated();
-        QVERIFY(SinogramGenerator::genSinogram0(imgs, &expected, true, 20.0, 1) && expected.w / 2 * 2 != n);
+        QVERIFY(SinogramGenerator::genSinogram0(*imgs.snapshot(), &expected, true, 20.0, 1) && expected.w / 2 * 2 != n);
         QVERIFY(built.sinogram()->w == expected.w && built.DispSinogram->img.width() == expected.w);
         ctrl.setCor(cor);
         ctrl.AutoUpdate->setChecked(false);
-    }
-    void dispatcherRuns_data()
-    {
-        QTest::addColumn<CtDispatcher::Run>("run");
-        QTest::addColumn<QList<int>>("completions"); // worker numbers from 1; 0 stops the run; -1 empties the pool
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("10..14 step 2, three workers") << HandOut::range(10, 14, 2, 3) << QList<int>{2, 1, 3} << "w1:10 w2:12 w3:14 end";
-        QTest::newRow("14..10 step -2") << HandOut::range(14, 10, -2, 1) << QList<int>{1, 1, 1} << "w1:14 w1:12 w1:10 end";
-        QTest::newRow("10..20, two workers") << HandOut::range(10, 20, 1, 2) << QList<int>{2, 2, 1, 2, 1, 1, 2, 1, 2, 1, 2}
-                                             << "w1:10 w2:11 w2:12 w2:13 w1:14 w2:15 w1:16 w1:17 w2:18 w1:19 w2:20 end";
-        QTest::newRow("more workers than slices") << HandOut::range(3, 4, 1, 4) << QList<int>{1, 2} << "w1:3 w2:4 end";
-        QTest::newRow("threads beyond the pool") << HandOut::range(0, 5, 1, 32) << QList<int>{4, 3, 2, 1, 4, 3} << "w1:0 w2:1 w3:2 w4:3 w4:4 w3:5 end";
-        QTest::newRow("stop during a run") << HandOut::range(10, 20, 1, 2) << QList<int>{1, 0, 2, 1} << "w1:10 w2:11 w1:12";
-        QTest::newRow("step 0 repeats until stopped") << HandOut::range(5, 9, 0, 3) << QList<int>{1, 1, 1, 0, 1} << "w1:5 w1:5 w1:5 w1:5";
-        QTest::newRow("a completion of a worker without a slice") << HandOut::range(1, 2, 1, 1) << QList<int>{2, 1, 1} << "w1:1 w1:2 end";
-        QTest::newRow("single slice on the first worker") << HandOut::range(10, 20, 1, 3, false) << QList<int>{1} << "w1:7 end";
-        QTest::newRow("empty pool") << HandOut::range(0, 3, 1, 2) << QList<int>{-1} << "end";
-    }
-    void dispatcherRuns()
-    {
-        QFETCH(CtDispatcher::Run, run);
-        QFETCH(QList<int>, completions);
-        QFETCH(QString, expected);
-        HandOut h;
-        if (completions == QList<int>{-1})
-            h.dispatcher.setWorkers({});
-        h.dispatcher.start(run);
-        for (int k : completions) {
-            if (k == 0)
-                h.dispatcher.stop();
-            else if (k > 0)
-                h.dispatcher.completed(h.workers[size_t(k - 1)].get());
-        }
-        QVERIFY(h.log.join(' ') == expected && !h.dispatcher.isRunning() && h.dispatcher.outstandingCount() == 0);
-    }
-    // A start waits for a stopped run's last slice before it sets up anything; a stop cancels it.
-    void dispatcherStartWaitsForStoppedSlices()
-    {
-        HandOut h;
-        h.dispatcher.start(HandOut::range(0, 9, 1, 2));
-        h.dispatcher.stop();
-        CtDispatcher::Run next = HandOut::range(30, 31, 1, 2);
-        std::tie(next.dim, next.projections) = std::make_tuple(60, 8);
-        h.dispatcher.start(next);
-        QVERIFY(h.dispatcher.isWaiting() && h.workers[0]->bpCore().n() == 36); // the first run's transforms, untouched
-        h.dispatcher.completed(h.workers[1].get());
-        QVERIFY(h.log.join(' ') == "w1:0 w2:1" && h.workers[1]->bpCore().m() == 6);
-        h.dispatcher.completed(h.workers[0].get());
-        QCOMPARE(h.log.join(' '), QString("w1:0 w2:1 w1:30 w2:31"));
-        QVERIFY(h.workers[0]->bpCore().m() == 8 && h.workers[1]->bpCore().n() == 38);
-        QVERIFY(h.dispatcher.isRunning() && !h.dispatcher.isWaiting());
-        h.dispatcher.completed(h.workers[1].get());
-        h.dispatcher.completed(h.workers[0].get());
-        QCOMPARE(h.log.last(), QString("end"));
-        h.dispatcher.start(HandOut::range(0, 9, 1, 1));
-        h.dispatcher.stop();
-        h.dispatcher.start(HandOut::range(50, 50, 1, 1));
-        h.dispatcher.stop();
-        h.dispatcher.completed(h.workers[0].get());
-        QCOMPARE(h.log.last(), QString("w1:0"));
     }
 };
 

@@ -32,16 +32,14 @@ namespace {
 struct Series
 {
     ImgDatas imgs;
-    std::unique_ptr<ImgData> i0, bg;
-    ImgData *i0Slot = nullptr, *bgSlot = nullptr;
+    ImgDatas::Reader i0, bg;
 
     bool load(const QStringList &projections, const QString &i0Name, const QString &bgName)
     {
         if (!std::all_of(projections.begin(), projections.end(), [this](const QString &name) { return imgs.add(name); }))
             return false;
         i0 = openImgData(i0Name), bg = openImgData(bgName);
-        i0Slot = i0.get(), bgSlot = bg.get();
-        imgs.setI0Link(&i0Slot), imgs.setBgLink(&bgSlot);
+        imgs.setI0Link(&i0), imgs.setBgLink(&bg);
         return i0 && bg;
     }
 };
@@ -69,7 +67,7 @@ double findIn(const ImgDatas &imgs, int slice)
 {
     CorFinder::Sinogram sinogram;
     double cor = std::nan("");
-    return CorFinder::sinogramOf(imgs, true, slice, sinogram) && CorFinder::find(sinogram, cor) ? cor : std::nan("");
+    return CorFinder::sinogramOf(*imgs.snapshot(), true, slice, sinogram) && CorFinder::find(sinogram, cor) ? cor : std::nan("");
 }
 
 // The tooth (180 projections of 640 x 2) reconstructed around 295.5: a mostly positive
@@ -77,7 +75,7 @@ double findIn(const ImgDatas &imgs, int slice)
 void checkToothSlice(const ImgDatas &imgs)
 {
     HSgm record;
-    QVERIFY(SinogramGenerator::genSinogram0(imgs, &record, true, 295.5, 0) && record.w == 589 && record.h == 180);
+    QVERIFY(SinogramGenerator::genSinogram0(*imgs.snapshot(), &record, true, 295.5, 0) && record.w == 589 && record.h == 180);
     QVERIFY(std::accumulate(record.sgm, record.sgm + record.w * record.h, 0.0) / (record.w * record.h) > 0.05);
     BpCore core;
     core.setupCore(record.w, record.h);
@@ -310,14 +308,14 @@ void TestPhantom::searchOnThreadAndPanel()
     QCOMPARE(panel.sinogram()->w, 2 * int(std::floor(ctrl.cor)) - 1);
 
     auto running = std::make_unique<CorSearch>();
-    QVERIFY(running->start(series.imgs, true, 0));
+    QVERIFY(running->start(*series.imgs.snapshot(), true, 0));
     running.reset();
     CorSearch search;
     QSignalSpy spy(&search, &CorSearch::finished);
     QTest::ignoreMessage(QtDebugMsg, "Slice out of range : 2");
-    QVERIFY(!search.start(series.imgs, true, 2) && !search.isBusy() && search.start(series.imgs, true, 0) && search.isBusy());
+    QVERIFY(!search.start(*series.imgs.snapshot(), true, 2) && !search.isBusy() && search.start(*series.imgs.snapshot(), true, 0) && search.isBusy());
     QTest::ignoreMessage(QtDebugMsg, "Centre of rotation search already running");
-    QVERIFY(!search.start(series.imgs, true, 0));
+    QVERIFY(!search.start(*series.imgs.snapshot(), true, 0));
     series.imgs.clear();
     QVERIFY(spy.wait(5000) && !search.isBusy() && spy.count() == 1 && spy.at(0).at(0).toBool() && spy.at(0).at(1).toDouble() == direct);
 }

@@ -3,7 +3,6 @@
 
 #include "BpCore.h"
 #include "CorFinder.h"
-#include "FftwPlannerThread.h"
 #include "HSgm.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
@@ -22,7 +21,6 @@
 #include <memory>
 #include <numeric>
 #include <random>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -36,8 +34,7 @@ struct Series
 {
     QTemporaryDir dir;
     ImgDatas imgs;
-    std::unique_ptr<ImgData> i0Reader, bgReader;
-    ImgData *i0 = nullptr, *bg = nullptr;
+    ImgDatas::Reader i0, bg;
 
     Series() { imgs.setI0Link(&i0), imgs.setBgLink(&bg); }
     QString write(const QString &name, int width, int height, const std::function<double(int, int)> &pixel)
@@ -56,9 +53,9 @@ struct Series
     }
     bool setReference(const QString &which, int width, int height, const std::function<double(int, int)> &pixel)
     {
-        std::unique_ptr<ImgData> &reader = which == "i0" ? i0Reader : bgReader;
+        ImgDatas::Reader &reader = which == "i0" ? i0 : bg;
         reader = openImgData(write(which + ".img", width, height, pixel));
-        return ((which == "i0" ? i0 : bg) = reader.get());
+        return bool(reader);
     }
 };
 
@@ -192,11 +189,11 @@ void TestReconstruction::sinogramMatchesOracle()
         QVERIFY(!s.flat || files.setReference("i0", s.width, s.height, [&](int x, int y) { return s.flat(0, x, y); }));
         QVERIFY(!s.dark || files.setReference("bg", s.width, s.height, [&](int x, int y) { return s.dark(0, x, y); }));
         HSgm record;
-        QVERIFY(SinogramGenerator::genSinogram0(files.imgs, &record, s.rotAxIsV, s.cor, s.slice) && record.w == s.w
+        QVERIFY(SinogramGenerator::genSinogram0(*files.imgs.snapshot(), &record, s.rotAxIsV, s.cor, s.slice) && record.w == s.w
                 && record.h == 3 && record.slice == s.slice);
         CorFinder::Sinogram sinogram; // the centre search's own, around the middle whole pixel
         if (s.cor == std::floor(((s.rotAxIsV ? s.width : s.height) - 1) * 0.5))
-            QVERIFY(CorFinder::sinogramOf(files.imgs, s.rotAxIsV, s.slice, sinogram) && sinogram.w == s.w && sinogram.h == 3
+            QVERIFY(CorFinder::sinogramOf(*files.imgs.snapshot(), s.rotAxIsV, s.slice, sinogram) && sinogram.w == s.w && sinogram.h == 3
                     && sinogram.firstPosition == s.cor - (s.w - 1) / 2 && std::equal(sinogram.values.begin(), sinogram.values.end(), record.sgm));
         for (int i = 0; i < record.w * record.h; ++i) {
             const double p = s.cor - (s.w - 1) / 2 + i % s.w;
@@ -225,25 +222,25 @@ void TestReconstruction::unusableInput()
     record.slice = 7;
     const double *kept = record.sgm;
     for (double cor : {0.7, -4.0, 18.5, 19.2, kNaN, HUGE_VAL})
-        QVERIFY2(!SinogramGenerator::genSinogram0(series.imgs, &record, true, cor, 1), qPrintable(QString::number(cor)));
+        QVERIFY2(!SinogramGenerator::genSinogram0(*series.imgs.snapshot(), &record, true, cor, 1), qPrintable(QString::number(cor)));
     for (int slice : {4, -1}) {
         QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Slice out of range : %1").arg(slice)));
-        QVERIFY(!SinogramGenerator::genSinogram0(series.imgs, &record, true, 10.0, slice));
+        QVERIFY(!SinogramGenerator::genSinogram0(*series.imgs.snapshot(), &record, true, 10.0, slice));
     }
     QVERIFY(record.w == 3 && record.h == 2 && record.slice == 7 && record.sgm == kept);
-    QVERIFY(SinogramGenerator::genSinogram0(series.imgs, &record, false, 1.5, 19) && record.w == 1);
+    QVERIFY(SinogramGenerator::genSinogram0(*series.imgs.snapshot(), &record, false, 1.5, 19) && record.w == 1);
     QVERIFY(series.setReference("i0", 30, 4, [](int, int) { return 4000; }) && series.setReference("bg", 20, 2, [](int, int) { return 30; }));
     const QRegularExpression message("^Reference image size differs from the projections : \".*(i0|bg)\\.img\"$");
     QTest::ignoreMessage(QtDebugMsg, message);
     QTest::ignoreMessage(QtDebugMsg, message);
-    std::unique_ptr<ImgData> unopened(newImgData(ImgTypeITEX));
-    FlatImage i0(20, 4, 1000.0, 8, kNaN), bg(20, 4, 0.0, 12, -HUGE_VAL);
-    QVERIFY(i0.open() && bg.open());
+    const ImgDatas::Reader unopened(newImgData(ImgTypeITEX));
+    const auto i0 = std::make_shared<FlatImage>(20, 4, 1000.0, 8, kNaN), bg = std::make_shared<FlatImage>(20, 4, 0.0, 12, -HUGE_VAL);
+    QVERIFY(i0->open() && bg->open());
     for (int kind = 0; kind < 3; ++kind) { // size differs, not valid, not finite
         if (kind > 0)
-            series.i0 = kind == 1 ? unopened.get() : &i0, series.bg = kind == 1 ? unopened.get() : &bg;
+            series.i0 = kind == 1 ? unopened : i0, series.bg = kind == 1 ? unopened : bg;
         HSgm record;
-        QVERIFY(SinogramGenerator::genSinogram0(series.imgs, &record, true, 10.0, 3));
+        QVERIFY(SinogramGenerator::genSinogram0(*series.imgs.snapshot(), &record, true, 10.0, 3));
         for (int i = 0; i < record.w * record.h; ++i) {
             const int x = 10 - (record.w + 1) / 2 + 1 + i % record.w;
             const double expected = kind < 2 || x == 7 || x == 8 ? -std::log(40.0) : x == 11 || x == 12 ? 0.0 : std::log(1000.0 / 40.0);
@@ -368,10 +365,7 @@ void TestReconstruction::emptyCoreAndRange()
     QVERIFY(core.isDone() && core.imageSide() == 0 && !core.setupCore(-4, -1) && core.m() == 0);
     QTest::ignoreMessage(QtDebugMsg, "Not enough memory for a reconstruction core of 1048576 x 1048576");
     QVERIFY(!core.setupCore(1 << 20, 1 << 20) && core.n() == 0 && !core.filtered());
-    QVERIFY(core.setupCore(16, 2) && core.setupCore(16, 2) && core.filtered() && FftwPlannerThread::isCurrent());
-    bool otherIsPlanner = true;
-    std::thread([&otherIsPlanner] { otherIsPlanner = FftwPlannerThread::isCurrent(); }).join();
-    QVERIFY(!otherIsPlanner && FftwPlannerThread::isCurrent());
+    QVERIFY(core.setupCore(16, 2) && core.setupCore(16, 2) && core.filtered());
 
     core.setupCore(18, 3);
     core.resizeImage(18);

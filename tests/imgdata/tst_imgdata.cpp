@@ -1,4 +1,4 @@
-#include "ColorBar.h"
+#include "ColorScale.h"
 #include "ImgData.h"
 #include "ImgDataITEX.h"
 #include "ImgDatas.h"
@@ -384,31 +384,31 @@ private slots:
     {
         MemoryReader exhausted(4, 4, {}, true);
         QVERIFY(!exhausted.open() && !exhausted.isValid());
-        // 2^40 bytes of picture are not to be had: nothing is drawn, the bar keeps its range.
-        ColorBar bar;
-        bar.autoRange(-1, 1);
-        const ColorScale before = bar.colorScale();
+        // 2^40 bytes of picture are not to be had: nothing is drawn, the scale keeps its range.
+        ColorScale scale;
+        scale.minV = -1;
+        const ColorScale before = scale;
         MemoryReader huge(ImgData::maxImageSide, ImgData::maxImageSide, {});
         QVERIFY(huge.open());
         QImage picture(3, 2, QImage::Format_Grayscale8);
-        QVERIFY(!huge.toImage(picture, bar));
+        QVERIFY(!huge.toImage(picture, scale, true));
         QCOMPARE(messages, QStringList({"Not enough memory to load \"memory.img\"",
                                         "Not enough memory to show \"memory.img\""}));
         QCOMPARE(picture.size(), QSize(3, 2));
-        QVERIFY(bar.colorScale().minV == before.minV && bar.colorScale().maxV == before.maxV);
+        QVERIFY(scale.minV == before.minV && scale.maxV == before.maxV);
         QVERIFY(!huge.isMinMaxValid());
         // The series emits only for a picture it could render.
         ImgDatas series;
         QVERIFY(series.add(itexImage("a.img", 8, 4)));
         QSignalSpy updated(&series, &ImgDatas::imageUpdated);
-        QVERIFY(!series.showImage(1, picture, bar));
-        QVERIFY(series.showImage(0, picture, bar));
+        QVERIFY(!series.showImage(1, picture, scale, true));
+        QVERIFY(series.showImage(0, picture, scale, true));
         QCOMPARE(updated.count(), 1);
-        QCOMPARE(picture.size(), QSize(8, 4)); // every pixel through the bar's scale
+        QCOMPARE(picture.size(), QSize(8, 4)); // every pixel through the scale
         std::vector<double> row(8);
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 8; ++x)
-                QCOMPARE(int(picture.constScanLine(y)[x]), bar.colorScale().colorIndex(series.at(0)->line(y, row.data())[x]));
+                QCOMPARE(int(picture.constScanLine(y)[x]), scale.colorIndex(series.at(0)->line(y, row.data())[x]));
         QVERIFY(newImgData(ImgTypeUnknown) == nullptr);
     }
 

@@ -194,10 +194,10 @@ private slots:
             QCOMPARE(view.Val->text(), QString(shown));
         }
         // A failed load keeps the image held.
-        ImgData *const held = sel.image;
+        ImgData *const held = sel.image.get();
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Unknown file type"));
         sel.fileSelected0(tmp.filePath("notes.img"));
-        QVERIFY(sel.image == held && held->imageFileName() == first);
+        QVERIFY(sel.image.get() == held && held->imageFileName() == first);
         QCOMPARE(sel.FilePath->styleSheet() + sel.FilePath->text(), bad + tmp.filePath("notes.img"));
         sel.fileSelected0(second);
         QVERIFY(sel.image && sel.image->imageFileName() == second && sel.FilePath->styleSheet() == good);

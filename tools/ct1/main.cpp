@@ -33,7 +33,7 @@ QString companionName(const QString &fileName, const QString &tag)
     return info.dir().filePath(info.completeBaseName() + tag + "." + info.suffix());
 }
 
-std::unique_ptr<ImgData> openReference(const QString &fileName)
+ImgDatas::Reader openReference(const QString &fileName)
 {
     return fileName.isEmpty() ? nullptr : openImgData(fileName);
 }
@@ -61,12 +61,10 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     ImgDatas series;
-    const std::unique_ptr<ImgData> i0 = openReference(parser.value(i0Option));
-    const std::unique_ptr<ImgData> bg = openReference(parser.value(bgOption));
-    ImgData *i0Slot = i0.get();
-    ImgData *bgSlot = bg.get();
-    series.setI0Link(&i0Slot);
-    series.setBgLink(&bgSlot);
+    const ImgDatas::Reader i0 = openReference(parser.value(i0Option));
+    const ImgDatas::Reader bg = openReference(parser.value(bgOption));
+    series.setI0Link(&i0);
+    series.setBgLink(&bg);
     for (const QString &file : parser.positionalArguments())
         series.add(file);
     if (series.count() == 0) {

@@ -5,9 +5,8 @@
 // DIR holds a series tooth_000.img ... with i0.img and bg.img (default: the tooth
 // series under $ZORVEL_REAL_DATA). --screenshot grabs the panel into FILE and quits.
 
-#include "CtCalc2.h"
 #include "CtCalc2Ui.h"
-#include "CtDispatcher.h"
+#include "CtPool.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
 
@@ -15,7 +14,6 @@
 #include <QCommandLineParser>
 #include <QDebug>
 #include <QDir>
-#include <QThread>
 #include <QTimer>
 
 #include <memory>
@@ -42,33 +40,24 @@ int main(int argc, char *argv[])
         qDebug() << "No projection series in" << dir.path();
         return 1;
     }
-    const std::unique_ptr<ImgData> i0 = openImgData(dir.filePath("i0.img"));
-    const std::unique_ptr<ImgData> bg = openImgData(dir.filePath("bg.img"));
-    ImgData *i0Slot = i0.get();
-    ImgData *bgSlot = bg.get();
-    imgs.setI0Link(&i0Slot);
-    imgs.setBgLink(&bgSlot);
+    const ImgDatas::Reader i0 = openImgData(dir.filePath("i0.img"));
+    const ImgDatas::Reader bg = openImgData(dir.filePath("bg.img"));
+    imgs.setI0Link(&i0);
+    imgs.setBgLink(&bg);
 
     CtCalc2Ui panel;
     panel.setWindowTitle(QCoreApplication::translate("CtCalc2Ui", "CT Calc2 %1").arg(1));
-    CtCalc2 worker;
-    QThread thread;
-    worker.setPanel(&panel);
-    worker.setImgDatas(&imgs);
-    worker.moveToThread(&thread);
-    thread.start(QThread::InheritPriority);
-    CtDispatcher dispatcher;
-    dispatcher.setWorkers({&worker});
-    QObject::connect(&dispatcher, &CtDispatcher::startCt, &worker,
-                     qOverload<CtCalc2 *, bool, double, int, bool>(&CtCalc2::startCt));
-    QObject::connect(&worker, &CtCalc2::calcFinished, &dispatcher, &CtDispatcher::execMultiCtCalc);
+    CtPool pool(1);
+    CtDispatcher &dispatcher = pool.dispatcher();
+    QObject::connect(&dispatcher, &CtDispatcher::sliceStarted, &panel, [&panel](int, int slice) { panel.sliceStarted(slice); });
+    QObject::connect(&dispatcher, &CtDispatcher::sliceFinished, &panel, &CtCalc2Ui::showResult);
 
+    auto snapshot = std::make_shared<RunSnapshot>();
+    snapshot->series = imgs.snapshot();
+    snapshot->cor = parser.value(corOption).toDouble();
     CtDispatcher::Run run;
-    run.rotAxIsV = true;
-    run.cor = parser.value(corOption).toDouble();
+    run.snapshot = snapshot;
     run.slice = parser.value(sliceOption).toInt();
-    run.dim = imgs.imageWidth();
-    run.projections = imgs.count();
     panel.resize(760, 860);
     panel.show();
     if (parser.isSet(screenshotOption)) {
@@ -82,8 +71,5 @@ int main(int argc, char *argv[])
         });
     }
     dispatcher.start(run);
-    const int status = app.exec();
-    thread.quit();
-    thread.wait();
-    return status;
+    return app.exec();
 }

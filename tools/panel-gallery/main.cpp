@@ -11,6 +11,7 @@
 
 #include "I0ofImage.h"
 #include "ImgData.h"
+#include "ImageRendering.h"
 #include "ImgDispWPV.h"
 #include "ItexWriter.h"
 #include "PopDockBase.h"
@@ -190,7 +191,7 @@ int main(int argc, char *argv[])
     auto *rawView = new ImgDispWPV;
     const std::unique_ptr<ImgData> projection = openImgData(images.projection);
     if (projection) {
-        projection->toImage(rawView->img, *rawView->CBar);
+        renderThroughBar(*projection, rawView->img, *rawView->CBar);
         rawView->newImage();
     }
     rawFrame->content = rawView;

@@ -4,6 +4,7 @@
 
 #include "BpCore.h"
 #include "ColorScale.h"
+#include "DataSaver.h"
 #include "HSgm.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
@@ -37,7 +38,7 @@ QTextStream &err()
     return stream;
 }
 
-std::unique_ptr<ImgData> openReference(const QString &fileName)
+ImgDatas::Reader openReference(const QString &fileName)
 {
     if (fileName.isEmpty())
         return nullptr;
@@ -113,7 +114,7 @@ QImage render(const BpCore &core)
 QString reconstruct(const ImgDatas &series, const Options &options, double cor, int slice, BpCore &core)
 {
     HSgm sinogram;
-    if (!SinogramGenerator::genSinogram0(series, &sinogram, options.rotAxIsV, cor, slice))
+    if (!SinogramGenerator::genSinogram0(*series.snapshot(), &sinogram, options.rotAxIsV, cor, slice))
         return QString("slice %1 cannot be reconstructed with cor %2").arg(slice).arg(cor);
     const int n = (sinogram.w / 2) * 2;
     if (n < 2)
@@ -141,16 +142,14 @@ int main(int argc, char *argv[])
             err() << "zorvel-recon: cannot use " << file << "\n";
             return 1;
         }
-    std::unique_ptr<ImgData> i0 = openReference(options.i0File);
-    std::unique_ptr<ImgData> bg = openReference(options.bgFile);
+    const ImgDatas::Reader i0 = openReference(options.i0File);
+    const ImgDatas::Reader bg = openReference(options.bgFile);
     if ((!options.i0File.isEmpty() && !i0) || (!options.bgFile.isEmpty() && !bg)) {
         err() << "zorvel-recon: cannot read the I0 or BG image\n";
         return 1;
     }
-    ImgData *i0Slot = i0.get();
-    ImgData *bgSlot = bg.get();
-    series.setI0Link(&i0Slot);
-    series.setBgLink(&bgSlot);
+    series.setI0Link(&i0);
+    series.setBgLink(&bg);
 
     const int across = options.rotAxIsV ? series.imageWidth() : series.imageHeight();
     const int along = options.rotAxIsV ? series.imageHeight() : series.imageWidth();
@@ -174,7 +173,7 @@ int main(int argc, char *argv[])
             return 1;
         }
         const QString file = QDir(options.outDir).filePath(QString::asprintf("slice_%05d.png", slice));
-        if (!render(core).save(file)) {
+        if (!DataSaver::writeImage({file, render(core)})) {
             err() << "zorvel-recon: cannot write " << file << "\n";
             return 1;
         }

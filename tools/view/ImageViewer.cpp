@@ -1,6 +1,7 @@
 #include "ImageViewer.h"
 
 #include "ImgData.h"
+#include "ImageRendering.h"
 #include "ImgDispWPV.h"
 
 #include <QCoreApplication>
@@ -34,7 +35,7 @@ void ImageViewer::render()
 {
     if (!reader)
         return;
-    reader->toImage(display->img, *display->CBar);
+    renderThroughBar(*reader, display->img, *display->CBar);
     display->newImage();
 }
 
