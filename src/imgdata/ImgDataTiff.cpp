@@ -15,6 +15,9 @@
 namespace {
 
 constexpr qint64 kMaxSampleBytes = qint64(1) << 31;
+// Bytes of a tile decoded before its data has shown to be there (at least one row of the
+// tile is, as one row of an image is for strips).
+constexpr qint64 kFirstTileBytes = qint64(1) << 20;
 
 // libtiff reports through process-wide handlers; route them into the debug log.
 void logTiffMessage(const char *module, const char *format, va_list args)
@@ -105,6 +108,12 @@ bool blockFits(quint32 width, quint32 height, int sampleBytes)
     return quint64(width) * height * quint64(sampleBytes) < quint64(kMaxSampleBytes);
 }
 
+bool tileFits(quint32 width, quint32 height, int sampleBytes)
+{
+    const quint32 side = quint32(ImgData::maxImageSide);
+    return width <= side && height <= side && blockFits(width, height, sampleBytes);
+}
+
 // Copies a decoded block (strip or tile, blockW x blockH samples) into the image at (x0, y0),
 // clipped to the image.
 void copyBlock(const unsigned char *block, quint32 blockW, quint32 blockH, quint32 x0, quint32 y0,
@@ -117,38 +126,71 @@ void copyBlock(const unsigned char *block, quint32 blockW, quint32 blockH, quint
                     block + qint64(r) * blockW * sampleBytes, size_t(cols) * sampleBytes);
 }
 
-bool readTiles(TIFF *tif, unsigned char *image, quint32 width, quint32 height, int sampleBytes)
+// Resizes buffer to `bytes`, never reserving beyond `limit` (its final size). A file may
+// declare gigabytes of samples over a few bytes of data, so buffers grow only as data
+// decodes; doubling keeps the copies linear and the capacity within twice what decoded.
+void growTo(std::vector<unsigned char> &buffer, size_t bytes, size_t limit)
 {
-    const Layout layout = readLayout(tif);
-    const quint32 tileW = layout.tileWidth, tileH = layout.tileHeight;
-    if (!blockFits(tileW, tileH, sampleBytes))
+    if (bytes > buffer.capacity())
+        buffer.reserve(std::min(limit, std::max(bytes, 2 * buffer.capacity())));
+    buffer.resize(bytes);
+}
+
+// Decodes tile `index` (tileBytes, in rows of rowBytes) into `tile`. A tile too may declare
+// far more than its data holds: the buffer starts near kFirstTileBytes and doubles only
+// once a prefix of its size has decoded, at the price of decoding a large tile about
+// twice. Prefixes are whole rows, as a predictor undoes its differences row by row.
+bool decodeTile(TIFF *tif, ttile_t index, qint64 rowBytes, qint64 tileBytes, std::vector<unsigned char> &tile)
+{
+    qint64 size = std::min(tileBytes, std::max<qint64>(1, kFirstTileBytes / rowBytes) * rowBytes);
+    for (;;) {
+        growTo(tile, size_t(size), size_t(tileBytes));
+        if (TIFFReadEncodedTile(tif, index, tile.data(), tmsize_t(size)) != tmsize_t(size))
+            return false;
+        if (size == tileBytes)
+            return true;
+        size = std::min(tileBytes, 2 * size);
+    }
+}
+
+// Decodes the tiles one row of tiles at a time; the image grows by that band of rows once
+// all of its tiles have decoded. Sides within 2^20 keep every size here inside 64 bits.
+bool readTiles(TIFF *tif, std::vector<unsigned char> &image, const Layout &l, int sampleBytes)
+{
+    // The tile was checked by readProps, but the file may have changed since.
+    if (!tileFits(l.tileWidth, l.tileHeight, sampleBytes))
         return false;
-    std::vector<unsigned char> tile(size_t(TIFFTileSize(tif)));
-    if (tile.size() < size_t(tileW) * tileH * sampleBytes)
+    const qint64 rowBytes = qint64(l.tileWidth) * sampleBytes, tileBytes = rowBytes * l.tileHeight;
+    if (TIFFTileSize64(tif) < quint64(tileBytes))
         return false;
-    for (quint32 y = 0; y < height; y += tileH)
-        for (quint32 x = 0; x < width; x += tileW) {
-            if (TIFFReadTile(tif, tile.data(), x, y, 0, 0) < 0)
+    const size_t imageRowBytes = size_t(l.width) * sampleBytes, imageBytes = imageRowBytes * l.height;
+    std::vector<unsigned char> tile, band;
+    for (quint32 y = 0; y < l.height; y += l.tileHeight) {
+        band.clear();
+        for (quint32 x = 0; x < l.width; x += l.tileWidth) {
+            if (!decodeTile(tif, TIFFComputeTile(tif, x, y, 0, 0), rowBytes, tileBytes, tile))
                 return false;
-            copyBlock(tile.data(), tileW, tileH, x, y, image, width, height, sampleBytes);
+            band.insert(band.end(), tile.begin(), tile.end());
         }
+        const quint32 rows = std::min(l.tileHeight, l.height - y);
+        growTo(image, (y + rows) * imageRowBytes, imageBytes);
+        for (quint32 x = 0, i = 0; x < l.width; x += l.tileWidth, ++i)
+            copyBlock(band.data() + i * tileBytes, l.tileWidth, l.tileHeight, x, y, image.data(), l.width, l.height,
+                      sampleBytes);
+    }
     return true;
 }
 
-bool readStrips(TIFF *tif, unsigned char *image, quint32 width, quint32 height, int sampleBytes)
+// Decodes the strips a row at a time, so the image never holds more rows than have decoded.
+bool readStrips(TIFF *tif, std::vector<unsigned char> &image, const Layout &l, int sampleBytes)
 {
-    quint32 rowsPerStrip = height;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    rowsPerStrip = std::max<quint32>(1, std::min(rowsPerStrip, height));
-    std::vector<unsigned char> strip(size_t(width) * rowsPerStrip * sampleBytes);
-    for (quint32 y = 0; y < height; y += rowsPerStrip) {
-        const tstrip_t index = TIFFComputeStrip(tif, y, 0);
-        const tmsize_t got = TIFFReadEncodedStrip(tif, index, strip.data(), tmsize_t(strip.size()));
-        if (got < 0)
+    const size_t rowBytes = size_t(l.width) * sampleBytes, imageBytes = rowBytes * l.height;
+    if (TIFFScanlineSize64(tif) != rowBytes)
+        return false;
+    for (quint32 y = 0; y < l.height; ++y) {
+        growTo(image, (y + 1) * rowBytes, imageBytes);
+        if (TIFFReadScanline(tif, image.data() + y * rowBytes, y, 0) < 0)
             return false;
-        // A strip that decodes short must not leave the previous strip's samples behind.
-        std::fill(strip.begin() + got, strip.end(), 0);
-        copyBlock(strip.data(), width, rowsPerStrip, 0, y, image, width, height, sampleBytes);
     }
     return true;
 }
@@ -202,8 +244,9 @@ bool ImgDataTiff::readProps(const QString &name, int &w, int &h)
                  << name;
         return false;
     }
-    // A tile may overhang the image, but must not ask for more memory than any image may hold.
-    if (TIFFIsTiled(tif.get()) && !blockFits(layout.tileWidth, layout.tileHeight, layout.bitsPerSample / 8)) {
+    // A tile may overhang the image, but must not ask for more memory than any image may hold,
+    // nor have a side longer than any image's: one row of it is decoded before its data shows.
+    if (TIFFIsTiled(tif.get()) && !tileFits(layout.tileWidth, layout.tileHeight, layout.bitsPerSample / 8)) {
         qDebug() << qUtf8Printable(QString("Unsupported TIFF tile size %1 x %2 : ")
                                        .arg(layout.tileWidth).arg(layout.tileHeight))
                  << name;
@@ -228,13 +271,12 @@ bool ImgDataTiff::load()
         return false;
     }
     const int sampleBytes = bytesPerSample();
-    samples.assign(size_t(width) * size_t(height) * size_t(sampleBytes), 0);
-    const bool ok = TIFFIsTiled(tif.get())
-                        ? readTiles(tif.get(), samples.data(), layout.width, layout.height, sampleBytes)
-                        : readStrips(tif.get(), samples.data(), layout.width, layout.height, sampleBytes);
+    samples.clear();
+    const bool ok = TIFFIsTiled(tif.get()) ? readTiles(tif.get(), samples, layout, sampleBytes)
+                                           : readStrips(tif.get(), samples, layout, sampleBytes);
     if (!ok) {
         qDebug() << "Error on decoding TIFF pixels" << fileName;
-        samples.clear();
+        samples = {}; // what decoded before the failure is of no use: give it back
         return false;
     }
     return true;

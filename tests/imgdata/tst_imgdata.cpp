@@ -4,12 +4,18 @@
 #include "ImgDatas.h"
 #include "ItexWriter.h"
 
+#include <QDataStream>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
 #include <tiffio.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <limits>
@@ -72,12 +78,16 @@ bool writeTiff(const QString &fileName, int width, int height, const Layout &l)
 
 // A little-endian 16-bit grey TIFF written byte by byte, for headers libtiff would not write:
 // one strip (tileSide 0) or one tile declaring `declaredBytes`, then `dataBytes` bytes of 1.
-QByteArray handMadeTiff(quint32 width, quint32 height, quint32 tileSide, quint32 declaredBytes, int dataBytes)
+// The tile is square unless its sides are given.
+QByteArray handMadeTiff(quint32 width, quint32 height, quint32 tileSide, quint32 declaredBytes, int dataBytes,
+                        quint32 tileWidth = 0, quint32 tileHeight = 0)
 {
-    const quint32 entryCount = tileSide ? 8 : 7, dataOffset = 8 + 2 + 12 * entryCount + 4, LONG = 4;
+    const bool tiled = tileSide || tileWidth;
+    const quint32 entryCount = tiled ? 8 : 7, dataOffset = 8 + 2 + 12 * entryCount + 4, LONG = 4;
     QList<std::array<quint32, 3>> entries = {{256, LONG, width}, {257, LONG, height}, {258, 3, 16}, {262, 3, 1}};
-    if (tileSide)
-        entries += {{322, LONG, tileSide}, {323, LONG, tileSide}, {324, LONG, dataOffset}, {325, LONG, declaredBytes}};
+    if (tiled)
+        entries += {{322, LONG, tileWidth ? tileWidth : tileSide}, {323, LONG, tileHeight ? tileHeight : tileSide},
+                    {324, LONG, dataOffset}, {325, LONG, declaredBytes}};
     else
         entries += {{273, LONG, dataOffset}, {278, LONG, height}, {279, LONG, declaredBytes}};
     QByteArray out("II*\0\x08\0\0\0", 8);
@@ -87,6 +97,175 @@ QByteArray handMadeTiff(quint32 width, quint32 height, quint32 tileSide, quint32
         put(e[0], 2), put(e[1], 2), put(1, 4), put(e[2], 4); // tag, type, count 1, value
     put(0, 4);
     return out + QByteArray(dataBytes, '\1');
+}
+
+// Sets the tags of a 16-bit grey TIFF with one sample per pixel.
+void setGrey16(TIFF *tif, int width, int height, int compression)
+{
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+}
+
+// The bytes of a 16-bit TIFF written by libtiff whose only strip (tileSide 0) or tile
+// declares all of width x height but holds no more than `dataBytes` zero bytes, compressed.
+// Empty (not null) when libtiff could not write it.
+QByteArray declaredBeyondData(const QString &fileName, int width, int height, int tileSide, int compression,
+                              int dataBytes)
+{
+    TIFF *tif = TIFFOpen(QFile::encodeName(fileName).constData(), "w");
+    if (!tif)
+        return QByteArray("");
+    setGrey16(tif, width, height, compression);
+    if (tileSide) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, tileSide);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, tileSide);
+    } else {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+    }
+    std::vector<unsigned char> zeros(size_t(dataBytes), 0);
+    const tmsize_t written = tileSide ? TIFFWriteEncodedTile(tif, 0, zeros.data(), dataBytes)
+                                      : TIFFWriteEncodedStrip(tif, 0, zeros.data(), dataBytes);
+    TIFFClose(tif);
+    QFile f(fileName);
+    return written == dataBytes && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("");
+}
+
+// The samples of the large compressed images: a sparse grid of marks and the last pixel on
+// zeros, 0 outside the image; any strip or tile out of place moves some mark.
+quint16 markAt(int x, int y, int side)
+{
+    const bool mark = (x % 509 == 3 && y % 257 == 5) || (x == side - 1 && y == side - 1);
+    return x < side && y < side && mark ? quint16(1 + x + y) : 0;
+}
+
+// A side x side image of markAt() written by libtiff in strips of blockH rows (blockW 0)
+// or in blockW x blockH tiles.
+bool writeMarkedTiff(const QString &fileName, int side, int compression, int predictor, int blockW, int blockH)
+{
+    TIFF *tif = TIFFOpen(QFile::encodeName(fileName).constData(), "w");
+    if (!tif)
+        return false;
+    setGrey16(tif, side, side, compression);
+    if (predictor != PREDICTOR_NONE)
+        TIFFSetField(tif, TIFFTAG_PREDICTOR, predictor);
+    if (blockW) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, blockW);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, blockH);
+    } else {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, blockH);
+    }
+    const int w = blockW ? blockW : side;
+    std::vector<quint16> block(size_t(w) * size_t(blockH));
+    bool ok = true;
+    for (int y0 = 0; y0 < side; y0 += blockH)
+        for (int x0 = 0; x0 < side; x0 += w) {
+            for (size_t i = 0; i < block.size(); ++i)
+                block[i] = markAt(x0 + int(i % size_t(w)), y0 + int(i / size_t(w)), side);
+            const tmsize_t rows = blockW ? blockH : std::min(blockH, side - y0), size = rows * w * 2;
+            ok = ok && (blockW ? TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, x0, y0, 0, 0), block.data(), size)
+                               : TIFFWriteEncodedStrip(tif, TIFFComputeStrip(tif, y0, 0), block.data(), size)) == size;
+        }
+    TIFFClose(tif);
+    return ok;
+}
+
+// What the series made of a file, as reported by the child process that read it.
+struct Outcome {
+    QString death; // how the child ended when it did not report
+    bool added = false;
+    QStringList messages;
+    int count = -1, width = -1;
+    QList<double> row1; // first and last pixel of row 1 when added
+    qint64 milliseconds = -1;
+};
+
+// Extra address space the child may take: far below the gigabytes a hostile header
+// declares, far above the few megabytes its data can fill.
+constexpr qint64 kChildHeadroom = qint64(512) << 20;
+
+qint64 addressSpaceBytes()
+{
+    QFile statm("/proc/self/statm");
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const qint64 pages = statm.readAll().split(' ').value(0).toLongLong();
+    return pages > 0 ? pages * sysconf(_SC_PAGESIZE) : -1;
+}
+
+// The child's side: reads the file into a series under the address space limit and writes
+// the outcome to `fd`. _exit() leaves the objects of the test process alone.
+[[noreturn]] void reportAdding(const QString &file, qint64 limitBytes, int fd)
+{
+    alarm(60); // a reader that hangs is killed, and the parent sees how
+    const rlimit limit{rlim_t(limitBytes), rlim_t(limitBytes)};
+    if (setrlimit(RLIMIT_AS, &limit) != 0)
+        _exit(2);
+    messages.clear();
+    QElapsedTimer clock;
+    clock.start();
+    ImgDatas series;
+    const bool added = series.add(file);
+    QList<double> row1;
+    if (added) {
+        std::vector<double> row(size_t(series.imageWidth()));
+        series.at(0)->line(1, row.data());
+        row1 = {row.front(), row.back()};
+    }
+    const qint64 elapsed = clock.elapsed();
+    QByteArray report;
+    QDataStream(&report, QIODevice::WriteOnly) << added << messages << series.count() << series.imageWidth() << row1
+                                               << elapsed;
+    qint64 sent = 0;
+    while (sent < report.size()) {
+        const ssize_t n = write(fd, report.constData() + sent, size_t(report.size() - sent));
+        if (n <= 0)
+            _exit(1);
+        sent += n;
+    }
+    _exit(0);
+}
+
+// Adds the file to a series in a child process whose address space may grow by
+// kChildHeadroom only: a reader that reserves what a header declares rather than what the
+// data holds runs out of memory there, and says so, where this process would pass it
+// after taking gigabytes.
+Outcome addInBoundedChild(const QString &file)
+{
+    Outcome outcome;
+    const qint64 space = addressSpaceBytes();
+    int fds[2];
+    if (space < 0 || pipe(fds) != 0) {
+        outcome.death = "no address space size or pipe";
+        return outcome;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        reportAdding(file, space + kChildHeadroom, fds[1]);
+    }
+    close(fds[1]);
+    QByteArray report;
+    char chunk[4096];
+    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;)
+        report.append(chunk, qsizetype(n));
+    close(fds[0]);
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        outcome.death = pid < 0                ? QString("no child")
+                        : WIFSIGNALED(status) ? QString("child killed by signal %1").arg(WTERMSIG(status))
+                                              : QString("child exited with %1").arg(WEXITSTATUS(status));
+        return outcome;
+    }
+    QDataStream in(report);
+    in >> outcome.added >> outcome.messages >> outcome.count >> outcome.width >> outcome.row1 >> outcome.milliseconds;
+    if (in.status() != QDataStream::Ok)
+        outcome.death = "child's report cut short";
+    return outcome;
 }
 
 // ITEX header declaring the comment length (the real one when negative), comment, pixel bytes.
@@ -299,6 +478,16 @@ private slots:
         row("TIFF 2^31 - 1 wide", handMadeTiff(0x7FFFFFFFu, 1, 0, 16, 16), "Image size 2147483647 x 1 " + side);
         row("tile of 8 GiB", handMadeTiff(16, 16, 65536, 512, 512), "Unsupported TIFF tile size 65536 x 65536 : ");
         row("strip longer than the file", handMadeTiff(64, 64, 0, 8192, 100), "Error on decoding TIFF pixels");
+        // Gigabytes declared over a few bytes: refused when the data runs out, having held
+        // little more than what decoded (the child's address space could not hold more).
+        const QString path = dir.filePath("declared.tif"), decoding = "Error on decoding TIFF pixels";
+        const int deflate = COMPRESSION_ADOBE_DEFLATE, mega = 1 << 20;
+        row("151 bytes declaring 38404 x 23298", handMadeTiff(38404, 23298, 0, 53, 53), decoding);
+        row("deflate strip declaring 38404 x 23298", declaredBeyondData(path, 38404, 23298, 0, deflate, mega), decoding);
+        row("LZW strip declaring 38404 x 23298", declaredBeyondData(path, 38404, 23298, 0, COMPRESSION_LZW, mega), decoding);
+        row("deflate tile declaring 23168 x 23168", declaredBeyondData(path, 23168, 23168, 23168, deflate, mega), decoding);
+        // A row of a tile is decoded before its data shows: no tile is wider than an image may be.
+        row("tile 2^20 + 16 wide", handMadeTiff(16, 16, 0, 0, 0, 1048592, 16), "Unsupported TIFF tile size 1048592 x 16 : ");
         row("ITEX 300,000,000 x 1", itexBytes(geometry(300000000, 1, 2), pixels), "Image size 300000000 x 1 " + side);
         row("ITEX 1 x 2^20 + 1", itexBytes(geometry(1, 1048577, 4), pixels), "Image size 1 x 1048577 " + side);
         row("ITEX block of 2^31", itexBytes(geometry(32768, 32768, 2), pixels),
@@ -325,21 +514,65 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, lines);
         QFETCH(QList<double>, row1);
+        QVERIFY2(bytes.isNull() || !bytes.isEmpty(), "the test file could not be written");
         const QString file = bytes.isNull() ? dir.filePath("absent") : write("hostile", bytes);
-        ImgDatas series;
-        QCOMPARE(series.add(file), !row1.isEmpty());
+        const Outcome got = addInBoundedChild(file);
+        QVERIFY2(got.death.isEmpty(), qPrintable(got.death + "\n" + got.messages.join('\n')));
+        QCOMPARE(got.added, !row1.isEmpty());
         if (row1.isEmpty() && !lines.contains(QLatin1String("Unknown file type : ")))
             lines << "File is not ready to access";
         for (const QString &line : lines)
-            QVERIFY2(messages.contains(line + " \"" + file + "\""), qPrintable(messages.join('\n')));
-        QCOMPARE(series.count(), row1.isEmpty() ? 0 : 1);
-        if (row1.isEmpty()) {
-            QCOMPARE(series.imageWidth(), 0);
-            return;
+            QVERIFY2(got.messages.count(line + " \"" + file + "\"") == 1, qPrintable(got.messages.join('\n')));
+        // No file here needs more than a glance: a reader that works through what a header
+        // declares takes seconds.
+        QVERIFY2(got.milliseconds < 2000, qPrintable(QString("%1 ms").arg(got.milliseconds)));
+        QCOMPARE(got.count, row1.isEmpty() ? 0 : 1);
+        if (row1.isEmpty())
+            QCOMPARE(got.width, 0);
+        else
+            QCOMPARE(got.row1, row1);
+    }
+
+    // Images far larger than their files, as compression makes them, load whole: memory
+    // follows the decoded data, not the size of the file. Strips, and tiles larger than
+    // the reader's first decoding of a tile, with a predictor that needs whole rows.
+    void largeCompressedImages_data()
+    {
+        QTest::addColumn<int>("compression");
+        QTest::addColumn<int>("predictor");
+        QTest::addColumn<int>("tileWidth"); // 0: strips of tileHeight rows
+        QTest::addColumn<int>("tileHeight");
+        QTest::newRow("deflate strips of 64 rows") << COMPRESSION_ADOBE_DEFLATE << PREDICTOR_NONE << 0 << 64;
+        QTest::newRow("LZW in one strip") << COMPRESSION_LZW << PREDICTOR_NONE << 0 << 4096;
+        QTest::newRow("deflate tiles of 1040 x 2048, predictor")
+            << COMPRESSION_ADOBE_DEFLATE << PREDICTOR_HORIZONTAL << 1040 << 2048;
+    }
+    void largeCompressedImages()
+    {
+        QFETCH(int, compression);
+        QFETCH(int, predictor);
+        QFETCH(int, tileWidth);
+        QFETCH(int, tileHeight);
+        const int side = 4096;
+        const QString file = dir.filePath("large.tif");
+        QVERIFY(writeMarkedTiff(file, side, compression, predictor, tileWidth, tileHeight));
+        // The premise: no bound of the pixels by the file's size would have let these through.
+        const qint64 fileBytes = QFileInfo(file).size(), imageBytes = qint64(side) * side * 2;
+        QVERIFY2(fileBytes * 256 < imageBytes, qPrintable(QString("the file has %1 bytes").arg(fileBytes)));
+        const std::unique_ptr<ImgData> reader = openImgData(file);
+        QVERIFY2(reader, qPrintable(messages.join('\n')));
+        QCOMPARE(messages, QStringList());
+        QVERIFY(reader->imageWidth() == side && reader->imageHeight() == side);
+        std::vector<double> row(side);
+        int wrong = 0;
+        QString first;
+        for (int y = 0; y < side; ++y) {
+            reader->line(y, row.data());
+            for (int x = 0; x < side; ++x)
+                if (row[size_t(x)] != markAt(x, y, side) && wrong++ == 0)
+                    first = QString("(%1, %2) is %3").arg(x).arg(y).arg(row[size_t(x)]);
         }
-        std::vector<double> row(size_t(series.imageWidth()));
-        series.at(0)->line(1, row.data());
-        QVERIFY(row.front() == row1.first() && row.back() == row1.last());
+        QVERIFY2(wrong == 0, qPrintable(QString("%1 samples wrong, first %2").arg(wrong).arg(first)));
     }
 
     // Transposed or one side alone: every difference in size is refused, until clear().
