@@ -51,6 +51,7 @@ void CtCalc2::startCt(CtCalc2 *ctc2, SliceRequest request)
 {
     if (ctc2 != this)
         return;
+    ThreadHandoff::take(this);
     SliceResult result;
     result.runId = request.runId;
     result.worker = request.worker;
@@ -59,6 +60,7 @@ void CtCalc2::startCt(CtCalc2 *ctc2, SliceRequest request)
         result.reconstructed = true;
         saveResults(*request.run, result);
     }
+    ThreadHandoff::publish(this);
     emit calcFinished(result);
 }
 

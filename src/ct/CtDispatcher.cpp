@@ -1,6 +1,7 @@
 #include "CtDispatcher.h"
 
 #include "CtCalc2.h"
+#include "ThreadHandoff.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -79,6 +80,7 @@ void CtDispatcher::handOut(int worker)
     request.worker = worker;
     request.slice = int(cur);
     emit sliceStarted(worker, request.slice);
+    ThreadHandoff::publish(pool[worker]);
     emit startCt(pool[worker], request);
     cur += step;
 }
@@ -109,6 +111,7 @@ void CtDispatcher::completed(CtCalc2 *worker, const SliceResult &result)
     const int k = int(pool.indexOf(worker));
     if (k < 0 || !outstanding[k])
         return;
+    ThreadHandoff::take(worker);
     outstanding[k] = false;
     emit sliceFinished(result);
     if (!running)

@@ -4,6 +4,7 @@
 #include "DataSaver.h"
 #include "DrainingThread.h"
 #include "SaveBudget.h"
+#include "ThreadHandoff.h"
 
 CtPool::CtPool(int size, QObject *parent) : QObject(parent), budget(std::make_shared<SaveBudget>())
 {
@@ -55,6 +56,9 @@ void CtPool::shutdown()
         thread->quit();
     for (QThread *thread : std::as_const(workerThreads))
         thread->wait();
+    // What each worker did on its thread comes before what follows here.
+    for (CtCalc2 *worker : std::as_const(pool))
+        ThreadHandoff::take(worker);
     saverThread->quit();
     saverThread->wait();
 }

@@ -1,10 +1,11 @@
 #pragma once
 
-// A record passed by pointer through a queued signal crosses threads inside Qt's event
-// queue, whose locks ThreadSanitizer does not see when Qt itself is not instrumented.
-// The sender publishes the finished record before emitting and the receiver takes it
-// before the first access, which tells the sanitizer the order the queue guarantees.
-// Without the sanitizer both are empty.
+// A record passed through a queued signal crosses threads inside Qt's event queue, whose
+// locks ThreadSanitizer does not see when Qt itself is not instrumented. The sender
+// publishes at an address both sides know (the record, or the worker it goes to or comes
+// from) before emitting, and the receiver takes that address before the first access,
+// which tells the sanitizer the order the queue guarantees. Without the sanitizer both
+// are empty.
 #if defined(__SANITIZE_THREAD__)
 extern "C" void __tsan_acquire(void *addr);
 extern "C" void __tsan_release(void *addr);

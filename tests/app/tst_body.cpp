@@ -27,6 +27,8 @@ private slots:
     void nearestI0FirstWinsTie();
     void configurationLinesAndSpentTime();
     void closingDuringSavedRangeRun();
+    void loadsDuringARun();
+    void regionsFollowTheSeries();
     void runs();
     void japaneseTexts();
 
@@ -178,6 +180,8 @@ void TstBody::commands_data()
     row("appending, seek clamps", "32 4 5", "images_add_on_load 1;images_load $/series phantom_00000.img;images_load series phantom_00001.img;"
         "images_seek -5", ".images=7|seekCtrl/Index.maximum=6|seekCtrl/Index.value=0");
     row("seek beyond the end", "32 4 5", "images_seek 99", "seekCtrl/Index.value=4");
+    row("clear empties the series", "32 4 5", "images_clear", ".images=0|CTFiles/Selected.count=0");
+    row("a CT2 view past the last", "", "show_ct2 2147483647", "ImgsTab.currentIndex=36");
     // Unchecked "keep Conds.": every engine's regions follow the new images.
     row("regions follow", "32 4 5", "@set CTFiles/KeepConditions.checked=false;images_load $/series phantom_0000[01].img",
         ".images=2|ct1/Crx1.text=31|ct1/Drx0.text=0|ct1/Drz0.text=0|ct1/Drz1.text=31|ct2/Drz1.text=31");
@@ -288,6 +292,81 @@ void TstBody::closingDuringSavedRangeRun()
         QVERIFY(lines.at(lines.size() - 2).startsWith("91\t91\t"));
         QVERIFY(!QImage(QDir(out).filePath(QString(name).replace(".dat", ".png"))).isNull());
     }
+}
+
+// A saving range run while the window loads another series, clears it and replaces I0
+// after every slice: the files are those of a run left alone. ZORVEL_REPEAT repeats it.
+void TstBody::loadsDuringARun()
+{
+    loadPhantom(40, 6, 30, true, "other");
+    loadPhantom(48, 32, 60);
+    const QString save = "ct_threads 2;ct_slice_from 0;ct_slice_to 31;ct_slice_step 1;ct_auto_exec 1;"
+                         "auto_save_image_name s;auto_save_image 1;auto_save_data_name s;auto_save_data 1;";
+    auto runInto = [&](const QString &out, bool disturb) {
+        QDir(dir->path()).mkpath(out);
+        run(save + QString("auto_save_image_path $/%1;auto_save_data_path $/%1").arg(out));
+        int done = 0;
+        const auto meddle = connect(body.get(), &Body::sliceDone, this, [&] {
+            const QString other = ++done % 2 ? "other" : "series";
+            run(QString("images_load $/%1 phantom_*.img;i0_load $/%1/i0.img;images_clear").arg(other));
+        });
+        if (!disturb)
+            disconnect(meddle);
+        QSignalSpy ended(body.get(), &Body::calcFinished);
+        run("calc_exec");
+        QVERIFY(ended.wait(60000));
+        disconnect(meddle);
+        QVERIFY(!disturb || done == 32);
+        run("images_load $/series phantom_*.img;i0_load $/series/i0.img");
+    };
+    runInto("alone", false);
+    const int repeat = qEnvironmentVariableIntValue("ZORVEL_REPEAT");
+    for (int k = 0; k < std::max(repeat, 1); ++k)
+        runInto(QString("meddled%1").arg(k), true);
+    body.reset(); // the saver has written everything
+    const QDir alone(dir->filePath("alone"));
+    const QStringList files = alone.entryList(QDir::Files, QDir::Name);
+    QCOMPARE(files.size(), 64);
+    for (int k = 0; k < std::max(repeat, 1); ++k) {
+        const QDir meddled(dir->filePath(QString("meddled%1").arg(k)));
+        QCOMPARE(meddled.entryList(QDir::Files, QDir::Name), files);
+        for (const QString &name : files) {
+            QFile a(alone.filePath(name)), b(meddled.filePath(name));
+            QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+            QVERIFY2(a.readAll() == b.readAll(), qPrintable(name));
+        }
+    }
+}
+
+// A region that fits the new series is kept; one that does not is reset to the whole slice
+// with a line. A run over a region wider than its slice writes, and says, only the pixels
+// the slice has: no file claims pixels it does not hold, no picture is padded.
+void TstBody::regionsFollowTheSeries()
+{
+    loadPhantom(40, 4, 30, true, "narrow");
+    QDir(dir->path()).mkpath("out");
+    run("ct_auto_exec 0;calc_ct2 1;auto_save_data_path $/out;auto_save_data_name d;auto_save_data 1;"
+        "auto_save_image_path $/out;auto_save_image_name d;auto_save_image 1;ct_set_calc_region 2 3 30 31;ct_set_disp_region 0 0 40 40");
+    loadPhantom(64, 4, 30, true, "wide");
+    QCOMPARE(value("ct2/Crx1.text"), QString("30")); // fits: kept
+    QSignalSpy ended(body.get(), &Body::calcFinished);
+    run("calc_exec");
+    QVERIFY(ended.wait(20000));
+    run("@expect ^The regions do not fit slices of 24 pixels; the whole slice is used : \"\\(2, 3\\)-\\(30, 31\\)\"$");
+    loadPhantom(24, 4, 30, true, "small");
+    QCOMPARE(value("ct2/Crx1.text") + " " + value("ct1/Drz1.text"), QString("23 23"));
+    run("ct_set_calc_region 0 0 2047 2047;ct_set_disp_region 0 0 2047 2047;auto_save_data_tag small;auto_save_image_tag small");
+    run("calc_exec");
+    QVERIFY(ended.wait(20000));
+    body.reset();
+    QFile wide(dir->filePath("out/d-00002.dat")), small(dir->filePath("out/d-small-00002.dat"));
+    QVERIFY(wide.open(QIODevice::ReadOnly) && small.open(QIODevice::ReadOnly));
+    QVERIFY(wide.readLine() == "#ZRVL-CTImg\n" && small.readLine() == "#ZRVL-CTImg\n");
+    QCOMPARE(wide.readAll().count('\n'), 5 + 28 * 28);
+    const QList<QByteArray> lines = small.readAll().split('\n');
+    QCOMPARE(lines.at(4), QByteArray("# sx,sy, ex,ey   : 0\t0\t20\t20"));
+    QCOMPARE(lines.size(), 5 + 20 * 20 + 1); // the slice of 24 pixels at centre 12 is 20 wide
+    QCOMPARE(QImage(dir->filePath("out/d-small-00002.png")).size(), QSize(20, 20));
 }
 
 // A run the script starts (after the commands before its engine's word) reports to it when it
