@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTranslator>
 
+#include <csignal>
+
 namespace {
 
 // A batch job (-q with -x) reports a script it cannot open through the exit status.
@@ -70,6 +72,8 @@ int main(int argc, char *argv[])
     // written, then the program ends with the status of a process ended by the signal.
     TerminationSignals terminations;
     terminations.install();
+    // A file size limit reached is a failed write (one line, no file), not the end of the job.
+    std::signal(SIGXFSZ, SIG_IGN);
     QObject::connect(&terminations, &TerminationSignals::received, &app, [&body](int signalNumber) {
         qDebug().noquote() << QStringLiteral("Signal %1 received: finishing the slices under way").arg(signalNumber);
         body.shutdown();

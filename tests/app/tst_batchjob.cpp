@@ -13,6 +13,10 @@
 
 #include <memory>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 // The program as a batch job: zorvel -nw -q -b SCRIPT -x, from the outside.
 class TstBatchJob : public QObject
 {
@@ -20,6 +24,8 @@ class TstBatchJob : public QObject
 private slots:
     void savedSlicesEqualTheReferenceLoop();
     void unreadableScriptFails();
+    void terminatedJobKeepsWhatItWrote();
+    void fullDiskLeavesNoPartialFile();
 
 private:
     // Writes the script and runs the program in dir on it; its exit code (-1 when it did not end).
@@ -112,6 +118,103 @@ void TstBatchJob::unreadableScriptFails()
     QCOMPARE(runZorvel(dir, QString(), &log), 1);
     QVERIFY(log.contains("Can't open batch file"));
     QCOMPARE(runZorvel(dir, ""), 0);
+}
+
+namespace {
+
+// A saving range run of `slices` slices over a phantom series of w x w pixels in dir.
+QString savingRun(const QTemporaryDir &dir, int w, int slices, int threads)
+{
+    Phantom::Series series;
+    series.width = w;
+    series.height = slices;
+    series.projections = 90;
+    series.folder = dir.filePath("series");
+    if (!Phantom::writeSeries(series))
+        return {};
+    return QString("ct_rot_ax_is_v 1\nimages_new_on_load 1\nimages_load %1 \"phantom_*.img\"\ni0_load %1/i0.img\n"
+                   "bg_load %1/bg.img\nct_cor %4\ncalc_ct2 1\nct_threads %2\nct_slice_from 0\nct_slice_to %3\nct_auto_exec 1\n"
+                   "auto_save_image_path out\nauto_save_image_name s\nauto_save_image 1\n"
+                   "auto_save_data_path out\nauto_save_data_name s\nauto_save_data 1\ncalc_exec\n")
+        .arg(series.folder)
+        .arg(threads)
+        .arg(slices - 1)
+        .arg((w - 1) / 2.0);
+}
+
+// Every file in out is whole: data files with one line per pixel of an n x n slice,
+// pictures that decode; nothing else (no temporary file) is left there.
+QString incompleteFile(const QDir &out, int n)
+{
+    for (const QString &name : out.entryList(QDir::Files | QDir::Hidden)) {
+        QFile file(out.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            return name;
+        if (name.endsWith(".dat") ? file.readAll().count('\n') != 6 + n * n
+                                  : !name.endsWith(".png") || QImage(out.filePath(name)).size() != QSize(n, n))
+            return name;
+    }
+    return {};
+}
+
+} // namespace
+
+// SIGTERM in the middle of a saving run: the slices under way end, what they made is
+// written whole, the program ends with the signal's status and says so.
+void TstBatchJob::terminatedJobKeepsWhatItWrote()
+{
+    QTemporaryDir dir;
+    const QString script = savingRun(dir, 256, 48, 2);
+    QVERIFY(!script.isEmpty() && QDir(dir.path()).mkpath("out"));
+    QFile file(dir.filePath("job.zsc"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(script.toUtf8()) > 0);
+    file.close();
+    QProcess zorvel;
+    zorvel.setWorkingDirectory(dir.path());
+    zorvel.setProcessChannelMode(QProcess::MergedChannels);
+    zorvel.start(ZORVEL_PROGRAM, {"-nw", "-e", "-q", "-b", "job.zsc", "-x"});
+    QByteArray log;
+    while (!log.contains(" of 48\n") && zorvel.waitForReadyRead(60000))
+        log += zorvel.readAll();
+    QVERIFY2(log.contains(" of 48\n"), log.constData());
+    zorvel.terminate();
+    QVERIFY(zorvel.waitForFinished(60000));
+    log += zorvel.readAll();
+    QCOMPARE(zorvel.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(zorvel.exitCode(), 128 + 15);
+    QVERIFY2(log.contains("Signal 15 received") && log.contains("slices were done"), log.constData());
+    const QDir out(dir.filePath("out"));
+    const int written = int(out.entryList({"*.dat"}, QDir::Files).size());
+    QVERIFY2(written >= log.count(" of 48\n") && written < 48, qPrintable(QString::number(written)));
+    QCOMPARE(incompleteFile(out, 252), QString());
+}
+
+// A disk with room for the pictures only (a file size limit): each data file that could
+// not be written is named, none is left short, the pictures are all there.
+void TstBatchJob::fullDiskLeavesNoPartialFile()
+{
+    QTemporaryDir dir;
+    const QString script = savingRun(dir, 96, 6, 2);
+    QVERIFY(!script.isEmpty() && QDir(dir.path()).mkpath("out"));
+    QFile file(dir.filePath("job.zsc"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(script.toUtf8()) > 0);
+    file.close();
+    QProcess zorvel;
+    zorvel.setWorkingDirectory(dir.path());
+    zorvel.setProcessChannelMode(QProcess::MergedChannels);
+    zorvel.setChildProcessModifier([] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{32768, 32768};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    zorvel.start(ZORVEL_PROGRAM, {"-nw", "-e", "-q", "-b", "job.zsc", "-x"});
+    QVERIFY(zorvel.waitForFinished(120000));
+    const QByteArray log = zorvel.readAll();
+    const QDir out(dir.filePath("out"));
+    QCOMPARE(out.entryList({"*.png"}, QDir::Files).size(), 6);
+    QCOMPARE(out.entryList({"*.dat*"}, QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(log.count("Failed to write the data file"), 6);
+    QCOMPARE(incompleteFile(out, 92), QString());
 }
 
 QTEST_GUILESS_MAIN(TstBatchJob)
