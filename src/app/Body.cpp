@@ -2,6 +2,7 @@
 
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
+#include "DataSaver.h"
 #include "DataSetName.h"
 #include "FieldStyle.h"
 #include "FieldValue.h"
@@ -149,6 +150,7 @@ void Body::buildCt2Pool()
         emit sliceDone(slice, done, total);
     });
     connect(&dispatcher, &CtDispatcher::finished, this, &Body::endRun);
+    connect(&ct2Pool.saver(), &DataSaver::fileSaved, this, &Body::noteFileSaved);
     procCtrl->Threads->setMaximum(ct2PoolSize);
     procCtrl->Threads->setValue(ct2PoolSize);
 }
@@ -157,6 +159,8 @@ void Body::connectPanels()
 {
     connect(CTFiles, &SelectDataFiles::filesSelected, this, &Body::dataFilesSelected);
     connect(CTFiles, &SelectDataFiles::filesCleared, this, &Body::clearSeries);
+    for (SelectAImgFile *reference : {I0ImgSel, BGImgSel})
+        connect(reference, &SelectAFile::fileSelected, this, &Body::updateReferenceFiles);
     connect(SelI0Files, &SelectDataFiles::filesSelected, this, &Body::i0FilesSelected);
     connect(&rawDisp, &ImgDispWPV::newPosInvY, this, &Body::newPosOnRawImg);
     connect(&rawDisp, &ImgDispWCBar::newBar, this, &Body::updateRawImage);
@@ -229,12 +233,29 @@ QList<QThread *> Body::threads() const
 
 void Body::dataFilesSelected(QStringList files, bool clear)
 {
+    const bool dataSet = std::exchange(loadingDataSet, false);
     if (clear)
         clearSeries();
+    int accepted = 0;
     for (const QString &file : files)
-        if (imgs.add(file))
+        if (imgs.add(file)) {
             CTFiles->addFileName(file);
-    setDefaultsForSeries();
+            ++accepted;
+        }
+    const bool whole = !files.isEmpty() && accepted == files.size();
+    if (!dataSet) {
+        // An ordinary load ends whatever data set came before it.
+        dataSetFailure.clear();
+        dataSetPending = false;
+    }
+    if (dataSet && !whole)
+        failDataSet(files.isEmpty() ? tr("it holds no image") : tr("%1 of its %2 images could not be used").arg(files.size() - accepted).arg(files.size()));
+    else if (!whole)
+        ++outcome.loadsFailed;
+    if (dataSet)
+        keepConditionsForDataSet();
+    else
+        setDefaultsForSeries();
     emit finishedLoadingCTFiles();
 }
 
@@ -242,24 +263,30 @@ void Body::dataFilesSelected(QStringList files, bool clear)
 // cannot fill is reset to the whole slice (the default a new series gets anyway unless
 // "Keep Conditions" is checked), so that a run never crops a wider series or writes a
 // region the slice does not have.
+bool Body::regionsFitSeries() const
+{
+    const int dim = procCtrl->rotAxIsV ? imgs.imageWidth() : imgs.imageHeight();
+    // A CT2 panel speaks for all (regions are kept equal); a region never set is the
+    // whole slice of whatever series a run reads.
+    const CtSlicePanel &p = *panels.front();
+    if (!p.isRegionSet())
+        return true;
+    for (const QLineEdit *field : {p.Crx0, p.Crz0, p.Crx1, p.Crz1, p.Drx0, p.Drz0, p.Drx1, p.Drz1}) {
+        const double v = realFieldValue(field->text());
+        if (!(v >= 0 && v <= dim)) // NaN does not fit
+            return false;
+    }
+    return true;
+}
+
 void Body::fitRegionsToSeries()
 {
     const int dim = procCtrl->rotAxIsV ? imgs.imageWidth() : imgs.imageHeight();
     if (dim < 1)
         return;
-    auto fits = [dim](std::initializer_list<const QLineEdit *> fields) {
-        for (const QLineEdit *field : fields) {
-            const double v = realFieldValue(field->text());
-            if (!(v >= 0 && v <= dim)) // NaN does not fit
-                return false;
-        }
-        return true;
-    };
-    // A CT2 panel speaks for all (regions are kept equal); a region never set is the
-    // whole slice of whatever series a run reads.
     const CtSlicePanel &p = *panels.front();
     if (CTFiles->KeepConditions->isChecked()) {
-        if (!p.isRegionSet() || fits({p.Crx0, p.Crz0, p.Crx1, p.Crz1, p.Drx0, p.Drz0, p.Drx1, p.Drz1}))
+        if (regionsFitSeries())
             return;
         qDebug().noquote() << QStringLiteral("The regions do not fit slices of %1 pixels; the whole slice is used :").arg(dim)
                            << QStringLiteral("(%1, %2)-(%3, %4)").arg(p.Crx0->text(), p.Crz0->text(), p.Crx1->text(), p.Crz1->text());
@@ -287,6 +314,13 @@ void Body::setDefaultsForSeries()
     procCtrl->setSliceTo(vertical ? h - 1 : w - 1);
     setSliceNo(vertical ? int(h * 0.5) : w / 2);
     setCor(vertical ? w * 0.5 : double(h / 2));
+    showSeries();
+    fitRegionsToSeries();
+}
+
+// The seek range, the raw image and the sinogram of the series as it now is.
+void Body::showSeries()
+{
     seekCtrl->Seek->setMaximum(std::max(imgs.count() - 1, 0));
     seekCtrl->Index->setMaximum(std::max(imgs.count() - 1, 0));
     updateRawImage();
@@ -294,7 +328,6 @@ void Body::setDefaultsForSeries()
         sinogramPanel.genSinogram();
         sinogramPanel.genImage();
     }
-    fitRegionsToSeries();
 }
 
 void Body::setSliceNo(int slice)
@@ -463,13 +496,25 @@ void Body::startCalcCt()
         endRun();
         return;
     }
+    if (!runAllowed()) {
+        endRun();
+        return;
+    }
     setupSaveConds();
     showProgress(0, CtDispatcher::rangeCount(conds.sliceFrom, conds.sliceTo, conds.sliceStep));
     if (!conds.rangeMode) {
         execSingleCtCalc();
         return;
     }
-    dispatcher.start(ct2Run());
+    startCt2Run();
+}
+
+void Body::startCt2Run()
+{
+    const CtDispatcher::Run run = ct2Run();
+    currentRun = run.snapshot;
+    ct2RunStarted = true;
+    dispatcher.start(run);
 }
 
 // What a CT2 run reads, fixed now: later loads and edits do not reach it.
@@ -525,7 +570,7 @@ void Body::execSingleCtCalc()
     if (conds.useCt1)
         ctCalc.startCt(); // ends with calcFinished, also when there is no sinogram
     else if (conds.useCt2)
-        dispatcher.start(ct2Run());
+        startCt2Run();
     else
         endRun();
 }
@@ -572,6 +617,7 @@ QString Body::spentText(const QDateTime &start, const QDateTime &end)
 
 void Body::endRun()
 {
+    countRun();
     calculating = false;
     endT = QDateTime::currentDateTime();
     CalcEndT->setText(endT.toString(timeFormat));
@@ -659,14 +705,26 @@ void Body::selectedDir(QString dir, QStringList patterns)
 void Body::selectedFileInfoList(QFileInfoList fileInfoList)
 {
     announceDataSet();
-    CTFiles->setFileInfoList(fileInfoList);
+    // The files of the I0 and BG images in use may match the data pattern: they are
+    // not projections of the set.
+    const QStringList references{I0ImgSel->FilePath->text(), BGImgSel->FilePath->text()};
+    QFileInfoList projections;
+    for (const QFileInfo &info : fileInfoList)
+        if (!references.contains(info.filePath()) && !references.contains(info.absoluteFilePath()))
+            projections.append(info);
+    CTFiles->setFileInfoList(projections);
 }
 
 // A data set of a sequence was chosen: its I0 image, its name as the tag of the saved
-// results, and its energy for the I0 panels.
+// results, and its energy for the I0 panels. The load that follows keeps the
+// conditions the user set; what makes the set unusable is noted, and its run refused.
 void Body::announceDataSet()
 {
+    dataSetFailure.clear();
+    dataSetPending = true;
+    loadingDataSet = true;
     setI0FileFromList();
+    checkReferenceImages();
     const QString setName = SelDDir->currentSetName();
     SelectImageSaveDir->AddTag->setText(setName);
     SelectDataSaveDir->AddTag->setText(setName);
@@ -684,11 +742,18 @@ void Body::loadInDir(SelectDataFiles &selector, const QString &dir, const QStrin
 void Body::startingSeqCalc()
 {
     SeqCalc->setStyleSheet(FieldStyle::busy);
+    writtenBy.clear();
+    sequenceSetsFailed = outcome.setsFailed;
 }
 
 void Body::finishedSeqCalc()
 {
     SeqCalc->setStyleSheet(FieldStyle::idle);
+    if (!sequenceByCommand)
+        return;
+    sequenceByCommand = false;
+    batch.ok = outcome.setsFailed == sequenceSetsFailed;
+    emit callBatchCheckEnd();
 }
 
 void Body::i0FilesSelected(QStringList files, bool)
@@ -698,6 +763,7 @@ void Body::i0FilesSelected(QStringList files, bool)
         i0Energies.append(energyInEvOfName(file));
         SelI0Files->addFileName(file);
     }
+    updateReferenceFiles();
 }
 
 void Body::noticedStage(QString msg, qlonglong dEt)
@@ -708,6 +774,8 @@ void Body::noticedStage(QString msg, qlonglong dEt)
 
 void Body::setI0FileFromList()
 {
+    if (i0Energies.isEmpty())
+        return;
     const double energy = SelDDir->currentEnergy();
     int nearest = 0;
     for (int i = 1; i < i0Energies.size(); ++i)

@@ -5,6 +5,7 @@
 #include "CalcConds.h"
 #include "CtCalc.h"
 #include "CtPool.h"
+#include "JobOutcome.h"
 #include "ImgDatas.h"
 #include "MouseC.h"
 #include "RawDisp.h"
@@ -14,6 +15,7 @@
 
 #include <QDateTime>
 #include <QFileInfoList>
+#include <QHash>
 #include <QFrame>
 #include <QList>
 #include <QPen>
@@ -61,6 +63,10 @@ public:
     ImgDatas &images() { return imgs; }
     const QList<double> &i0EnergyList() const { return i0Energies; }
     bool isCalculating() const { return calculating; }
+    // What the job did so far: runs, data sets, loads and files.
+    const JobOutcome &jobOutcome() const { return outcome; }
+    // A headless job (-q): every run a script starts must be able to end.
+    void setJobMode(bool on) { jobMode = on; }
     // Seconds from start to end as the "Spent" field shows them ('g', 6 digits).
     static QString spentText(const QDateTime &start, const QDateTime &end);
     // Every thread the window started (engine, sequence, saver, workers).
@@ -153,6 +159,22 @@ private:
     void setRotAxisVertical(bool vertical);
     void clearSeries();
     void setDefaultsForSeries();
+    void showSeries();
+    bool regionsFitSeries() const;
+    // Data sets and jobs (BodyJobs.cpp).
+    void failDataSet(const QString &reason);
+    void checkReferenceImages();
+    void keepConditionsForDataSet();
+    bool jobRangeAllowed();
+    QList<int> slicesOfRun() const;
+    QStringList resultNamesOfRun() const;
+    bool resultNamesFree();
+    bool runAllowed();
+    void countRun();
+    void writeJobRecord(const CtDispatcher::Report &report);
+    void noteFileSaved(const QString &fileName, bool ok);
+    void updateReferenceFiles();
+    void startCt2Run();
     void applySelection();
     void setRegions(double x0, double z0, double x1, double z1);
     void loadInDir(SelectDataFiles &selector, const QString &dir, const QStringList &patterns);
@@ -199,6 +221,18 @@ private:
     bool startedByCommand = false;
     bool corSearchByCommand = false; // "ct_find_cor" waits for the search's end
     CtDispatcher &dispatcher = ct2Pool.dispatcher();
+    std::shared_ptr<const RunSnapshot> currentRun; // of the last CT2 run started
+    bool ct2RunStarted = false;                    // the run under way went to the CT2 pool
+
+    JobOutcome outcome;
+    bool jobMode = false;
+    bool loadingDataSet = false;  // the load under way is a data set of a sequence
+    bool dataSetPending = false;  // a data set was chosen and its run is not counted yet
+    QString dataSetFailure;       // why the current data set cannot be reconstructed
+    bool sequenceByCommand = false;
+    int sequenceSetsFailed = 0;   // failed sets counted before the sequence began
+    // Result files of this folder's data sets, and the tags (data/image) that wrote them.
+    QHash<QString, QString> writtenBy;
     // The engine reported that the script stopped; batchJobEnded waits for the run.
     bool batchEndPending = false;
     bool shutDown = false;

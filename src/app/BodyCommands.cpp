@@ -41,7 +41,7 @@ void Body::batchExCmd(BatchCmd cmd)
             command.action(*this, cmd);
     // calc_exec reports completion when its run has ended (batchCalcFinished),
     // ct_find_cor when its search has ended (corSearchEnded).
-    if (cmd.isCmd(QStringLiteral("calc_exec")) || cmd.isCmd(QStringLiteral("ct_find_cor")))
+    if (cmd.isCmd(QStringLiteral("calc_exec")) || cmd.isCmd(QStringLiteral("ct_find_cor")) || cmd.isCmd(QStringLiteral("seq_exec_calc")))
         return;
     emit callBatchCheckEnd();
 }
@@ -154,6 +154,12 @@ const std::vector<Body::Command> &Body::commandTable()
         {"seq_exec_file_pattern", [](Body &b, const BatchCmd &c) { b.SelDDir->Pattern->setText(textArg(c)); }},
         {"seq_exec_next", [](Body &b, const BatchCmd &) { b.nextDataSet(); }},
         {"seq_exec_set", [](Body &b, const BatchCmd &) { b.SelDDir->set(); }},
+        // The whole sequence, as "Seq. Calc." runs it; answers when it has ended.
+        {"seq_exec_calc",
+         [](Body &b, const BatchCmd &) {
+             b.sequenceByCommand = true;
+             QMetaObject::invokeMethod(&b.xafsBatch, &XafsBatch::start, Qt::QueuedConnection);
+         }},
         {"seq_exec_select_i0", [](Body &b, const BatchCmd &c) { b.loadInDir(*b.SelI0Files, textArg(c), patternArgs(c)); }},
     };
     return table;

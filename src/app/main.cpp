@@ -1,3 +1,4 @@
+#include "BatchScript.h"
 #include "Body.h"
 #include "Config.h"
 #include "DataRoot.h"
@@ -10,17 +11,6 @@
 #include <QTranslator>
 
 #include <csignal>
-
-namespace {
-
-// A batch job (-q with -x) reports a script it cannot open through the exit status.
-bool canOpen(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly | QIODevice::Text);
-}
-
-}
 
 int main(int argc, char *argv[])
 {
@@ -57,6 +47,7 @@ int main(int argc, char *argv[])
         app.installTranslator(&translator);
 
     Body body(cfg.lines());
+    body.setJobMode(quitAfterBatch);
     QObject::connect(&body, &Body::finishing, &app, &QCoreApplication::quit);
     if (quitAfterBatch)
         QObject::connect(&body, &Body::batchJobEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -79,14 +70,20 @@ int main(int argc, char *argv[])
         body.shutdown();
         QCoreApplication::exit(128 + signalNumber);
     });
-    if (quitAfterBatch && !canOpen(batchFile)) {
-        qDebug() << "Can't open batch file" << batchFile;
+    // A job whose script cannot be opened, or is refused, does not start (one line says why).
+    QStringList scriptLines;
+    if (quitAfterBatch && !readBatchScript(batchFile, scriptLines))
         return 1;
-    }
     if (loadBatch)
         body.batchLoad(batchFile);
     if (execBatch)
         body.batchExec();
 
-    return app.exec();
+    const int status = app.exec();
+    if (!quitAfterBatch)
+        return status;
+    // Every file is written (or known not to be) only once the saver has ended.
+    body.shutdown();
+    qDebug().noquote() << body.jobOutcome().summary();
+    return status != 0 ? status : body.jobOutcome().exitStatus();
 }

@@ -121,6 +121,7 @@ void CtDispatcher::completed(CtCalc2 *worker, const SliceResult &result)
         counts.slicesFailed += result.reconstructed ? 0 : 1;
         counts.filesQueued += result.filesQueued;
         counts.filesFailed += result.filesFailed;
+        counts.slices.emplace_back(result.slice, result.reconstructed);
         emit progress(result.slice, counts.slicesDone, totalSlices);
     }
     dispatch();

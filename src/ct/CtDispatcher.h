@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class CtCalc2;
 
@@ -40,6 +42,7 @@ public:
         qint64 slicesFailed = 0; // answers without a reconstruction
         qint64 filesQueued = 0;  // result files handed to the saver
         QStringList filesFailed; // result files that could not be made
+        std::vector<std::pair<int, bool>> slices; // each answer: slice, reconstructed
     };
 
     explicit CtDispatcher(QObject *parent = nullptr);

@@ -100,6 +100,11 @@ void DataSaver::saveData(SavingData *data)
     emit fileSaved(data->fileName, writeData(*data));
 }
 
+void DataSaver::saveRecord(QString fileName, QByteArray bytes)
+{
+    emit fileSaved(fileName, writeFile(fileName, bytes, "Failed to write the record"));
+}
+
 void DataSaver::saveImgWDiscard(SavingImg *img)
 {
     ThreadHandoff::take(img);

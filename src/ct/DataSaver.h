@@ -54,6 +54,8 @@ public slots:
     void saveData(SavingData *data);
     // Saves the image and deletes img.
     void saveImgWDiscard(SavingImg *img);
+    // A small text beside the results (a run's record), outside the budget.
+    void saveRecord(QString fileName, QByteArray bytes);
 
 private:
     static bool commitFlushed(QSaveFile &file);

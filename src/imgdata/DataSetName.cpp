@@ -67,6 +67,11 @@ double energyInEvOfName(const QString &fileName)
     return DataSetName::of(fileName).energyInEv();
 }
 
+double energyInEvOfFolder(const QString &folderName)
+{
+    return energyInEvOfText(afterLastHyphen(folderName));
+}
+
 double energyInEvOfText(const QString &energyText)
 {
     return energyOfName(energyText) * scaleOf(unitOf(energyText));

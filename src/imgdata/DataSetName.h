@@ -25,5 +25,8 @@ double energyOfName(const QString &text);
 double energyInEvOfText(const QString &energyText);
 // The energy in eV of a file name by the naming rule (keV scaled by 1000).
 double energyInEvOfName(const QString &fileName);
+// The energy in eV of a data set's folder name: its part after the last hyphen, as in
+// the data-set names (Fe-7300eV, run2-7300eV and 7_3keV all give their energy).
+double energyInEvOfFolder(const QString &folderName);
 // The part of a file name that all files of one data set share.
 QString keyOfName(const QString &fileName);

@@ -5,6 +5,8 @@
 
 #include <QDebug>
 #include <QDir>
+
+#include <algorithm>
 #include <QRegularExpression>
 
 namespace {
@@ -80,6 +82,13 @@ void SelectDataDir::setFileSets(QString dir)
     }
 }
 
+bool SelectDataDir::onlyReferences(const CtFileSet &set) const
+{
+    const QFileInfoList &files = set.files();
+    return !references.isEmpty()
+           && std::all_of(files.begin(), files.end(), [this](const QFileInfo &file) { return references.contains(file.absoluteFilePath()); });
+}
+
 int SelectDataDir::currentBelow(size_t count) const
 {
     const int i = SubDirs->currentIndex();
@@ -89,7 +98,9 @@ int SelectDataDir::currentBelow(size_t count) const
 void SelectDataDir::set()
 {
     if (isKSTStandard()) {
-        const int i = currentBelow(sets.size());
+        int i = currentBelow(sets.size());
+        while (i >= 0 && onlyReferences(*sets[size_t(i)]))
+            i = nextIfAny() ? currentBelow(sets.size()) : -1;
         if (i < 0)
             emit noMoreSets();
         else
@@ -138,7 +149,12 @@ QString SelectDataDir::currentSetName() const
 {
     if (isKSTStandard()) {
         const int i = currentBelow(sets.size());
-        return i < 0 ? QString() : sets[size_t(i)]->energyText();
+        if (i < 0)
+            return QString();
+        // Several samples at one energy would share a tag: then the sample goes with it.
+        const CtFileSet &set = *sets[size_t(i)];
+        const bool oneSample = std::all_of(sets.begin(), sets.end(), [&set](const auto &other) { return other->sample() == set.sample(); });
+        return oneSample ? set.energyText() : set.key();
     }
     const int i = currentBelow(size_t(subDirNames.size()));
     return i < 0 ? QString() : subDirNames[i];
@@ -151,5 +167,5 @@ double SelectDataDir::currentEnergy() const
         return i < 0 ? 0.0 : sets[size_t(i)]->energyInEv();
     }
     const int i = currentBelow(size_t(subDirNames.size()));
-    return i < 0 ? 0.0 : energyInEvOfText(subDirNames[i]);
+    return i < 0 ? 0.0 : energyInEvOfFolder(subDirNames[i]);
 }

@@ -25,10 +25,15 @@ public:
 
     // Steps to the next entry; false when the current one is the last.
     bool nextIfAny();
-    // The name that tags the results of the current set: its energy text in
-    // "KST Std." mode, the sub-directory's name otherwise; empty without an entry.
+    // The name that tags the results of the current set: in "KST Std." mode its energy
+    // text, or sample-energy when the folder holds more than one sample; the
+    // sub-directory's name otherwise; empty without an entry.
     QString currentSetName() const;
-    // The energy of the current set in eV; 0 without an entry.
+    // Files that are not projections however they are named (the I0 and BG images in
+    // use): a set made of them alone is passed over.
+    void setReferenceFiles(const QStringList &absolutePaths) { references = absolutePaths; }
+    // The energy of the current set in eV (of a sub-directory: its name's part after the
+    // last hyphen, by the naming rule); 0 without an entry.
     double currentEnergy() const;
 
 signals:
@@ -51,7 +56,10 @@ private:
     bool isKSTStandard() const { return isKSTStd_->isChecked(); }
     // The current entry's index when it is below count, else -1.
     int currentBelow(size_t count) const;
+    bool onlyReferences(const CtFileSet &set) const;
 
     std::vector<std::unique_ptr<CtFileSet>> sets; // of the last file-set scan
+
+    QStringList references;
     QStringList subDirNames;                      // of the last sub-directory scan
 };

@@ -28,7 +28,7 @@ private slots:
     void initTestCase()
     {
         const QString longSample(120, 's');
-        for (const char *name : {"7112_5eV", "7_2keV", "Beta", "alpha", "sub-7000eV-0.img"})
+        for (const char *name : {"7112_5eV", "7_2keV", "Beta", "Fe-7300eV", "alpha", "run2-7_31keV", "sub-7000eV-0.img"})
             QVERIFY(dir.mkdir(name));
         for (const QString &name : QStringList{"fe-7100eV-0.img", "fe-7100eV-1.img", "fe-7112_5eV-0.img", "ni-8_3keV-0.img",
                                                "notes.txt", longSample + "-1eV-0.img", longSample + "-2eV-0.img"})
@@ -46,13 +46,14 @@ void TstSelectDataDir::sequence_data()
     QTest::addColumn<QStringList>("names");      // currentSetName of each set
     QTest::addColumn<QList<double>>("energies"); // currentEnergy of each set
     QTest::newRow("sub-directories") << false << ""
-                                     << QStringList{"1 : 7112_5eV", "2 : 7_2keV", "3 : Beta", "4 : alpha", "5 : sub-7000eV-0.img"}
-                                     << QStringList{"7112_5eV", "7_2keV", "Beta", "alpha", "sub-7000eV-0.img"}
-                                     << QList<double>{7112.5, 7200, 0, 0, 0};
+                                     << QStringList{"1 : 7112_5eV", "2 : 7_2keV", "3 : Beta", "4 : Fe-7300eV", "5 : alpha",
+                                                    "6 : run2-7_31keV", "7 : sub-7000eV-0.img"}
+                                     << QStringList{"7112_5eV", "7_2keV", "Beta", "Fe-7300eV", "alpha", "run2-7_31keV", "sub-7000eV-0.img"}
+                                     << QList<double>{7112.5, 7200, 0, 7300, 0, 7310, 0};
     QTest::newRow("KST Std.") << true << ""
                               << QStringList{"1 : fe (7100[eV], 2)", "2 :    (7112.5[eV], 1)", "3 : ni (8.3[keV], 1)",
                                              "4 : " + QString(120, 's') + " (1[eV], 1)", "5 : " + QString(101, ' ') + " (2[eV], 1)"}
-                              << QStringList{"7100eV", "7112_5eV", "8_3keV", "1eV", "2eV"}
+                              << QStringList{"fe-7100eV", "fe-7112_5eV", "ni-8_3keV", QString(120, 's') + "-1eV", QString(120, 's') + "-2eV"}
                               << QList<double>{7100, 7112.5, 8300, 1, 2};
     QTest::newRow("no sub-directories") << false << "alpha" << QStringList() << QStringList() << QList<double>();
     QTest::newRow("no data files") << true << "alpha" << QStringList() << QStringList() << QList<double>();
@@ -153,7 +154,7 @@ void TstSelectDataDir::sequence()
         sel.Pattern->setText("*.img"); // one name filter in this mode
         sel.isKSTStd_->click();
         QCOMPARE(sel.SubDirs->itemText(0), QString("1 : fe (7100[eV], 2)"));
-        QCOMPARE(sel.currentSetName(), QString("7100eV"));
+        QCOMPARE(sel.currentSetName(), QString("fe-7100eV")); // samples fe and ni: the sample goes with the energy
     }
 }
 
