@@ -46,8 +46,6 @@ Body::Body(const QStringList &configLines, QWidget *parent)
     qRegisterMetaType<BatchCmd>("BatchCmd");
     // Slice requests carry the addressed worker across threads.
     qRegisterMetaType<CtCalc2 *>("CtCalc2*");
-    qRegisterMetaType<SliceRequest>("SliceRequest");
-    qRegisterMetaType<SliceResult>("SliceResult");
     qRegisterMetaType<SavingData *>("SavingData*");
     qRegisterMetaType<SavingImg *>("SavingImg*");
     buildForm();

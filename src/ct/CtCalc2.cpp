@@ -47,20 +47,21 @@ CtCalc2::CtCalc2(QObject *parent) : QObject(parent)
     FftwPlannerThread::makePlannerThreadSafe();
 }
 
-void CtCalc2::startCt(CtCalc2 *ctc2, SliceRequest request)
+void CtCalc2::startCt(CtCalc2 *ctc2, const SliceRequest *request)
 {
-    if (ctc2 != this)
+    if (ctc2 != this || !request)
         return;
-    ThreadHandoff::take(this);
-    SliceResult result;
-    result.runId = request.runId;
-    result.worker = request.worker;
-    result.slice = request.slice;
-    if (request.run && reconstruct(*request.run, request.slice)) {
-        result.reconstructed = true;
-        saveResults(*request.run, result);
+    ThreadHandoff::take(const_cast<SliceRequest *>(request));
+    auto *result = new SliceResult;
+    result->runId = request->runId;
+    result->worker = request->worker;
+    result->slice = request->slice;
+    if (request->run && reconstruct(*request->run, request->slice)) {
+        result->reconstructed = true;
+        saveResults(*request->run, *result);
     }
     ThreadHandoff::publish(this);
+    ThreadHandoff::publish(result);
     emit calcFinished(result);
 }
 

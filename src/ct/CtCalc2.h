@@ -33,12 +33,12 @@ public:
 
 signals:
     // The answer to every startCt addressed to this worker.
-    void calcFinished(SliceResult result);
+    void calcFinished(SliceResult *result);
     void saveDataWDiscard(SavingData *data);
 
 public slots:
     // Reconstructs request.slice when ctc2 is this worker; requests are broadcast.
-    void startCt(CtCalc2 *ctc2, SliceRequest request);
+    void startCt(CtCalc2 *ctc2, const SliceRequest *request);
 
 private:
     // Builds, transforms, filters and back-projects the slice into the core; false when

@@ -8,19 +8,20 @@
 
 CtDispatcher::CtDispatcher(QObject *parent) : QObject(parent)
 {
-    qRegisterMetaType<SliceRequest>("SliceRequest");
-    qRegisterMetaType<SliceResult>("SliceResult");
+    qRegisterMetaType<const SliceRequest *>("const SliceRequest*");
+    qRegisterMetaType<SliceResult *>("SliceResult*");
 }
 
 void CtDispatcher::setWorkers(const QList<CtCalc2 *> &workers)
 {
     pool = workers;
-    outstanding = QList<bool>(pool.size(), false);
+    outstanding.clear();
+    outstanding.resize(size_t(pool.size()));
 }
 
 int CtDispatcher::outstandingCount() const
 {
-    return int(std::count(outstanding.begin(), outstanding.end(), true));
+    return int(std::count_if(outstanding.begin(), outstanding.end(), [](const auto &request) { return bool(request); }));
 }
 
 qint64 CtDispatcher::rangeCount(int from, int to, int step)
@@ -72,17 +73,18 @@ bool CtDispatcher::inRange(qint64 slice) const
 
 void CtDispatcher::handOut(int worker)
 {
-    outstanding[worker] = true;
+    auto request = std::make_unique<SliceRequest>();
+    request->run = snapshot;
+    request->runId = runId;
+    request->worker = worker;
+    request->slice = int(cur);
     ++handedOut;
-    SliceRequest request;
-    request.run = snapshot;
-    request.runId = runId;
-    request.worker = worker;
-    request.slice = int(cur);
-    emit sliceStarted(worker, request.slice);
-    ThreadHandoff::publish(pool[worker]);
-    emit startCt(pool[worker], request);
     cur += step;
+    const SliceRequest *handed = request.get();
+    outstanding[size_t(worker)] = std::move(request);
+    emit sliceStarted(worker, handed->slice);
+    ThreadHandoff::publish(const_cast<SliceRequest *>(handed));
+    emit startCt(pool[worker], handed);
 }
 
 void CtDispatcher::dispatch()
@@ -92,7 +94,7 @@ void CtDispatcher::dispatch()
         // Step 0 repeats the slice: one request at a time, the next on its answer.
         if (step == 0 && handedOut > counts.slicesDone)
             return;
-        if (!outstanding[k])
+        if (!outstanding[size_t(k)])
             handOut(k);
     }
     if (!running || inRange(cur) || counts.slicesDone < handedOut)
@@ -101,18 +103,21 @@ void CtDispatcher::dispatch()
     emit finished();
 }
 
-void CtDispatcher::execMultiCtCalc(SliceResult result)
+void CtDispatcher::execMultiCtCalc(SliceResult *result)
 {
-    completed(qobject_cast<CtCalc2 *>(sender()), result);
+    const std::unique_ptr<SliceResult> owned(result);
+    ThreadHandoff::take(result);
+    if (result)
+        completed(qobject_cast<CtCalc2 *>(sender()), *result);
 }
 
 void CtDispatcher::completed(CtCalc2 *worker, const SliceResult &result)
 {
     const int k = int(pool.indexOf(worker));
-    if (k < 0 || !outstanding[k])
+    if (k < 0 || !outstanding[size_t(k)])
         return;
-    ThreadHandoff::take(worker);
-    outstanding[k] = false;
+    ThreadHandoff::take(worker); // what the worker did before answering, e.g. to its core
+    outstanding[size_t(k)].reset();
     emit sliceFinished(result);
     if (!running)
         return;

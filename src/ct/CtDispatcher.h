@@ -61,7 +61,7 @@ public:
 
 signals:
     // To every worker (each acts on its own requests only).
-    void startCt(CtCalc2 *ctc2, SliceRequest request);
+    void startCt(CtCalc2 *ctc2, const SliceRequest *request);
     void sliceStarted(int worker, int slice);
     // Every answer, of this run or of an earlier one.
     void sliceFinished(const SliceResult &result);
@@ -74,8 +74,8 @@ public slots:
     void start(const CtDispatcher::Run &run);
     // No further slice is handed out; running slices end, their answers do not count.
     void stop();
-    // A worker's calcFinished (the worker is the sender).
-    void execMultiCtCalc(SliceResult result);
+    // A worker's calcFinished (the worker is the sender); takes the result.
+    void execMultiCtCalc(SliceResult *result);
     void completed(CtCalc2 *worker, const SliceResult &result);
 
 private:
@@ -85,7 +85,8 @@ private:
     int participants() const;
 
     QList<CtCalc2 *> pool;
-    QList<bool> outstanding;
+    // Per worker: the request it has not answered yet, or none.
+    std::vector<std::unique_ptr<const SliceRequest>> outstanding;
     std::shared_ptr<const RunSnapshot> snapshot;
     quint64 runId = 0;
     bool running = false;

@@ -72,5 +72,9 @@ struct SliceResult
     QStringList filesFailed;
 };
 
-Q_DECLARE_METATYPE(SliceRequest)
-Q_DECLARE_METATYPE(SliceResult)
+// Requests and results cross threads by pointer: the sender makes the whole value,
+// publishes it (ThreadHandoff) and never changes it again; the receiver takes it before
+// reading. A request belongs to the run controller until its answer is in; a result
+// belongs to whoever receives calcFinished.
+Q_DECLARE_METATYPE(const SliceRequest *)
+Q_DECLARE_METATYPE(SliceResult *)

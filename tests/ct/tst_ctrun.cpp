@@ -42,9 +42,9 @@ struct HandOut : QObject
             pool.append(workers.back().get());
         }
         dispatcher.setWorkers(pool);
-        connect(&dispatcher, &CtDispatcher::startCt, this, [this](CtCalc2 *worker, const SliceRequest &request) {
-            last[worker] = request;
-            log << QString("w%1:%2").arg(dispatcher.workers().indexOf(worker) + 1).arg(request.slice);
+        connect(&dispatcher, &CtDispatcher::startCt, this, [this](CtCalc2 *worker, const SliceRequest *request) {
+            last[worker] = *request;
+            log << QString("w%1:%2").arg(dispatcher.workers().indexOf(worker) + 1).arg(request->slice);
         });
         connect(&dispatcher, &CtDispatcher::finished, this, [this]() { log << "end"; });
     }
