@@ -39,7 +39,7 @@ void Body::checkReferenceImages()
 
 // A data set of a sequence keeps the centre, the slices and the regions the user set,
 // as long as they fit its images; otherwise the set fails. A centre never given takes
-// the set's default.
+// the set's default, and so does the current slice when a range is reconstructed.
 void Body::keepConditionsForDataSet()
 {
     const int w = imgs.imageWidth();
@@ -51,14 +51,16 @@ void Body::keepConditionsForDataSet()
         setCor(vertical ? w * 0.5 : double(h / 2));
     CalcConds now;
     procCtrl->fillCalcConds(now, false, false);
+    auto fits = [along](int slice) { return slice >= 0 && slice < along; };
+    if (now.rangeMode && !fits(now.slice))
+        setSliceNo(along / 2);
     QStringList misfits;
     if (!(now.cor > 1 && now.cor < across - 1))
         misfits << tr("the centre of rotation %1").arg(realFieldText(now.cor));
-    for (int slice : {now.slice, now.sliceFrom, now.sliceTo})
-        if (slice < 0 || slice >= along) {
-            misfits << tr("the slices %1, %2..%3").arg(now.slice).arg(now.sliceFrom).arg(now.sliceTo);
-            break;
-        }
+    if (now.rangeMode && !(fits(now.sliceFrom) && fits(now.sliceTo)))
+        misfits << tr("the slices %1..%2").arg(now.sliceFrom).arg(now.sliceTo);
+    if (!now.rangeMode && !fits(now.slice))
+        misfits << tr("the slice %1").arg(now.slice);
     if (!regionsFitSeries())
         misfits << tr("the regions");
     showSeries();

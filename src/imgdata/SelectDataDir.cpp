@@ -63,7 +63,8 @@ void SelectDataDir::setSubDirs(QString dir)
 
 void SelectDataDir::setFileSets(QString dir)
 {
-    const QFileInfoList files = QDir(dir).entryInfoList({Pattern->text()}, QDir::Files, QDir::Name);
+    QFileInfoList files = QDir(dir).entryInfoList({Pattern->text()}, QDir::Files, QDir::Name);
+    files.removeIf([this](const QFileInfo &file) { return references.contains(file.absoluteFilePath()); });
     if (files.isEmpty()) {
         qDebug() << "No files matching" << Pattern->text() << "in : " << dir;
         return;

@@ -30,7 +30,8 @@ public:
     // sub-directory's name otherwise; empty without an entry.
     QString currentSetName() const;
     // Files that are not projections however they are named (the I0 and BG images in
-    // use): a set made of them alone is passed over.
+    // use): left out of the sets a folder is scanned into, and a set made of them alone
+    // (named after the scan) is passed over.
     void setReferenceFiles(const QStringList &absolutePaths) { references = absolutePaths; }
     // The energy of the current set in eV (of a sub-directory: its name's part after the
     // last hyphen, by the naming rule); 0 without an entry.
