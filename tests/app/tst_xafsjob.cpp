@@ -161,6 +161,29 @@ private slots:
         QCOMPARE(record["slices"][1]["outcome"].toString(), QString("written"));
     }
 
+    // The CT-XAFS example of the batch-command documentation, run as written on a phantom
+    // series in place of /data/xafs.
+    void documentedExampleRuns()
+    {
+        QFile docs(ZORVEL_DOCS);
+        QVERIFY(docs.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(docs.readAll());
+        const qsizetype heading = text.indexOf("## Example: a CT-XAFS loop over data sets");
+        const qsizetype begin = text.indexOf("```\n", heading) + 4, end = text.indexOf("```", begin);
+        QVERIFY(heading > 0 && begin > heading && end > begin);
+        QTemporaryDir job;
+        Phantom::Series settings; // 256 x 8 pixels, the axis at 127.5
+        settings.folder = job.filePath("xafs");
+        settings.energies = {7100, 7112.5, 7150};
+        QVERIFY(Phantom::writeSeries(settings));
+        QByteArray log;
+        QCOMPARE(runJob(job.path(), text.mid(begin, end - begin).replace("/data/xafs", settings.folder), log), 0);
+        QVERIFY(log.contains("all energies done") && log.contains("Job done: 12 slices written"));
+        const QDir out(settings.folder + "/out");
+        QCOMPARE(out.entryList({"ct-*.dat"}, QDir::Files).size(), 3 * 4);
+        QCOMPARE(out.entryList({"ct-7112_5eV-0000[2345].png"}, QDir::Files).size(), 4);
+    }
+
     // The exit status of a job: 0 only when everything asked for was written.
     void exitStatus_data()
     {
