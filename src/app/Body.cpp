@@ -58,6 +58,9 @@ Body::Body(const QStringList &configLines, QWidget *parent)
     selectedPen = QPen(QColor(232, 255, 0));
 
     connect(procCtrl, &ProcCtrl::sliceNoUpdated, &sinogramPanel, &Sinogram::sliceNoUpdated);
+    // A data set of a sequence keeps a centre and a slice once they were given.
+    connect(procCtrl, &ProcCtrl::sliceNoUpdated, this, [this] { sliceGiven = true; });
+    connect(procCtrl, &ProcCtrl::corUpdated, this, [this] { corGiven = true; });
     connect(procCtrl, &ProcCtrl::corUpdated, &sinogramPanel, &Sinogram::corUpdated);
     connect(procCtrl, &ProcCtrl::rotAxUpdated, &sinogramPanel, &Sinogram::rotAxUpdated);
     connect(procCtrl, &ProcCtrl::autoUpdateUpdated, &sinogramPanel, &Sinogram::autoUpdateUpdated);
@@ -180,6 +183,8 @@ void Body::connectPanels()
     connect(ShowAdditionalInfo, &QCheckBox::toggled, this, &Body::showAdditionalInfo);
     connect(FixColorScale, &QCheckBox::toggled, this, &Body::fixColorScaleToggled);
     connect(SelDDir, &SelectDataDir::selected, this, &Body::selectedDir);
+    // Another data folder: its sets may write the names an earlier folder's sets wrote.
+    connect(SelDDir->SelDir, &SelectDir::aDirSelected, this, [this] { writtenBy.clear(); });
     connect(SelDDir, &SelectDataDir::selectedFileInfoList, this, &Body::selectedFileInfoList);
 }
 

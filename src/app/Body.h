@@ -230,6 +230,8 @@ private:
     bool dataSetPending = false;  // a data set was chosen and its run is not counted yet
     QString dataSetFailure;       // why the current data set cannot be reconstructed
     bool sequenceByCommand = false;
+    bool corGiven = false;        // a centre of rotation was set (by a load, the user, a command)
+    bool sliceGiven = false;      // the same for the current slice
     int sequenceSetsFailed = 0;   // failed sets counted before the sequence began
     // Result files of this folder's data sets, and the tags (data/image) that wrote them.
     QHash<QString, QString> writtenBy;

@@ -148,6 +148,7 @@ const std::vector<Body::Command> &Body::commandTable()
         {"seq_exec_kst_std", [](Body &b, const BatchCmd &c) { b.SelDDir->isKSTStd_->setChecked(c.firstFlag()); }},
         {"seq_exec_dir",
          [](Body &b, const BatchCmd &c) {
+             b.writtenBy.clear();
              b.SelDDir->SelDir->fileDialog().setDirectory(textArg(c));
              b.SelDDir->aDirSelected(textArg(c));
          }},

@@ -38,8 +38,8 @@ void Body::checkReferenceImages()
 }
 
 // A data set of a sequence keeps the centre, the slices and the regions the user set,
-// as long as they fit its images; otherwise the set fails. A centre never given takes
-// the set's default, and so does the current slice when a range is reconstructed.
+// as long as they fit its images; otherwise the set fails. A centre or slice never given
+// takes the set's default, and so does the current slice when a range is reconstructed.
 void Body::keepConditionsForDataSet()
 {
     const int w = imgs.imageWidth();
@@ -47,13 +47,13 @@ void Body::keepConditionsForDataSet()
     const bool vertical = procCtrl->rotAxIsV;
     const int across = vertical ? w : h;
     const int along = vertical ? h : w;
-    if (!(procCtrl->cor > 0))
+    auto fits = [along](int slice) { return slice >= 0 && slice < along; };
+    if (!corGiven)
         setCor(vertical ? w * 0.5 : double(h / 2));
+    if (!sliceGiven || (procCtrl->AutoExecCtCalc->isChecked() && !fits(procCtrl->sliceNo)))
+        setSliceNo(along / 2);
     CalcConds now;
     procCtrl->fillCalcConds(now, false, false);
-    auto fits = [along](int slice) { return slice >= 0 && slice < along; };
-    if (now.rangeMode && !fits(now.slice))
-        setSliceNo(along / 2);
     QStringList misfits;
     if (!(now.cor > 1 && now.cor < across - 1))
         misfits << tr("the centre of rotation %1").arg(realFieldText(now.cor));
@@ -120,21 +120,26 @@ QList<int> Body::slicesOfRun() const
     return slices;
 }
 
-// Results of one tag may be written again (the same set run twice); a file another tag
-// wrote in this folder's sequence is never overwritten.
+// A data set may write its results again (run twice); a file another data set of this
+// folder wrote is never overwritten. Outside a data set, results are owned by their tag.
 bool Body::resultNamesFree()
 {
-    const QString tag = SelectDataSaveDir->AddTag->text() + QLatin1Char('/') + SelectImageSaveDir->AddTag->text();
+    const QString owner = dataSetPending ? tr("data set %1").arg(SelDDir->currentSetName())
+                                         : tr("the results tagged %1").arg(SelectDataSaveDir->AddTag->text());
     const QStringList names = resultNamesOfRun();
     for (const QString &name : names) {
         const auto earlier = writtenBy.constFind(name);
-        if (earlier != writtenBy.constEnd() && *earlier != tag) {
-            failDataSet(tr("its results would overwrite those of %1: %2").arg(earlier->section(u'/', 0, 0), name));
+        if (earlier != writtenBy.constEnd() && *earlier != owner) {
+            const QString reason = tr("its results would overwrite those of %1: %2").arg(*earlier, name);
+            if (dataSetPending)
+                failDataSet(reason);
+            else
+                qDebug().noquote() << QStringLiteral("Run refused: %1").arg(reason);
             return false;
         }
     }
     for (const QString &name : names)
-        writtenBy.insert(name, tag);
+        writtenBy.insert(name, owner);
     return true;
 }
 

@@ -201,6 +201,14 @@ private slots:
         QTest::newRow("Step 0 in a job") << load + "ct_auto_exec 1\nct_slice_step l\ncalc_exec\n" << 2 << "Step 0 repeats one slice";
         QTest::newRow("a range past the series") << load + "ct_auto_exec 1\nct_slice_from 1\nct_slice_to 2147483647\ncalc_exec\n" << 0
                                                  << "Slices 1..2147483647 clamped to 1..3";
+        const QString sets = QString("ct_rot_ax_is_v 1\nct_cor %1\ncalc_ct2 1\nauto_save_data_path out\nauto_save_data_name ct\nauto_save_data 1\n"
+                                     "images_new_on_load 1\nbg_load \"%2/bg.img\"\nseq_exec_select_i0 \"%2\" \"i0-*.img\"\n"
+                                     "seq_exec_kst_std 1\nseq_exec_file_pattern \"aaa-*.img\"\nseq_exec_dir \"%2\"\n")
+                                 .arg(axis)
+                                 .arg(series);
+        const QString sameTag = "seq_exec_set\nauto_save_data_tag same\ncalc_exec\n";
+        QTest::newRow("two sets under one name") << sets + sameTag + "seq_exec_next\n" + sameTag + ":ifng :echo refused\n" << 2
+                                                 << "Data set 7112_5eV failed: its results would overwrite those of data set 7100eV";
         QTest::newRow("a line too long") << "calc_exec " + QString(9000, 'x') + "\n" << 1 << "";
     }
     void exitStatus()
