@@ -24,15 +24,19 @@ class TstBatchJob : public QObject
 private slots:
     void savedSlicesEqualTheReferenceLoop();
     void unreadableScriptFails();
+    void windowlessFromConfigurationNeedsNoDisplay();
     void terminatedJobKeepsWhatItWrote();
     void fullDiskLeavesNoPartialFile();
 
 private:
-    // Writes the script and runs the program in dir on it; its exit code (-1 when it did not end).
-    int runZorvel(const QTemporaryDir &dir, const QString &script, QByteArray *log = nullptr);
+    // Writes the script and runs the program in dir on it, with these options before the batch
+    // job's own; its exit code (-1 when it did not end).
+    int runZorvel(const QTemporaryDir &dir, const QString &script, QByteArray *log = nullptr, const QStringList &options = {"-nw", "-e"},
+                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 };
 
-int TstBatchJob::runZorvel(const QTemporaryDir &dir, const QString &script, QByteArray *log)
+int TstBatchJob::runZorvel(const QTemporaryDir &dir, const QString &script, QByteArray *log, const QStringList &options,
+                           const QProcessEnvironment &environment)
 {
     QFile file(dir.filePath("job.zsc"));
     if (!script.isNull() && (!file.open(QIODevice::WriteOnly) || file.write(script.toUtf8()) < 0))
@@ -41,7 +45,8 @@ int TstBatchJob::runZorvel(const QTemporaryDir &dir, const QString &script, QByt
     QProcess zorvel;
     zorvel.setWorkingDirectory(dir.path());
     zorvel.setProcessChannelMode(QProcess::MergedChannels);
-    zorvel.start(ZORVEL_PROGRAM, {"-nw", "-e", "-q", "-b", "job.zsc", "-x"});
+    zorvel.setProcessEnvironment(environment);
+    zorvel.start(ZORVEL_PROGRAM, options + QStringList{"-q", "-b", "job.zsc", "-x"});
     if (!zorvel.waitForFinished(120000))
         zorvel.kill();
     zorvel.waitForFinished();
@@ -118,6 +123,21 @@ void TstBatchJob::unreadableScriptFails()
     QCOMPARE(runZorvel(dir, QString(), &log), 1);
     QVERIFY(log.contains("Can't open batch file"));
     QCOMPARE(runZorvel(dir, ""), 0);
+}
+
+// "-nw" written in the configuration file, as on the command line: no display is needed.
+void TstBatchJob::windowlessFromConfigurationNeedsNoDisplay()
+{
+    QTemporaryDir dir;
+    QFile config(dir.filePath("job.cfg"));
+    QVERIFY(config.open(QIODevice::WriteOnly) && config.write("-nw\n") > 0);
+    config.close();
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "QT_QPA_PLATFORM"})
+        noDisplay.remove(name);
+    QByteArray log;
+    const int status = runZorvel(dir, "", &log, {"-c", "job.cfg", "-e"}, noDisplay);
+    QVERIFY2(status == 0, log.constData());
 }
 
 namespace {
