@@ -25,6 +25,7 @@ private slots:
     void savedSlicesEqualTheReferenceLoop();
     void unreadableScriptFails();
     void windowlessFromConfigurationNeedsNoDisplay();
+    void centreSearchOutsideTheCentralHalf();
     void terminatedJobKeepsWhatItWrote();
     void fullDiskLeavesNoPartialFile();
 
@@ -138,6 +139,25 @@ void TstBatchJob::windowlessFromConfigurationNeedsNoDisplay()
     QByteArray log;
     const int status = runZorvel(dir, "", &log, {"-c", "job.cfg", "-e"}, noDisplay);
     QVERIFY2(status == 0, log.constData());
+}
+
+// With the axis outside the central half the search finds no centre, and ":ifng" runs.
+void TstBatchJob::centreSearchOutsideTheCentralHalf()
+{
+    QTemporaryDir dir;
+    Phantom::Series series;
+    series.width = 256;
+    series.height = 2;
+    series.corOffset = 40.3 - 127.5;
+    series.folder = dir.filePath("series");
+    QVERIFY(Phantom::writeSeries(series));
+    QByteArray log;
+    QCOMPARE(runZorvel(dir, QString("ct_rot_ax_is_v 1\nimages_load %1 \"phantom_*.img\"\ni0_load %1/i0.img\nbg_load %1/bg.img\n"
+                                    "ct_find_cor\n:ifng :echo \"none found\"\n")
+                           .arg(series.folder),
+                       &log),
+             0);
+    QVERIFY2(log.contains("Centre of rotation not found: ") && log.contains(":echo \"none found\""), log.constData());
 }
 
 namespace {
