@@ -81,11 +81,11 @@ void Batch::batchNext()
     ++pc;
     qDebug() << "cmd" << command.cmd;
 
+    // A condition that holds runs the rest of its line as a line of its own, quotes and all
+    // (its arguments joined again would split a quoted directory at its blanks).
     const bool lastOk = ok.load();
-    if (command.isCmd(QStringLiteral(":ifok")) && lastOk)
-        command = BatchCmd(command.args.join(u' '));
-    if (command.isCmd(QStringLiteral(":ifng")) && !lastOk)
-        command = BatchCmd(command.args.join(u' '));
+    if ((command.isCmd(QStringLiteral(":ifok")) && lastOk) || (command.isCmd(QStringLiteral(":ifng")) && !lastOk))
+        command = BatchCmd(afterFirstItem(command.line));
 
     if (command.isCmd(QStringLiteral(":goto"))) {
         goTo(command.args.value(0));

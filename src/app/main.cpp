@@ -16,6 +16,9 @@ int main(int argc, char *argv[])
 {
     Config &cfg = config();
     cfg.parseCommandLine(argc, argv);
+    // Read before the application exists (reading needs none), so that "-nw" written in the
+    // file chooses the platform below just as on the command line.
+    cfg.read(cfg.configFileName());
 
     // A run without a window (batch work on a machine without a display) must not
     // need an X server: use the offscreen platform unless one was chosen explicitly.
@@ -27,8 +30,6 @@ int main(int argc, char *argv[])
     // deleted at shutdown destroys its plans on another thread: the planner must be guarded
     // before any thread exists.
     FftwPlannerThread::makePlannerThreadSafe();
-
-    cfg.read(cfg.configFileName());
 
     if (cfg.contains(QStringLiteral("DataRoot")))
         setDataRoot(cfg.value(QStringLiteral("DataRoot")));

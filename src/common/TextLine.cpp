@@ -49,6 +49,16 @@ QString nextItem(const QString &text, QString &item)
     return text.mid(end);
 }
 
+QString afterFirstItem(const QString &line)
+{
+    QString item;
+    const QString rest = nextItem(line, item);
+    qsizetype start = 0;
+    while (start < rest.size() && rest.at(start).isSpace())
+        ++start;
+    return rest.mid(start);
+}
+
 QStringList itemsAfter(const QString &line, const QString &prefix)
 {
     QStringList items;

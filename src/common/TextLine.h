@@ -18,6 +18,10 @@ bool isBlankLine(const QString &line);
 // A quoted item loses its quotes; an unquoted one ends at the next white space.
 QString nextItem(const QString &text, QString &item);
 
+// The text after the first item, without the white space before it: the rest of the line
+// as written, quotes and all.
+QString afterFirstItem(const QString &line);
+
 // Drops prefix.size() leading characters, then collects items while text remains
 // (a rest of white space only yields one final empty item).
 QStringList itemsAfter(const QString &line, const QString &prefix);

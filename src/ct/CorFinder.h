@@ -23,6 +23,12 @@ class ProjectionSeries;
 // a parabola through the three best points. The fixed pattern of the detector and of the I0/BG
 // images (the same in every row) is taken out first: it would mismatch at every c.
 //
+// A minimum is only trusted when it has the dip a consistent centre gives: not at the edge of
+// the searched range, rising around it like the sum of the magnitudes of the terms alone, and
+// without a second minimum almost as low. An axis outside the central half, or one near its edge
+// with the object reaching far beyond the field, gives no such dip, and no centre is reported
+// rather than a wrong one.
+//
 // Everything here is reentrant: it may run on any thread, given that the FFTW planner has been
 // made thread-safe at start-up (FftwPlannerThread::makePlannerThreadSafe), as plans are made per call.
 class CorFinder
@@ -44,8 +50,8 @@ public:
     // no projections).
     static bool sinogramOf(const ProjectionSeries &imgs, bool rotAxIsV, int slice, Sinogram &sinogram);
     // The centre of rotation in detector pixels, the axis taken to lie in the central half of
-    // the row. False (with a debug line) for fewer than 8 samples or 4 rows, or values that
-    // are not finite.
+    // the row. False (with a debug line, cor untouched) for fewer than 8 samples or 4 rows,
+    // values that are not finite, or a minimum of the metric that cannot be trusted.
     static bool find(const Sinogram &sinogram, double &cor);
 };
 

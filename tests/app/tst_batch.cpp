@@ -209,8 +209,12 @@ void TstBatch::engine_data()
     QTest::newRow(":ifng carrying :ifok") << run("seq_exec_next\n:IFNG :ifok :goto L\nb\nL", 5)
                                           << QStringList{"seq_exec_next", ":ifok :goto L", "b", "L", "stopped"} << QStringList{};
     QTest::newRow(":end, :stop") << run("a\n:End\nb", 2) + run(":STOP\nc", 3) << QStringList{"a", "stopped", "stopped"} << QStringList{};
-    QTest::newRow(":echo whole line") << run(":Echo a  \"b c\" # note\nx\n:ifok :echo d  e", 2) << QStringList{"x", "stopped"}
-                                      << QStringList{":Echo a  \"b c\" ", ":echo d e"};
+    QTest::newRow(":echo whole line") << run(":Echo a  \"b c\" # note\nx\n:ifok :echo d  \"e  f\"", 2) << QStringList{"x", "stopped"}
+                                      << QStringList{":Echo a  \"b c\" ", ":echo d  \"e  f\""};
+    // What a condition runs keeps its quotes: a directory and a label with blanks stay whole.
+    QTest::newRow("quotes kept after :ifok, :ifng")
+        << run("a\n:ifok  images_load \"/data/run 1\" \"*.img\"\nseq_exec_next\n:ifng :goto \"L 2\"\nb\n\"L 2\"", 5)
+        << QStringList{"a", "images_load \"/data/run 1\" \"*.img\"", "seq_exec_next", "\"L 2\"", "stopped"} << QStringList{};
     QTest::newRow("continued lines, blank") << run("a \\\n b\n:goto \\\nL\nc\nL\n  ", 4) << QStringList{"a  b", "L", "  ", "stopped"} << QStringList{};
     // Stopping lets the command in flight finish and nothing after it; starting again
     // before it has finished waits for its answer, then begins at the first line.

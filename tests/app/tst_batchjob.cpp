@@ -25,15 +25,20 @@ class TstBatchJob : public QObject
 private slots:
     void savedSlicesEqualTheReferenceLoop();
     void unreadableScriptFails();
+    void windowlessFromConfigurationNeedsNoDisplay();
+    void centreSearchOutsideTheCentralHalf();
     void terminatedJobKeepsWhatItWrote();
     void fullDiskLeavesNoPartialFile();
 
 private:
-    // Writes the script and runs the program in dir on it; its exit code (-1 when it did not end).
-    int runZorvel(const QTemporaryDir &dir, const QString &script, QByteArray *log = nullptr);
+    // Writes the script and runs the program in dir on it, with these options before the batch
+    // job's own; its exit code (-1 when it did not end).
+    int runZorvel(const QTemporaryDir &dir, const QString &script, QByteArray *log = nullptr, const QStringList &options = {"-nw", "-e"},
+                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 };
 
-int TstBatchJob::runZorvel(const QTemporaryDir &dir, const QString &script, QByteArray *log)
+int TstBatchJob::runZorvel(const QTemporaryDir &dir, const QString &script, QByteArray *log, const QStringList &options,
+                           const QProcessEnvironment &environment)
 {
     QFile file(dir.filePath("job.zsc"));
     if (!script.isNull() && (!file.open(QIODevice::WriteOnly) || file.write(script.toUtf8()) < 0))
@@ -42,7 +47,8 @@ int TstBatchJob::runZorvel(const QTemporaryDir &dir, const QString &script, QByt
     QProcess zorvel;
     zorvel.setWorkingDirectory(dir.path());
     zorvel.setProcessChannelMode(QProcess::MergedChannels);
-    zorvel.start(ZORVEL_PROGRAM, {"-nw", "-e", "-q", "-b", "job.zsc", "-x"});
+    zorvel.setProcessEnvironment(environment);
+    zorvel.start(ZORVEL_PROGRAM, options + QStringList{"-q", "-b", "job.zsc", "-x"});
     if (!zorvel.waitForFinished(120000))
         zorvel.kill();
     zorvel.waitForFinished();
@@ -119,6 +125,40 @@ void TstBatchJob::unreadableScriptFails()
     QCOMPARE(runZorvel(dir, QString(), &log), 1);
     QVERIFY(log.contains("Can't open batch file"));
     QCOMPARE(runZorvel(dir, ""), 0);
+}
+
+// "-nw" written in the configuration file, as on the command line: no display is needed.
+void TstBatchJob::windowlessFromConfigurationNeedsNoDisplay()
+{
+    QTemporaryDir dir;
+    QFile config(dir.filePath("job.cfg"));
+    QVERIFY(config.open(QIODevice::WriteOnly) && config.write("-nw\n") > 0);
+    config.close();
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "QT_QPA_PLATFORM"})
+        noDisplay.remove(name);
+    QByteArray log;
+    const int status = runZorvel(dir, "", &log, {"-c", "job.cfg", "-e"}, noDisplay);
+    QVERIFY2(status == 0, log.constData());
+}
+
+// With the axis outside the central half the search finds no centre, and ":ifng" runs.
+void TstBatchJob::centreSearchOutsideTheCentralHalf()
+{
+    QTemporaryDir dir;
+    Phantom::Series series;
+    series.width = 256;
+    series.height = 2;
+    series.corOffset = 40.3 - 127.5;
+    series.folder = dir.filePath("series");
+    QVERIFY(Phantom::writeSeries(series));
+    QByteArray log;
+    QCOMPARE(runZorvel(dir, QString("ct_rot_ax_is_v 1\nimages_load %1 \"phantom_*.img\"\ni0_load %1/i0.img\nbg_load %1/bg.img\n"
+                                    "ct_find_cor\n:ifng :echo \"none found\"\n")
+                           .arg(series.folder),
+                       &log),
+             0);
+    QVERIFY2(log.contains("Centre of rotation not found: ") && log.contains(":echo \"none found\""), log.constData());
 }
 
 namespace {
