@@ -432,14 +432,12 @@ void Body::applySelection()
     }
 }
 
+// Through the CT1 panel: its announcements pass every change on to the CT2 panels, which
+// hold the same regions.
 void Body::setRegions(double x0, double z0, double x1, double z1)
 {
     ctCalc.setDR(x0, z0, x1, z1);
     ctCalc.setCR(x0, z0, x1, z1);
-    for (CtCalc2Ui *panel : panels) {
-        panel->setDR(x0, z0, x1, z1);
-        panel->setCR(x0, z0, x1, z1);
-    }
 }
 
 void Body::selectedAPointInRawImg(double x, double y, MouseC::MStat s)
