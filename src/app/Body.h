@@ -174,6 +174,7 @@ private:
     void writeJobRecord(const CtDispatcher::Report &report);
     void noteFileSaved(const QString &fileName, bool ok);
     void updateReferenceFiles();
+    void loadReference(SelectAImgFile &selector, const QString &fileName);
     void startCt2Run();
     void applySelection();
     void setRegions(double x0, double z0, double x1, double z1);

@@ -64,10 +64,10 @@ const std::vector<Body::Command> &Body::commandTable()
          }},
         {"images_seek", [](Body &b, const BatchCmd &c) { b.seekTo(c.firstInt()); }},
         // I0 and BG images
-        {"i0_load", [](Body &b, const BatchCmd &c) { b.I0ImgSel->fileSelected0(textArg(c)); }},
+        {"i0_load", [](Body &b, const BatchCmd &c) { b.loadReference(*b.I0ImgSel, textArg(c)); }},
         {"i0_clear", [](Body &b, const BatchCmd &) { b.I0ImgSel->clear0(); }},
         {"i0_exp_time", [](Body &b, const BatchCmd &c) { b.I0ImgSel->setExpTime(c.firstReal()); }},
-        {"bg_load", [](Body &b, const BatchCmd &c) { b.BGImgSel->fileSelected0(textArg(c)); }},
+        {"bg_load", [](Body &b, const BatchCmd &c) { b.loadReference(*b.BGImgSel, textArg(c)); }},
         {"bg_clear", [](Body &b, const BatchCmd &) { b.BGImgSel->clear0(); }},
         {"bg_exp_time", [](Body &b, const BatchCmd &c) { b.BGImgSel->setExpTime(c.firstReal()); }},
         // Reconstruction settings

@@ -37,6 +37,17 @@ void Body::checkReferenceImages()
     }
 }
 
+// An I0 or BG image a script asked for that could not be read is a failed load of the
+// job (the selector keeps the image before it, and says so in red).
+void Body::loadReference(SelectAImgFile &selector, const QString &fileName)
+{
+    selector.fileSelected0(fileName);
+    if (!selector.image || selector.image->imageFileName() != fileName) {
+        ++outcome.loadsFailed;
+        batch.ok = false;
+    }
+}
+
 // A data set of a sequence keeps the centre, the slices and the regions the user set,
 // as long as they fit its images; otherwise the set fails. A centre or slice never given
 // takes the set's default, and so does the current slice when a range is reconstructed.
