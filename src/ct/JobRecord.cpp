@@ -56,7 +56,7 @@ QByteArray JobRecord::toJson() const
     }
     QJsonArray outcomes;
     for (const auto &[slice, done] : slices)
-        outcomes.append(QJsonObject{{"slice", slice}, {"outcome", done ? "written" : "failed"}});
+        outcomes.append(QJsonObject{{"slice", slice}, {"outcome", done ? "reconstructed" : "failed"}});
     root["slices"] = outcomes;
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }

@@ -28,7 +28,7 @@ struct JobRecord
     int sliceTo = 0;
     int sliceStep = 1;
     std::shared_ptr<const RunSnapshot> run;
-    std::vector<std::pair<int, bool>> slices; // slice, reconstructed and handed to the saver
+    std::vector<std::pair<int, bool>> slices; // slice, reconstructed (its files handed to the saver)
 
     QByteArray toJson() const;
     // The record's file name for results named `name` with `tag`: name-tag-record.json.

@@ -158,7 +158,7 @@ private slots:
         QCOMPARE(record["inputs"]["first"].toString(), QString("disc-7150eV-00000.img"));
         QCOMPARE(record["inputs"]["data_set_energy_ev"].toDouble(), 7150.0);
         QCOMPARE(record["slices"].toArray().size(), 2);
-        QCOMPARE(record["slices"][1]["outcome"].toString(), QString("written"));
+        QCOMPARE(record["slices"][1]["outcome"].toString(), QString("reconstructed"));
     }
 
     // The CT-XAFS example of the batch-command documentation, run as written on a phantom
