@@ -121,13 +121,14 @@ void ImgDisp::onMousePressed()
 void ImgDisp::onMouseReleased()
 {
     // The press decides what the release means; the release position is the point.
+    // Only a click picks: a plain left drag pans, and a pan must never move the slice.
     const ViewTransform t = transform();
     const double x = t.toImageX(mouse.releasePos.x());
     const double y = t.toImageY(mouse.releasePos.y());
     const MouseC::MStat s = mouse.pressStat();
     if (s == MouseC::MLeftShift && selecting)
         finishSelection();
-    else if (s == MouseC::MLeft || s == MouseC::MRight)
+    else if ((s == MouseC::MLeft || s == MouseC::MRight) && mouse.isClick())
         emit selectedAPoint(x, y, s);
     dispA->update();
 }

@@ -10,7 +10,7 @@ class ChCoord;
 class ViewTransform;
 
 // A view of one grey image on a canvas: wheel zoom about the pointer, pan by dragging,
-// Shift + left drag selection, picked points, the image pixel under the pointer, and
+// Shift + left drag selection, points picked by a click, the image pixel under the pointer, and
 // saving the visible part at image resolution. The owner fills img and calls newImage.
 class ImgDisp : public DispAWLayout
 {
