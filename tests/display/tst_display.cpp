@@ -7,6 +7,7 @@
 #include "ViewTransform.h"
 #include "WidgetChecks.h"
 
+#include <QCheckBox>
 #include <QPushButton>
 
 #include <climits>
@@ -341,20 +342,23 @@ private slots:
 
     void fieldEditsFixAndAutoRange()
     {
-        // An edited field sets its end (0 when not a finite number) and keeps the text.
+        // A typed field sets its end (0 when not a finite number), keeps the text and fixes the scale.
         for (const auto &[minField, text, expected] :
              {std::tuple{true, "-1.5e3", -1500.0}, {false, "1x2", 0.0}, {false, "inf", 0.0}}) {
+            bar->setFixColorScale(false);
             bar->setRange(7, 9);
             QLineEdit *field = minField ? bar->minEdit() : bar->maxEdit();
             QSignalSpy newBars(bar.get(), &ColorBar::newBar);
-            field->setText(text);
+            field->selectAll();
+            QTest::keyClicks(field, text);
             QTest::keyClick(field, Qt::Key_Return);
-            QCOMPARE(newBars.count(), 1);
+            QVERIFY(newBars.count() == 1 && bar->isFixed());
             QCOMPARE(minField ? bar->minV() : bar->maxV(), expected);
             QCOMPARE(minField ? bar->maxV() : bar->minV(), minField ? 9.0 : 7.0);
             QCOMPARE(field->text(), QString(text));
         }
         // Auto range shows rounded texts of the exact values, not while fixed; silently.
+        bar->setFixColorScale(false);
         QSignalSpy newBars(bar.get(), &ColorBar::newBar);
         bar->autoRange(0.000123456789, 4000.123456);
         QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("0.000123457 4000.12"));
@@ -364,6 +368,35 @@ private slots:
         bar->setFixColorScale(false);
         bar->autoRange(-5, 5);
         QVERIFY(bar->minV() == -5 && bar->maxEdit()->text() == "5" && newBars.isEmpty());
+    }
+
+    // The owner rebuilds on every newBar, as the views' owners do.
+    void typedEndStaysUntilUnfixed()
+    {
+        CountingImage reader(2, 1, {100, 4000});
+        QVERIFY(reader.open());
+        QImage image;
+        connect(bar.get(), &ColorBar::newBar, this, [&] { renderThroughBar(reader, image, *bar); });
+        renderThroughBar(reader, image, *bar);
+        // Return on an untouched field keeps the scale automatic.
+        QTest::keyClick(bar->maxEdit(), Qt::Key_Return);
+        QVERIFY(!bar->isFixed() && bar->maxV() == 4000);
+        bar->maxEdit()->selectAll();
+        QTest::keyClicks(bar->maxEdit(), "5000");
+        QTest::keyClick(bar->maxEdit(), Qt::Key_Return);
+        renderThroughBar(reader, image, *bar);  // a new image of the series
+        QVERIFY(bar->isFixed() && bar->maxV() == 5000 && bar->maxEdit()->text() == "5000");
+        QCOMPARE(bytes(image), QVector<int>({0, 203}));  // 3900 / 4900 of 256
+        // Unchecked by hand: the data's range at once, without another image.
+        QSignalSpy newBars(bar.get(), &ColorBar::newBar);
+        QTest::keyClick(bar->fixBox(), Qt::Key_Space);
+        QVERIFY(!bar->isFixed() && newBars.count() == 1);
+        QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("100 4000"));
+        QCOMPARE(bytes(image), QVector<int>({0, 255}));
+        // Checked by hand, or set by a script: nothing to rebuild.
+        QTest::keyClick(bar->fixBox(), Qt::Key_Space);
+        bar->setFixColorScale(false);
+        QVERIFY(!bar->isFixed() && newBars.count() == 1);
     }
 
     void paintsRampHandlesAndLabels()
