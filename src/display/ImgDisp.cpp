@@ -54,7 +54,13 @@ void ImgDisp::newImage()
 {
     if (qint64(img.width()) * img.height() < 1)
         return;
-    if (!scaleSet) {
+    // Zoom and pan persist while the user steps through images of one size; an image of
+    // another size (a sinogram narrowed by the centre, a new calculation region) would
+    // show in a view cut for the old one, so it is shown whole. A view set by an owner
+    // before the first image is kept.
+    const bool sizeChanged = shownSize.isValid() && img.size() != shownSize;
+    shownSize = img.size();
+    if (!scaleSet || sizeChanged) {
         view = ViewTransform::wholeImage(img.width(), img.height());
         applyView();
         scaleSet = true;

@@ -48,6 +48,7 @@ public slots:
     bool saveImage(QString fname);
 
 private:
+    QSize shownSize;  // of the image newImage last showed; invalid before the first
     ViewTransform transform() const;
     // Puts view into the canvas converter, for this view and for owners' overlays.
     void applyView();

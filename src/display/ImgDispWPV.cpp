@@ -23,8 +23,14 @@ ImgDispWPV::ImgDispWPV(QWidget *parent) : ImgDispWCBar(parent)
 
 void ImgDispWPV::noticedNewPos(int ix, int iy)
 {
-    PosX->setText(realFieldText(ix));
-    PosY->setText(realFieldText(iy));
+    // Beside the image (zoomed out, panned, or an image narrower than the last) there is
+    // no pixel to report: the fields go blank rather than keep a stale value. The owners
+    // write Val only for pixels of their data.
+    const bool inside = img.rect().contains(ix, iy);
+    PosX->setText(inside ? realFieldText(ix) : QString());
+    PosY->setText(inside ? realFieldText(iy) : QString());
+    if (!inside)
+        Val->clear();
     emit newPosInvY(ix, iy);
 }
 

@@ -170,7 +170,7 @@ private slots:
         QSignalSpy newPos(view, &ImgDisp::newPos);
         moveTo(canvas(), QPointF(canvas()->width() - 1, canvas()->height() - 1));
         QCOMPARE(newPos.at(0).at(0).toInt(), INT_MAX);
-        QCOMPARE(view->PosY->text(), QString("2.14748e+09"));
+        QVERIFY(view->PosX->text().isEmpty() && view->PosY->text().isEmpty());  // not a pixel of the image
         for (QLineEdit *field : {view->PosX, view->PosY, view->Val, view->CBar->minEdit(), view->CBar->maxEdit()})
             for (const char *text : {"-0.000126456", "-1.23457e-05", "-1.23457e+300", "-2.14748e+09"})
                 QVERIFY2(showsWhole(field, text), qPrintable(field->objectName() + " cuts " + text));
@@ -217,12 +217,43 @@ private slots:
         QVERIFY(near(zoomed.x(), 512 - in2 / 4) && near(zoomed.y(), 1536 - in2 * 3 / 4));
         QVERIFY(near(zoomed.width(), in2) && near(zoomed.height(), in2));
         QVERIFY(newS.count() == 2 && newS.last().at(0).toRectF() == zoomed);
-        showImage(100, 80);
+        showImage(2048, 2048);  // the next image of a series keeps the zoom
         QCOMPARE(view->view, zoomed);
         QTest::mouseClick(view->ResetScale, Qt::LeftButton);
-        QCOMPARE(view->view, QRectF(0, 0, 100, 80));
+        QCOMPARE(view->view, QRectF(0, 0, 2048, 2048));
         QCOMPARE(newS.count(), 2);
-        QVERIFY(near(view->coord.toRealX(256), 50) && near(view->coord.toRealY(128), 40));
+        QVERIFY(near(view->coord.toRealX(256), 1024) && near(view->coord.toRealY(128), 1024));
+    }
+
+    // A narrower image (the sinogram after the centre was set) is shown whole, and the
+    // read-out reports only pixels of the image, with the owner's value or none.
+    void newSizeShownWholeReadOutInside()
+    {
+        showImage(632, 200);
+        turnWheel(canvas(), QPointF(100, 100), 120);
+        QSignalSpy newS(view, &ImgDisp::newS);
+        connect(view, &ImgDispWPV::newPosInvY, this, [&](double x, double y) {
+            if (view->img.rect().contains(int(x), int(y)))
+                view->setVal(x + y);
+        });
+        showImage(400, 200);
+        QCOMPARE(view->view, QRectF(0, 0, 400, 200));
+        QCOMPARE(newS, QList<QVariantList>({{QRectF(0, 0, 400, 200)}}));
+        QVERIFY(near(view->coord.toRealX(512), 400));  // the converter follows before any move
+        // 400 / 512 image pixels per canvas pixel in x, 200 / 256 in y.
+        const QList<std::tuple<QPointF, QString, QString>> cases{
+            {{511, 255}, "399 199", "598"}, {{0, 0}, "0 0", "0"}, {{256, 128}, "200 100", "300"}};
+        for (const auto &[at, position, value] : cases) {
+            moveTo(canvas(), at);
+            QCOMPARE(view->PosX->text() + " " + view->PosY->text(), position);
+            QCOMPARE(view->Val->text(), value);
+        }
+        // Panned so that the pointer is beside the image: nothing is reported.
+        press(canvas(), QPointF(10, 10), Qt::LeftButton);
+        moveTo(canvas(), QPointF(300, 10), Qt::LeftButton);
+        release(canvas(), QPointF(300, 10), Qt::LeftButton);
+        moveTo(canvas(), QPointF(100, 10));
+        QVERIFY(view->PosX->text().isEmpty() && view->PosY->text().isEmpty() && view->Val->text().isEmpty());
     }
 
     // Over a 2048 x 1024 image: 4 image pixels per canvas pixel.
