@@ -21,8 +21,6 @@ ColorBar::ColorBar(QWidget *parent)
     : DispA(parent), panelFrame(new QFrame), ui(new Ui::CBarUI)
 {
     ui->setupUi(panelFrame.get());
-    FieldWidth::fitReal(ui->CMinLE);
-    FieldWidth::fitReal(ui->CMaxLE);
     connect(this, &DispA::drawImage1, this, &ColorBar::draw1);
     connect(this, &DispA::mouseMoved0, this, &ColorBar::onMouseMoved);
     connect(this, &DispA::mousePressed0, this, &ColorBar::onMousePressed);
@@ -49,6 +47,8 @@ void ColorBar::setRange(double minValue, double maxValue)
     scale.maxV = maxValue;
     ui->CMinLE->setText(realFieldText(minValue));
     ui->CMaxLE->setText(realFieldText(maxValue));
+    ui->CMinLE->setTypicalTexts({ui->CMinLE->text()});
+    ui->CMaxLE->setTypicalTexts({ui->CMaxLE->text()});
     update();
 }
 

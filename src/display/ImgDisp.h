@@ -41,7 +41,8 @@ public slots:
     void onMousePressed();
     void onMouseReleased();
     void draw(QPainter *p);
-    void newImage();
+    // Views with a read-out extend this to size it for the new image.
+    virtual void newImage();
     void resetScale();
     // Writes the visible part of img, in the format of the file name's suffix.
     // False (with a debug line) when nothing could be written.

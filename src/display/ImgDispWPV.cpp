@@ -11,8 +11,6 @@ ImgDispWPV::ImgDispWPV(QWidget *parent) : ImgDispWCBar(parent)
 {
     Ui::ImgDispWPV::setupUi(this);
     panelRow->addWidget(PVFrame, 0, 0);
-    for (QLineEdit *field : {PosX, PosY, Val})
-        FieldWidth::fitReal(field);
     connect(this, &ImgDisp::newPos, this, &ImgDispWPV::noticedNewPos);
     connect(ResetScale, &QPushButton::clicked, this, &ImgDisp::resetScale);
     // 65 pixels holds "Scale Reset" in the fonts the form was laid out with; a wider
@@ -35,3 +33,11 @@ void ImgDispWPV::noticedNewPos(int ix, int iy)
 }
 
 void ImgDispWPV::setVal(double v) { Val->setText(realFieldText(v)); }
+
+void ImgDispWPV::newImage()
+{
+    ImgDisp::newImage();
+    PosX->setTypicalTexts({realFieldText(std::max(0, img.width() - 1))});
+    PosY->setTypicalTexts({realFieldText(std::max(0, img.height() - 1))});
+    Val->setTypicalTexts(FieldWidth::valueTexts(CBar->minV(), CBar->maxV()));
+}

@@ -2,6 +2,8 @@
 #include "ImgData.h"
 #include "ImageRendering.h"
 #include "ImgDatas.h"
+#include "FieldWidth.h"
+#include "NumberField.h"
 #include "ItexWriter.h"
 #include "RawDisp.h"
 #include "ViewTransform.h"
@@ -160,20 +162,46 @@ private slots:
         QVERIFY(view->ResetScale->width() >= view->ResetScale->fontMetrics().horizontalAdvance("Scale Reset"));
         const QLayoutItem *beside = view->gridLayout->itemAtPosition(0, 1);  // the bar's column, no gap column
         QVERIFY(beside && beside->widget() == view->CBar);
-        // Zoomed out past the int range, squeezed narrow: every field still shows its longest text.
+        // Zoomed out past the int range: the pointer is no pixel of the image.
         showImage(2048, 1024);
-        view->dispA->setMinimumSize(0, 0);
-        view->dispA->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         for (int notch = 0; notch < 250; ++notch)
             turnWheel(canvas(), QPointF(0, 0), -120);
-        view->resize(100, 300);
         QSignalSpy newPos(view, &ImgDisp::newPos);
         moveTo(canvas(), QPointF(canvas()->width() - 1, canvas()->height() - 1));
         QCOMPARE(newPos.at(0).at(0).toInt(), INT_MAX);
-        QVERIFY(view->PosX->text().isEmpty() && view->PosY->text().isEmpty());  // not a pixel of the image
-        for (QLineEdit *field : {view->PosX, view->PosY, view->Val, view->CBar->minEdit(), view->CBar->maxEdit()})
-            for (const char *text : {"-0.000126456", "-1.23457e-05", "-1.23457e+300", "-2.14748e+09"})
-                QVERIFY2(showsWhole(field, text), qPrintable(field->objectName() + " cuts " + text));
+        QVERIFY(view->PosX->text().isEmpty() && view->PosY->text().isEmpty());
+    }
+
+    // Fields as wide as the numbers of this image and range, far narrower than the worst
+    // case; squeezed, they give way (elided, whole text as tool tip) and the bar stays in sight.
+    void readOutSizedForItsImage()
+    {
+        view->dispA->setMinimumSize(0, 0);
+        view->dispA->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        view->CBar->setRange(-0.5, 4000.25);
+        showImage(640, 180);
+        auto *maxField = static_cast<NumberField *>(view->CBar->maxEdit());
+        view->resize(1000, 400);
+        QTRY_COMPARE(maxField->width(), maxField->sizeHint().width());  // the layout has taken the new hints
+        QCoreApplication::processEvents();
+        const QList<std::pair<NumberField *, const char *>> held{
+            {view->PosX, "639"}, {view->PosY, "179"}, {view->Val, "-3999.87"}, {view->Val, "-0.5"},
+            {static_cast<NumberField *>(view->CBar->minEdit()), "-0.5"}, {maxField, "4000.25"}};
+        for (const auto &[field, text] : held) {
+            QVERIFY2(showsWhole(field, text) && field->toolTip().isEmpty(), qPrintable(field->objectName() + " cuts " + text));
+            QVERIFY(field->width() < FieldWidth::widthFor(field, FieldWidth::longestReal()));
+        }
+        // Half the tab beside the controls of a 1280-pixel screen.
+        view->resize(300, 400);
+        QTRY_VERIFY(view->width() <= 420);
+        for (const QWidget *part : QList<QWidget *>{view->dispA, view->CBar, view->CBar->panelBase(), view->ResetScale}) {
+            const QRect inView(part->mapTo(view, QPoint(0, 0)), part->size());
+            QVERIFY2(view->rect().contains(inView) && part->width() > 0, part->metaObject()->className());
+        }
+        QVERIFY(!maxField->showsWhole() && maxField->toolTip() == "4000.25");
+        // The elided text starts as the number does: its first digit is drawn at the left.
+        const QImage shown = maxField->grab().toImage();
+        QVERIFY(countColour(shown, QRect(0, 0, maxField->width() / 2, maxField->height()), Qt::black) > 0);
     }
 
     void firstImageSetsViewAndPointerReportsPixel()
