@@ -122,6 +122,8 @@ void Body::buildViews()
     dock(CtImgBase, &ctCalc, tr("CT Reconstruction"));
     dock(I0ImgBase, &I0ImgSel->imageView(), tr("I0 Image"));
     dock(BGImgBase, &BGImgSel->imageView(), tr("BG Image"));
+    connect(I0ImgSel, &SelectAImgFile::showImageAsked, I0ImgBase, &PopDockBase::bringToFront);
+    connect(BGImgSel, &SelectAImgFile::showImageAsked, BGImgBase, &PopDockBase::bringToFront);
 }
 
 void Body::buildCt2Pool()

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QFile>
+#include <QScreen>
 #include <QTranslator>
 
 #include <csignal>
@@ -58,6 +59,9 @@ int main(int argc, char *argv[])
             qDebug().noquote() << QStringLiteral("Slice %1 finished: %2 of %3").arg(slice).arg(done).arg(total);
         });
     } else {
+        // The form's size, on a smaller screen the screen's: a window larger than the
+        // screen hides its right edge, where the colour bars are.
+        body.resize(body.size().boundedTo(body.screen()->availableGeometry().size()));
         body.show();
     }
     // SIGTERM or SIGINT: no new slice, the running ones end and what they made is

@@ -21,14 +21,14 @@ ColorBar::ColorBar(QWidget *parent)
     : DispA(parent), panelFrame(new QFrame), ui(new Ui::CBarUI)
 {
     ui->setupUi(panelFrame.get());
-    FieldWidth::fitReal(ui->CMinLE);
-    FieldWidth::fitReal(ui->CMaxLE);
     connect(this, &DispA::drawImage1, this, &ColorBar::draw1);
     connect(this, &DispA::mouseMoved0, this, &ColorBar::onMouseMoved);
     connect(this, &DispA::mousePressed0, this, &ColorBar::onMousePressed);
     connect(this, &DispA::mouseReleased0, this, &ColorBar::onMouseReleased);
     connect(ui->CMinLE, &QLineEdit::editingFinished, this, &ColorBar::minVEdited);
     connect(ui->CMaxLE, &QLineEdit::editingFinished, this, &ColorBar::maxVEdited);
+    // Only the user's click: setFixColorScale (scripts) stays silent.
+    connect(ui->CFix, &QCheckBox::clicked, this, &ColorBar::fixClicked);
     update();
 }
 
@@ -47,6 +47,8 @@ void ColorBar::setRange(double minValue, double maxValue)
     scale.maxV = maxValue;
     ui->CMinLE->setText(realFieldText(minValue));
     ui->CMaxLE->setText(realFieldText(maxValue));
+    ui->CMinLE->setTypicalTexts({ui->CMinLE->text()});
+    ui->CMaxLE->setTypicalTexts({ui->CMaxLE->text()});
     update();
 }
 
@@ -160,6 +162,7 @@ void ColorBar::onMouseReleased()
 
 void ColorBar::minVEdited()
 {
+    fixWhenTyped(ui->CMinLE);
     scale.minV = realFieldValue(ui->CMinLE->text());
     update();
     emit newBar();
@@ -167,7 +170,26 @@ void ColorBar::minVEdited()
 
 void ColorBar::maxVEdited()
 {
+    fixWhenTyped(ui->CMaxLE);
     scale.maxV = realFieldValue(ui->CMaxLE->text());
     update();
     emit newBar();
+}
+
+void ColorBar::fixWhenTyped(QLineEdit *field)
+{
+    // A typed end would be replaced by the data's own at the next rebuild unless the
+    // scale is fixed; the user who typed it wants it kept. Texts written by the
+    // auto range (setText) leave the field unmodified.
+    if (!field->isModified())
+        return;
+    field->setModified(false);
+    ui->CFix->setChecked(true);
+}
+
+void ColorBar::fixClicked(bool fixed)
+{
+    // Unfixed, the owner's rebuild applies the automatic range straight away.
+    if (!fixed)
+        emit newBar();
 }

@@ -14,6 +14,8 @@ namespace Ui { class CBarUI; }
 // rotated labels and two draggable contrast handles, plus a small panel ("CBarUI")
 // with the "Fix" box and the Min/Max fields. Image builders read colorScale() (or call
 // colorIndex) to turn values into grey levels; user changes are announced by newBar.
+// A range end typed by the user checks "Fix", so that the next rebuild keeps it;
+// unchecking "Fix" by hand announces newBar, and the rebuild takes the data's range.
 class ColorBar : public DispA
 {
     Q_OBJECT
@@ -57,8 +59,10 @@ public slots:
     void minVEdited();
     void maxVEdited();
     void setFixColorScale(bool f);
+    void fixClicked(bool fixed);
 
 private:
+    void fixWhenTyped(QLineEdit *field);
     // Normalised bar position of a canvas y (0 at the bottom edge, 1 at the top edge).
     double barPosition(int y) const;
     void grabHandle(double *handle);

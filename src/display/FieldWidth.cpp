@@ -1,10 +1,13 @@
 #include "FieldWidth.h"
 
+#include "FieldValue.h"
+
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionFrame>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 // Blank pixels a line edit keeps left and right of its text, and its cursor's width.
@@ -37,6 +40,22 @@ QStringList FieldWidth::longestReal()
 QStringList FieldWidth::longestInteger(qint64 largest)
 {
     return {"-" + QString(QString::number(largest).size(), '0')};
+}
+
+QStringList FieldWidth::valueTexts(double lowest, double highest)
+{
+    QStringList texts{realFieldText(lowest), realFieldText(highest)};
+    const double magnitude = std::max(std::abs(lowest), std::abs(highest));
+    const QString form = realFieldText(magnitude);
+    // Six significant digits: as many decimals as the integer part leaves.
+    if (std::isfinite(magnitude) && !form.contains(u'e')) {
+        const int integerDigits = std::max(1, int(QString::number(std::floor(magnitude), 'f', 0).size()));
+        QString fixed(integerDigits, u'0');
+        if (integerDigits < 6)
+            fixed += u'.' + QString(6 - integerDigits, u'0');
+        texts << (lowest < 0 ? u'-' + fixed : fixed);
+    }
+    return texts;
 }
 
 int FieldWidth::widthFor(const QLineEdit *field, const QStringList &texts)

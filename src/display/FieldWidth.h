@@ -14,6 +14,10 @@ namespace FieldWidth {
 QStringList longestReal();
 // The longest text of an integer of magnitude at most largest, with sign.
 QStringList longestInteger(qint64 largest);
+// The longest texts of the values from lowest to highest in the fields' format: the two
+// ends and the six-digit fixed form at the larger end's magnitude ("4000.12" for 4000);
+// with a sign when lowest is negative.
+QStringList valueTexts(double lowest, double highest);
 // Width in pixels, frame and margins included, at which field shows each text whole.
 int widthFor(const QLineEdit *field, const QStringList &texts);
 // Makes field at least that wide; a smaller maximum width is lifted to it.

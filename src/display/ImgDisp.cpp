@@ -54,7 +54,13 @@ void ImgDisp::newImage()
 {
     if (qint64(img.width()) * img.height() < 1)
         return;
-    if (!scaleSet) {
+    // Zoom and pan persist while the user steps through images of one size; an image of
+    // another size (a sinogram narrowed by the centre, a new calculation region) would
+    // show in a view cut for the old one, so it is shown whole. A view set by an owner
+    // before the first image is kept.
+    const bool sizeChanged = shownSize.isValid() && img.size() != shownSize;
+    shownSize = img.size();
+    if (!scaleSet || sizeChanged) {
         view = ViewTransform::wholeImage(img.width(), img.height());
         applyView();
         scaleSet = true;
@@ -121,13 +127,14 @@ void ImgDisp::onMousePressed()
 void ImgDisp::onMouseReleased()
 {
     // The press decides what the release means; the release position is the point.
+    // Only a click picks: a plain left drag pans, and a pan must never move the slice.
     const ViewTransform t = transform();
     const double x = t.toImageX(mouse.releasePos.x());
     const double y = t.toImageY(mouse.releasePos.y());
     const MouseC::MStat s = mouse.pressStat();
     if (s == MouseC::MLeftShift && selecting)
         finishSelection();
-    else if (s == MouseC::MLeft || s == MouseC::MRight)
+    else if ((s == MouseC::MLeft || s == MouseC::MRight) && mouse.isClick())
         emit selectedAPoint(x, y, s);
     dispA->update();
 }

@@ -10,7 +10,7 @@ class ChCoord;
 class ViewTransform;
 
 // A view of one grey image on a canvas: wheel zoom about the pointer, pan by dragging,
-// Shift + left drag selection, picked points, the image pixel under the pointer, and
+// Shift + left drag selection, points picked by a click, the image pixel under the pointer, and
 // saving the visible part at image resolution. The owner fills img and calls newImage.
 class ImgDisp : public DispAWLayout
 {
@@ -41,13 +41,15 @@ public slots:
     void onMousePressed();
     void onMouseReleased();
     void draw(QPainter *p);
-    void newImage();
+    // Views with a read-out extend this to size it for the new image.
+    virtual void newImage();
     void resetScale();
     // Writes the visible part of img, in the format of the file name's suffix.
     // False (with a debug line) when nothing could be written.
     bool saveImage(QString fname);
 
 private:
+    QSize shownSize;  // of the image newImage last showed; invalid before the first
     ViewTransform transform() const;
     // Puts view into the canvas converter, for this view and for owners' overlays.
     void applyView();

@@ -18,4 +18,6 @@ signals:
 public slots:
     void noticedNewPos(int ix, int iy);
     void setVal(double v);
+    // Also sizes the read-out for the image's coordinates and the colour bar's range.
+    void newImage() override;
 };

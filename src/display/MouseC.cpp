@@ -37,6 +37,8 @@ void MouseC::recordMove(const QPointF &at, Qt::MouseButton b, Qt::KeyboardModifi
     pos = truncated(at);
     button = b;
     modifiers = m;
+    if (pressed && (pos - pressPos).manhattanLength() > kClickTolerance)
+        dragged = true;
     emit mMoved();
 }
 
@@ -45,6 +47,7 @@ void MouseC::recordPress(const QPointF &at, Qt::MouseButton b, Qt::KeyboardModif
     prevPos = pos;
     pos = pressPos = truncated(at);
     pressed = true;
+    dragged = false;
     button = pressButton = b;
     modifiers = pressModifiers = m;
     emit mPressed();
@@ -54,6 +57,8 @@ void MouseC::recordRelease(const QPointF &at, Qt::MouseButton b, Qt::KeyboardMod
 {
     prevPos = pos;
     pos = releasePos = truncated(at);
+    if ((pos - pressPos).manhattanLength() > kClickTolerance)
+        dragged = true;  // a release far away without moves reported in between
     pressed = false;
     button = releaseButton = b;
     modifiers = releaseModifiers = m;

@@ -32,6 +32,12 @@ public:
 
     QPoint prevPos, pos, pressPos, releasePos, dClickPos;
     bool pressed = false;
+    // The pointer went further than kClickTolerance from pressPos since the last press:
+    // the gesture is a drag, not a click, even when it ends where it began.
+    bool dragged = false;
+    // Pixels (Manhattan length) a hand may tremble during a click.
+    static constexpr int kClickTolerance = 3;
+    bool isClick() const { return !dragged; }
     Qt::MouseButton button = Qt::NoButton;
     Qt::MouseButton pressButton = Qt::NoButton;
     Qt::MouseButton releaseButton = Qt::NoButton;

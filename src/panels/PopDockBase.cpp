@@ -1,6 +1,7 @@
 #include "PopDockBase.h"
 
 #include <QGridLayout>
+#include <QTabWidget>
 
 PopDockBase::PopDockBase(QWidget *parent)
     : QFrame(parent), popLayout(new QGridLayout(&popBase))
@@ -34,4 +35,18 @@ void PopDockBase::moveToPopBase()
 {
     if (content)
         popLayout->addWidget(content, 0, 0);
+}
+
+void PopDockBase::bringToFront()
+{
+    if (popBase.isVisible()) {
+        popBase.raise();
+        popBase.activateWindow();
+        return;
+    }
+    for (QWidget *up = parentWidget(); up; up = up->parentWidget())
+        if (auto *tabs = qobject_cast<QTabWidget *>(up))
+            for (int i = 0; i < tabs->count(); ++i)
+                if (tabs->widget(i)->isAncestorOf(this))
+                    tabs->setCurrentIndex(i);
 }

@@ -30,6 +30,9 @@ public slots:
     void popDock();
     void moveToDockBase();
     void moveToPopBase();
+    // Brings the content before the user's eyes: raises the pop-out window, or, docked,
+    // makes every tab on the way up show the page that holds this frame.
+    void bringToFront();
 
 private:
     QGridLayout *popLayout;

@@ -46,10 +46,12 @@ void SelectAImgFile::loadImage(const QString &fname)
     std::unique_ptr<ImgData> reader = openImgData(fname);
     if (!reader) {
         setStat(false);
+        FilePath->setToolTip(failedLoadNote(fname));
         return;
     }
     dropImage();
     setStat(true);
+    FilePath->setToolTip(QString());
     image = std::move(reader);
     rowBuffer.assign(size_t(image->imageWidth()), 0.0);
     render();
@@ -79,8 +81,18 @@ void SelectAImgFile::noticedNewPos(double x, double y)
     view.setVal(value);
 }
 
+// The field shows the failed name while the image read before stays in use: the tool
+// tip says which one the normalisation actually takes.
+QString SelectAImgFile::failedLoadNote(const QString &failed) const
+{
+    const QString inUse = image ? tr("still in use: \"%1\"").arg(image->imageFileName())
+                                : tr("no image in use");
+    return tr("Could not read \"%1\"; %2").arg(failed, inUse);
+}
+
 void SelectAImgFile::clear()
 {
+    FilePath->setToolTip(QString());
     dropImage();
     ExpTimeLE->setText(realFieldText(defaultExpTime));
 }
@@ -90,13 +102,15 @@ void SelectAImgFile::setExpTime(double time)
     ExpTimeLE->setText(realFieldText(time));
 }
 
-// Brings back an image window the user has closed.
+// Brings back an image window the user has closed; a docked view is its owner's to show.
 void SelectAImgFile::showImageWindow()
 {
-    if (!image)
-        return;
-    view.show();
-    view.raise();
+    if (view.isWindow() && image) {
+        view.show();
+        view.raise();
+        view.activateWindow();
+    }
+    emit showImageAsked();
 }
 
 void SelectAImgFile::dropImage()

@@ -12,7 +12,8 @@ class ImgData;
 
 // A file selector that reads the chosen image at once and shows it in an image
 // window of its own (hidden until the first good load). FilePath turns green on a
-// good load and red on a failed one; a failed load keeps the image held before.
+// good load and red on a failed one; a failed load keeps the image held before, and
+// FilePath's tool tip then names the failed file and the image still in use.
 // The exposure-time field belongs to the image (the I0 and BG normalisation reads it).
 class SelectAImgFile : public SelectAFile, public Ui::SelectAImgFile
 {
@@ -28,6 +29,11 @@ public:
 
     ImgDispWPV &imageView() { return view; }
 
+signals:
+    // "Show Img" was pressed. An owner that docked the image view brings it forward;
+    // an undocked view shows itself as a window.
+    void showImageAsked();
+
 public slots:
     void noticedNewPos(double x, double y);
     void clear();
@@ -40,6 +46,7 @@ private slots:
 
 private:
     void dropImage();
+    QString failedLoadNote(const QString &failed) const;
 
     ImgDispWPV view;
     double defaultExpTime = 0.0;

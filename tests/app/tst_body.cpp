@@ -2,6 +2,7 @@
 
 #include "CtCalc2.h"
 #include "CtCalc2Ui.h"
+#include "DispA.h"
 #include "Phantom.h"
 
 #include <algorithm>
@@ -31,6 +32,9 @@ private slots:
     void regionsFollowTheSeries();
     void runs();
     void japaneseTexts();
+    void showImgTurnsToItsTab();
+    void everyViewInsideTheWindow_data();
+    void everyViewInsideTheWindow();
 
 private:
     // Writes a Shepp-Logan series of w x h pixels with m projections into a folder of the
@@ -435,6 +439,60 @@ void TstBody::japaneseTexts()
     QCoreApplication::removeTranslator(&translator);
     QCOMPARE(texts, (QStringList{"計算", "データ選択", "投影像の I0", "定量", "次へ", "XAFS ファイルから計算", "画像生成", "計算範囲に設定",
                                          "測定生画像", "計算中", "CT2 2"}));
+}
+
+// The I0 and BG views are docked on tabs: "Show Img" turns to the tab, or raises the view's
+// own window when it was popped out.
+void TstBody::showImgTurnsToItsTab()
+{
+    body->show();
+    QVERIFY(QTest::qWaitForWindowExposed(body.get()));
+    for (const auto &[selector, base] : {std::pair{body->I0ImgSel, body->I0ImgBase}, {body->BGImgSel, body->BGImgBase}}) {
+        body->ImgsTab->setCurrentIndex(0);
+        QTest::mouseClick(selector->ShowImg, Qt::LeftButton);
+        QVERIFY(body->ImgsTab->currentWidget()->isAncestorOf(base) && selector->imageView().isVisible());
+    }
+    QTest::mouseClick(body->I0ImgBase->PopDock, Qt::LeftButton);
+    body->ImgsTab->setCurrentIndex(0);
+    body->activateWindow();
+    QTest::mouseClick(body->I0ImgSel->ShowImg, Qt::LeftButton);
+    QCOMPARE(body->ImgsTab->currentIndex(), 0);
+    QTRY_VERIFY(body->I0ImgBase->popBase.isActiveWindow() && body->I0ImgSel->imageView().isVisible());
+}
+
+void TstBody::everyViewInsideTheWindow_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("small screen") << QSize(1280, 800);
+    QTest::newRow("default") << QSize(1500, 960);
+}
+
+// A detector 640 pixels wide (the tooth's): on every tab each canvas and colour bar is wholly
+// in sight, not clipped by the window or by a scroll area, and large enough to look at.
+void TstBody::everyViewInsideTheWindow()
+{
+    QFETCH(QSize, size);
+    loadPhantom(640, 4, 12);
+    run("ct_cor 300;ct_proc_slice 2;ct_auto_gen_sinogram 1");
+    body->sinogram().setGenFouS(true);
+    body->sinogram().genImage();
+    body->resize(size);
+    body->show();
+    QVERIFY(QTest::qWaitForWindowExposed(body.get()));
+    QCOMPARE(body->size(), size);
+    for (int tab : {0, 1, 2, 3, 4, Body::fixedTabs + 1}) {
+        body->ImgsTab->setCurrentIndex(tab);
+        QCoreApplication::processEvents();
+        const QList<DispA *> canvases = body->ImgsTab->currentWidget()->findChildren<DispA *>();
+        QVERIFY(canvases.size() >= 2);
+        for (const DispA *canvas : canvases) {
+            const QString where = body->ImgsTab->tabText(tab) + " " + canvas->metaObject()->className();
+            const QRect inWindow(canvas->mapTo(body.get(), QPoint(0, 0)), canvas->size());
+            QVERIFY2(canvas->isVisible() && body->rect().contains(inWindow), qPrintable(where));
+            QVERIFY2(canvas->visibleRegion() == QRegion(canvas->rect()), qPrintable(where + " is clipped"));
+            QVERIFY2(canvas->height() >= 150 && canvas->width() >= 20, qPrintable(where + " is too small"));
+        }
+    }
 }
 
 QTEST_MAIN(TstBody)

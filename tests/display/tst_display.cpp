@@ -2,11 +2,14 @@
 #include "ImgData.h"
 #include "ImageRendering.h"
 #include "ImgDatas.h"
+#include "FieldWidth.h"
+#include "NumberField.h"
 #include "ItexWriter.h"
 #include "RawDisp.h"
 #include "ViewTransform.h"
 #include "WidgetChecks.h"
 
+#include <QCheckBox>
 #include <QPushButton>
 
 #include <climits>
@@ -15,8 +18,9 @@
 
 namespace {
 bool near(double a, double b) { return std::abs(a - b) <= 1e-9; }
-// Press at (100, 100), move to `to`, release; stat of the picked point (-1: none), selection.
-struct Pointer { Qt::MouseButton button; Qt::KeyboardModifiers mods; QPointF to; QRectF view; int stat; QRectF sel; };
+// Press at (100, 100), move through `via` (when set) to `to`, release; stat of the picked
+// point (-1: none), selection.
+struct Pointer { Qt::MouseButton button; Qt::KeyboardModifiers mods; QPointF to; QRectF view; int stat; QRectF sel; QPointF via = {}; };
 int countColour(const QImage &shot, const QRect &area, const QColor &colour)
 {
     const QImage part = shot.copy(area).convertToFormat(QImage::Format_RGB32);
@@ -158,20 +162,46 @@ private slots:
         QVERIFY(view->ResetScale->width() >= view->ResetScale->fontMetrics().horizontalAdvance("Scale Reset"));
         const QLayoutItem *beside = view->gridLayout->itemAtPosition(0, 1);  // the bar's column, no gap column
         QVERIFY(beside && beside->widget() == view->CBar);
-        // Zoomed out past the int range, squeezed narrow: every field still shows its longest text.
+        // Zoomed out past the int range: the pointer is no pixel of the image.
         showImage(2048, 1024);
-        view->dispA->setMinimumSize(0, 0);
-        view->dispA->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
         for (int notch = 0; notch < 250; ++notch)
             turnWheel(canvas(), QPointF(0, 0), -120);
-        view->resize(100, 300);
         QSignalSpy newPos(view, &ImgDisp::newPos);
         moveTo(canvas(), QPointF(canvas()->width() - 1, canvas()->height() - 1));
         QCOMPARE(newPos.at(0).at(0).toInt(), INT_MAX);
-        QCOMPARE(view->PosY->text(), QString("2.14748e+09"));
-        for (QLineEdit *field : {view->PosX, view->PosY, view->Val, view->CBar->minEdit(), view->CBar->maxEdit()})
-            for (const char *text : {"-0.000126456", "-1.23457e-05", "-1.23457e+300", "-2.14748e+09"})
-                QVERIFY2(showsWhole(field, text), qPrintable(field->objectName() + " cuts " + text));
+        QVERIFY(view->PosX->text().isEmpty() && view->PosY->text().isEmpty());
+    }
+
+    // Fields as wide as the numbers of this image and range, far narrower than the worst
+    // case; squeezed, they give way (elided, whole text as tool tip) and the bar stays in sight.
+    void readOutSizedForItsImage()
+    {
+        view->dispA->setMinimumSize(0, 0);
+        view->dispA->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        view->CBar->setRange(-0.5, 4000.25);
+        showImage(640, 180);
+        auto *maxField = static_cast<NumberField *>(view->CBar->maxEdit());
+        view->resize(1000, 400);
+        QTRY_COMPARE(maxField->width(), maxField->sizeHint().width());  // the layout has taken the new hints
+        QCoreApplication::processEvents();
+        const QList<std::pair<NumberField *, const char *>> held{
+            {view->PosX, "639"}, {view->PosY, "179"}, {view->Val, "-3999.87"}, {view->Val, "-0.5"},
+            {static_cast<NumberField *>(view->CBar->minEdit()), "-0.5"}, {maxField, "4000.25"}};
+        for (const auto &[field, text] : held) {
+            QVERIFY2(showsWhole(field, text) && field->toolTip().isEmpty(), qPrintable(field->objectName() + " cuts " + text));
+            QVERIFY(field->width() < FieldWidth::widthFor(field, FieldWidth::longestReal()));
+        }
+        // Half the tab beside the controls of a 1280-pixel screen.
+        view->resize(300, 400);
+        QTRY_VERIFY(view->width() <= 420);
+        for (const QWidget *part : QList<QWidget *>{view->dispA, view->CBar, view->CBar->panelBase(), view->ResetScale}) {
+            const QRect inView(part->mapTo(view, QPoint(0, 0)), part->size());
+            QVERIFY2(view->rect().contains(inView) && part->width() > 0, part->metaObject()->className());
+        }
+        QVERIFY(!maxField->showsWhole() && maxField->toolTip() == "4000.25");
+        // The elided text starts as the number does: its first digit is drawn at the left.
+        const QImage shown = maxField->grab().toImage();
+        QVERIFY(countColour(shown, QRect(0, 0, maxField->width() / 2, maxField->height()), Qt::black) > 0);
     }
 
     void firstImageSetsViewAndPointerReportsPixel()
@@ -215,12 +245,43 @@ private slots:
         QVERIFY(near(zoomed.x(), 512 - in2 / 4) && near(zoomed.y(), 1536 - in2 * 3 / 4));
         QVERIFY(near(zoomed.width(), in2) && near(zoomed.height(), in2));
         QVERIFY(newS.count() == 2 && newS.last().at(0).toRectF() == zoomed);
-        showImage(100, 80);
+        showImage(2048, 2048);  // the next image of a series keeps the zoom
         QCOMPARE(view->view, zoomed);
         QTest::mouseClick(view->ResetScale, Qt::LeftButton);
-        QCOMPARE(view->view, QRectF(0, 0, 100, 80));
+        QCOMPARE(view->view, QRectF(0, 0, 2048, 2048));
         QCOMPARE(newS.count(), 2);
-        QVERIFY(near(view->coord.toRealX(256), 50) && near(view->coord.toRealY(128), 40));
+        QVERIFY(near(view->coord.toRealX(256), 1024) && near(view->coord.toRealY(128), 1024));
+    }
+
+    // A narrower image (the sinogram after the centre was set) is shown whole, and the
+    // read-out reports only pixels of the image, with the owner's value or none.
+    void newSizeShownWholeReadOutInside()
+    {
+        showImage(632, 200);
+        turnWheel(canvas(), QPointF(100, 100), 120);
+        QSignalSpy newS(view, &ImgDisp::newS);
+        connect(view, &ImgDispWPV::newPosInvY, this, [&](double x, double y) {
+            if (view->img.rect().contains(int(x), int(y)))
+                view->setVal(x + y);
+        });
+        showImage(400, 200);
+        QCOMPARE(view->view, QRectF(0, 0, 400, 200));
+        QCOMPARE(newS, QList<QVariantList>({{QRectF(0, 0, 400, 200)}}));
+        QVERIFY(near(view->coord.toRealX(512), 400));  // the converter follows before any move
+        // 400 / 512 image pixels per canvas pixel in x, 200 / 256 in y.
+        const QList<std::tuple<QPointF, QString, QString>> cases{
+            {{511, 255}, "399 199", "598"}, {{0, 0}, "0 0", "0"}, {{256, 128}, "200 100", "300"}};
+        for (const auto &[at, position, value] : cases) {
+            moveTo(canvas(), at);
+            QCOMPARE(view->PosX->text() + " " + view->PosY->text(), position);
+            QCOMPARE(view->Val->text(), value);
+        }
+        // Panned so that the pointer is beside the image: nothing is reported.
+        press(canvas(), QPointF(10, 10), Qt::LeftButton);
+        moveTo(canvas(), QPointF(300, 10), Qt::LeftButton);
+        release(canvas(), QPointF(300, 10), Qt::LeftButton);
+        moveTo(canvas(), QPointF(100, 10));
+        QVERIFY(view->PosX->text().isEmpty() && view->PosY->text().isEmpty() && view->Val->text().isEmpty());
     }
 
     // Over a 2048 x 1024 image: 4 image pixels per canvas pixel.
@@ -236,8 +297,14 @@ private slots:
         QTest::newRow("shift left click") << Pointer{left, shift, still, whole, -1, {}};
         QTest::newRow("ctrl left click") << Pointer{left, ctrl, still, whole, -1, {}};
         QTest::newRow("middle click") << Pointer{Qt::MiddleButton, none, still, whole, -1, {}};
-        // The image follows the pointer; the picked point is the pressed image point.
-        QTest::newRow("left drag pans") << Pointer{left, none, {150, 120}, {-200, -80, 2048, 1024}, MouseC::MLeft, {}};
+        // The image follows the pointer; only a click picks, so a pan never moves the slice.
+        QTest::newRow("left drag pans") << Pointer{left, none, {150, 120}, {-200, -80, 2048, 1024}, -1, {}};
+        QTest::newRow("left drag back to the start") << Pointer{left, none, still, whole, -1, {}, {160, 100}};
+        QTest::newRow("right drag") << Pointer{right, none, {150, 120}, whole, -1, {}};
+        // A hand trembling by 3 pixels still clicks; the picked point is the pressed image point.
+        QTest::newRow("left click trembling") << Pointer{left, none, {102, 101}, {-8, -4, 2048, 1024}, MouseC::MLeft, {}};
+        QTest::newRow("right click trembling") << Pointer{right, none, still, whole, MouseC::MRight, {}, {98, 101}};
+        QTest::newRow("left release 4 pixels away") << Pointer{left, none, {100, 104}, {0, -16, 2048, 1024}, -1, {}};
         // Dragged up and left: normalised to positive width and height.
         QTest::newRow("shift left drag selects") << Pointer{left, shift, {50, 60}, whole, -1, {200, 240, 200, 160}};
         QTest::newRow("ctrl right drag does nothing") << Pointer{right, ctrl, {150, 120}, whole, -1, {}};
@@ -248,11 +315,13 @@ private slots:
         showImage(2048, 1024);
         QSignalSpy newS(view, &ImgDisp::newS), points(view, &ImgDisp::selectedAPoint);
         press(canvas(), QPointF(100, 100), c.button, c.mods);
-        if (c.to != QPointF(100, 100))
+        if (!c.via.isNull())
+            moveTo(canvas(), c.via, c.button, c.mods);
+        if (!c.via.isNull() || c.to != QPointF(100, 100))
             moveTo(canvas(), c.to, c.button, c.mods);
         release(canvas(), c.to, c.button, c.mods);
         QCOMPARE(view->view, c.view);
-        QCOMPARE(newS.count(), c.view == QRectF(0, 0, 2048, 1024) ? 0 : 1);
+        QCOMPARE(newS.isEmpty() ? QRectF(0, 0, 2048, 1024) : newS.last().at(0).toRectF(), c.view);
         QList<double> picked;
         for (const QVariantList &point : points)
             picked << point.at(0).toDouble() << point.at(1).toDouble() << point.at(2).value<MouseC::MStat>();
@@ -332,20 +401,23 @@ private slots:
 
     void fieldEditsFixAndAutoRange()
     {
-        // An edited field sets its end (0 when not a finite number) and keeps the text.
+        // A typed field sets its end (0 when not a finite number), keeps the text and fixes the scale.
         for (const auto &[minField, text, expected] :
              {std::tuple{true, "-1.5e3", -1500.0}, {false, "1x2", 0.0}, {false, "inf", 0.0}}) {
+            bar->setFixColorScale(false);
             bar->setRange(7, 9);
             QLineEdit *field = minField ? bar->minEdit() : bar->maxEdit();
             QSignalSpy newBars(bar.get(), &ColorBar::newBar);
-            field->setText(text);
+            field->selectAll();
+            QTest::keyClicks(field, text);
             QTest::keyClick(field, Qt::Key_Return);
-            QCOMPARE(newBars.count(), 1);
+            QVERIFY(newBars.count() == 1 && bar->isFixed());
             QCOMPARE(minField ? bar->minV() : bar->maxV(), expected);
             QCOMPARE(minField ? bar->maxV() : bar->minV(), minField ? 9.0 : 7.0);
             QCOMPARE(field->text(), QString(text));
         }
         // Auto range shows rounded texts of the exact values, not while fixed; silently.
+        bar->setFixColorScale(false);
         QSignalSpy newBars(bar.get(), &ColorBar::newBar);
         bar->autoRange(0.000123456789, 4000.123456);
         QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("0.000123457 4000.12"));
@@ -355,6 +427,35 @@ private slots:
         bar->setFixColorScale(false);
         bar->autoRange(-5, 5);
         QVERIFY(bar->minV() == -5 && bar->maxEdit()->text() == "5" && newBars.isEmpty());
+    }
+
+    // The owner rebuilds on every newBar, as the views' owners do.
+    void typedEndStaysUntilUnfixed()
+    {
+        CountingImage reader(2, 1, {100, 4000});
+        QVERIFY(reader.open());
+        QImage image;
+        connect(bar.get(), &ColorBar::newBar, this, [&] { renderThroughBar(reader, image, *bar); });
+        renderThroughBar(reader, image, *bar);
+        // Return on an untouched field keeps the scale automatic.
+        QTest::keyClick(bar->maxEdit(), Qt::Key_Return);
+        QVERIFY(!bar->isFixed() && bar->maxV() == 4000);
+        bar->maxEdit()->selectAll();
+        QTest::keyClicks(bar->maxEdit(), "5000");
+        QTest::keyClick(bar->maxEdit(), Qt::Key_Return);
+        renderThroughBar(reader, image, *bar);  // a new image of the series
+        QVERIFY(bar->isFixed() && bar->maxV() == 5000 && bar->maxEdit()->text() == "5000");
+        QCOMPARE(bytes(image), QVector<int>({0, 203}));  // 3900 / 4900 of 256
+        // Unchecked by hand: the data's range at once, without another image.
+        QSignalSpy newBars(bar.get(), &ColorBar::newBar);
+        QTest::keyClick(bar->fixBox(), Qt::Key_Space);
+        QVERIFY(!bar->isFixed() && newBars.count() == 1);
+        QCOMPARE(bar->minEdit()->text() + " " + bar->maxEdit()->text(), QString("100 4000"));
+        QCOMPARE(bytes(image), QVector<int>({0, 255}));
+        // Checked by hand, or set by a script: nothing to rebuild.
+        QTest::keyClick(bar->fixBox(), Qt::Key_Space);
+        bar->setFixColorScale(false);
+        QVERIFY(!bar->isFixed() && newBars.count() == 1);
     }
 
     void paintsRampHandlesAndLabels()

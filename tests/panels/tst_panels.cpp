@@ -10,6 +10,7 @@
 #include "WidgetChecks.h"
 
 #include <QLabel>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <climits>
@@ -80,6 +81,34 @@ private slots:
         QCOMPARE(where(), 0);
         QTest::mouseClick(frame.PopDock, Qt::LeftButton);
         QCOMPARE(where(), 1);
+    }
+
+    // Docked two tabs deep, as a CT2 panel is: both tabs turn to it. Popped out: its window
+    // comes up and the tabs stay where the user left them.
+    void bringToFront()
+    {
+        QTabWidget outer, inner;
+        auto *page = new QWidget;
+        auto *frame = new PopDockBase(page);
+        frame->content = new QLabel("view");
+        frame->Layout->addWidget(frame->content);
+        outer.addTab(new QLabel("first"), "first");
+        outer.addTab(&inner, "inner");
+        inner.addTab(new QLabel("other"), "other");
+        inner.addTab(page, "page");
+        outer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&outer));
+        QVERIFY(!frame->isVisible());
+        frame->bringToFront();
+        QVERIFY(outer.currentIndex() == 1 && inner.currentIndex() == 1 && frame->content->isVisible());
+        QTest::mouseClick(frame->PopDock, Qt::LeftButton);
+        outer.setCurrentIndex(0);
+        frame->popBase.hide();
+        frame->popBase.show();  // behind the tabs now
+        outer.activateWindow();
+        frame->bringToFront();
+        QCOMPARE(outer.currentIndex(), 0);
+        QTRY_VERIFY(frame->popBase.isActiveWindow() && frame->content->isVisible());
     }
 
     // The dialogs open in the data root; a choice is shown and reported once.
@@ -199,8 +228,10 @@ private slots:
         sel.fileSelected0(tmp.filePath("notes.img"));
         QVERIFY(sel.image.get() == held && held->imageFileName() == first);
         QCOMPARE(sel.FilePath->styleSheet() + sel.FilePath->text(), bad + tmp.filePath("notes.img"));
+        QCOMPARE(sel.FilePath->toolTip(), QString(R"(Could not read "%1"; still in use: "%2")").arg(tmp.filePath("notes.img"), first));
         sel.fileSelected0(second);
         QVERIFY(sel.image && sel.image->imageFileName() == second && sel.FilePath->styleSheet() == good);
+        QVERIFY(sel.FilePath->toolTip().isEmpty());
         // Closing the image window, a helper, never ends the program; ShowImg brings it back.
         sel.hide();
         QVERIFY(!closingEndsTheProgram(view) && !view.isVisible());
@@ -213,6 +244,9 @@ private slots:
         QTest::mouseClick(sel.Clear, Qt::LeftButton);
         QVERIFY(clearSpy.count() == 1 && sel.image == nullptr && sel.FilePath->text().isEmpty());
         QCOMPARE(sel.ExpTimeLE->text() + sel.FilePath->styleSheet(), "0.05" + good);  // the last colour stays
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("Unknown file type"));
+        sel.fileSelected0(tmp.filePath("notes.img"));
+        QCOMPARE(sel.FilePath->toolTip(), QString(R"(Could not read "%1"; no image in use)").arg(tmp.filePath("notes.img")));
     }
 
     // Both fields start at "1000"; only a changed value is reported, letters read as 0.
