@@ -79,11 +79,12 @@ void Body::keepConditionsForDataSet()
         failDataSet(tr("%1 do not fit its images of %2 x %3").arg(misfits.join(QStringLiteral(", "))).arg(w).arg(h));
 }
 
-// In a headless job a run must end: Step 0 (the same slice for ever) is refused, and a
-// range reaching past the series is clamped to its slices.
+// In a headless job a run (of calc_exec or of a sequence) must end: nobody can press
+// Stop. Step 0 (the same slice for ever) is refused, and a range reaching past the series
+// is clamped to its slices.
 bool Body::jobRangeAllowed()
 {
-    if (!jobMode || !startedByCommand || !conds.rangeMode)
+    if (!jobMode || !conds.rangeMode)
         return true;
     if (conds.sliceStep == 0) {
         qDebug() << "Step 0 repeats one slice until stopped; a job refuses it";
