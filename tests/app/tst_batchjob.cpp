@@ -183,6 +183,20 @@ QString savingRun(const QTemporaryDir &dir, int w, int slices, int threads)
         .arg((w - 1) / 2.0);
 }
 
+// Writes the series and the script of savingRun (2 workers) into dir and starts the job.
+bool startSavingRun(const QTemporaryDir &dir, int w, int slices, QProcess &zorvel)
+{
+    const QString script = savingRun(dir, w, slices, 2);
+    QFile file(dir.filePath("job.zsc"));
+    if (script.isEmpty() || !QDir(dir.path()).mkpath("out") || !file.open(QIODevice::WriteOnly) || file.write(script.toUtf8()) <= 0)
+        return false;
+    file.close();
+    zorvel.setWorkingDirectory(dir.path());
+    zorvel.setProcessChannelMode(QProcess::MergedChannels);
+    zorvel.start(ZORVEL_PROGRAM, {"-nw", "-e", "-q", "-b", "job.zsc", "-x"});
+    return zorvel.waitForStarted(30000);
+}
+
 // Every file in out is whole: data files with one line per pixel of an n x n slice,
 // pictures that decode; nothing else (no temporary file) is left there.
 QString incompleteFile(const QDir &out, int n)
@@ -209,15 +223,8 @@ QString incompleteFile(const QDir &out, int n)
 void TstBatchJob::terminatedJobKeepsWhatItWrote()
 {
     QTemporaryDir dir;
-    const QString script = savingRun(dir, 256, 48, 2);
-    QVERIFY(!script.isEmpty() && QDir(dir.path()).mkpath("out"));
-    QFile file(dir.filePath("job.zsc"));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(script.toUtf8()) > 0);
-    file.close();
     QProcess zorvel;
-    zorvel.setWorkingDirectory(dir.path());
-    zorvel.setProcessChannelMode(QProcess::MergedChannels);
-    zorvel.start(ZORVEL_PROGRAM, {"-nw", "-e", "-q", "-b", "job.zsc", "-x"});
+    QVERIFY(startSavingRun(dir, 256, 48, zorvel));
     QByteArray log;
     while (!log.contains(" of 48\n") && zorvel.waitForReadyRead(60000))
         log += zorvel.readAll();
@@ -239,22 +246,16 @@ void TstBatchJob::terminatedJobKeepsWhatItWrote()
 void TstBatchJob::fullDiskLeavesNoPartialFile()
 {
     QTemporaryDir dir;
-    const QString script = savingRun(dir, 96, 6, 2);
-    QVERIFY(!script.isEmpty() && QDir(dir.path()).mkpath("out"));
-    QFile file(dir.filePath("job.zsc"));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(script.toUtf8()) > 0);
-    file.close();
     QProcess zorvel;
-    zorvel.setWorkingDirectory(dir.path());
-    zorvel.setProcessChannelMode(QProcess::MergedChannels);
     zorvel.setChildProcessModifier([] {
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{32768, 32768};
         setrlimit(RLIMIT_FSIZE, &limit);
     });
-    zorvel.start(ZORVEL_PROGRAM, {"-nw", "-e", "-q", "-b", "job.zsc", "-x"});
+    QVERIFY(startSavingRun(dir, 96, 6, zorvel));
     QVERIFY(zorvel.waitForFinished(120000));
     const QByteArray log = zorvel.readAll();
+    QCOMPARE(zorvel.exitCode(), 2);
     const QDir out(dir.filePath("out"));
     QCOMPARE(out.entryList({"*.png"}, QDir::Files).size(), 6);
     QCOMPARE(out.entryList({"*.dat*"}, QDir::Files | QDir::Hidden), QStringList());
