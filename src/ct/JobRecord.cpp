@@ -27,7 +27,7 @@ QJsonObject inputsOf(const JobRecord &record)
                        {"i0", record.i0},
                        {"i0_energy_ev", record.i0Energy},
                        {"bg", record.bg}};
-    if (record.projectionCount > 0) {
+    if (!record.firstProjection.isEmpty()) {
         inputs["folder"] = QFileInfo(record.firstProjection).absolutePath();
         inputs["first"] = QFileInfo(record.firstProjection).fileName();
         inputs["last"] = QFileInfo(record.lastProjection).fileName();
