@@ -48,9 +48,6 @@ QList<QThread *> CtPool::threads() const
 // queued to it before it ends.
 void CtPool::shutdown()
 {
-    if (ended)
-        return;
-    ended = true;
     control.stop();
     for (QThread *thread : std::as_const(workerThreads))
         thread->quit();

@@ -30,7 +30,7 @@ public:
     QList<QThread *> threads() const;
 
     // No further slice; the slices under way end and the saver writes every file they
-    // handed it; then the threads end. Idempotent. The workers stay readable.
+    // handed it; then the threads end. Again, it finds them ended. The workers stay readable.
     void shutdown();
 
 private:
@@ -40,5 +40,4 @@ private:
     QThread *saverThread = nullptr;
     QList<CtCalc2 *> pool;
     QList<QThread *> workerThreads;
-    bool ended = false;
 };
