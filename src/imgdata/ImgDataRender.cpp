@@ -17,13 +17,8 @@ bool ImgData::toImage(QImage &image, ColorScale &scale, bool autoRange)
         qDebug() << "Not enough memory to show" << fileName;
         return false;
     }
-    double minValue = 0;
-    double maxValue = 0;
-    if (autoRange) {
-        minMax(minValue, maxValue);
-        scale.minV = minValue;
-        scale.maxV = maxValue;
-    }
+    if (autoRange)
+        minMax(scale.minV, scale.maxV);
     for (int y = 0; y < height; ++y) {
         const double *row = line(y, lineBuf.data());
         uchar *pixels = picture.scanLine(y);
