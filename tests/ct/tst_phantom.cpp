@@ -71,10 +71,13 @@ double findIn(const ImgDatas &imgs, int slice, int from = 0, int to = 0)
     if (!CorFinder::sinogramOf(*imgs.snapshot(), true, slice, sinogram))
         return std::nan("");
     if (to > 0) {
-        CorFinder::Sinogram cut{{}, to - from, sinogram.h, double(from)};
+        // Only positions the sinogram holds: its row starts at firstPosition.
+        const int first = std::max(from, int(sinogram.firstPosition));
+        const int end = std::min(to, int(sinogram.firstPosition) + sinogram.w);
+        CorFinder::Sinogram cut{{}, end - first, sinogram.h, double(first)};
         for (int j = 0; j < sinogram.h; ++j) {
             const auto row = sinogram.values.begin() + j * sinogram.w - int(sinogram.firstPosition);
-            cut.values.insert(cut.values.end(), row + from, row + to);
+            cut.values.insert(cut.values.end(), row + first, row + end);
         }
         sinogram = cut;
     }
