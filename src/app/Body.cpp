@@ -539,11 +539,21 @@ std::shared_ptr<const RunSnapshot> Body::runSnapshot() const
     for (const CtCalc2Ui *panel : panels)
         run->scales.push_back({panel->colorBar()->colorScale(), panel->colorBar()->isFixed()});
     run->display = ShowCalcRes->isChecked();
-    run->image = {AutoSaveImage->isChecked(), SelectImageSaveDir->FilePath->text(), SelectImageSaveDir->Name->text(),
-                  SelectImageSaveDir->AddTag->text()};
-    run->data = {AutoSaveData->isChecked(), SelectDataSaveDir->FilePath->text(), SelectDataSaveDir->Name->text(),
-                 SelectDataSaveDir->AddTag->text()};
+    run->image = imageSaveSettings();
+    run->data = dataSaveSettings();
     return run;
+}
+
+SaveSettings Body::imageSaveSettings() const
+{
+    return {AutoSaveImage->isChecked(), SelectImageSaveDir->FilePath->text(), SelectImageSaveDir->Name->text(),
+            SelectImageSaveDir->AddTag->text()};
+}
+
+SaveSettings Body::dataSaveSettings() const
+{
+    return {AutoSaveData->isChecked(), SelectDataSaveDir->FilePath->text(), SelectDataSaveDir->Name->text(),
+            SelectDataSaveDir->AddTag->text()};
 }
 
 CtDispatcher::Run Body::ct2Run() const
@@ -562,10 +572,9 @@ CtDispatcher::Run Body::ct2Run() const
 // CT1 keeps the save settings; CT2 runs take them with their snapshot.
 void Body::setupSaveConds()
 {
-    ctCalc.setSaveImage(AutoSaveImage->isChecked(), SelectImageSaveDir->FilePath->text(),
-                        SelectImageSaveDir->Name->text(), SelectImageSaveDir->AddTag->text());
-    ctCalc.setSaveData(AutoSaveData->isChecked(), SelectDataSaveDir->FilePath->text(), SelectDataSaveDir->Name->text(),
-                       SelectDataSaveDir->AddTag->text());
+    const SaveSettings image = imageSaveSettings(), data = dataSaveSettings();
+    ctCalc.setSaveImage(image.f, image.path, image.name, image.tag);
+    ctCalc.setSaveData(data.f, data.path, data.name, data.tag);
 }
 
 void Body::execSingleCtCalc()
@@ -708,14 +717,7 @@ void Body::selectedDir(QString dir, QStringList patterns)
 void Body::selectedFileInfoList(QFileInfoList fileInfoList)
 {
     announceDataSet();
-    // The files of the I0 and BG images in use may match the data pattern: they are
-    // not projections of the set.
-    const QStringList references{I0ImgSel->FilePath->text(), BGImgSel->FilePath->text()};
-    QFileInfoList projections;
-    for (const QFileInfo &info : fileInfoList)
-        if (!references.contains(info.filePath()) && !references.contains(info.absoluteFilePath()))
-            projections.append(info);
-    CTFiles->setFileInfoList(projections);
+    CTFiles->setFileInfoList(fileInfoList);
 }
 
 // A data set of a sequence was chosen: its I0 image, its name as the tag of the saved

@@ -190,6 +190,9 @@ private:
     void setRegionOfOthers(const QObject *from, RegionSetter set, double rx0, double rz0, double rx1, double rz1);
     CtDispatcher::Run ct2Run() const;
     std::shared_ptr<const RunSnapshot> runSnapshot() const;
+    // What the save controls ask for, for pictures and for data files.
+    SaveSettings imageSaveSettings() const;
+    SaveSettings dataSaveSettings() const;
     void setupSaveConds();
     void sliceAnswered(const SliceResult &result);
     void showProgress(qint64 done, qint64 total);

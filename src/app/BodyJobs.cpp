@@ -108,15 +108,9 @@ QStringList Body::resultNamesOfRun() const
 {
     QStringList names;
     const QList<int> slices = slicesOfRun();
-    for (const SelectAFile *selector : {SelectImageSaveDir, SelectDataSaveDir}) {
-        const bool image = selector == SelectImageSaveDir;
-        if (!(image ? AutoSaveImage : AutoSaveData)->isChecked())
-            continue;
-        for (int slice : slices)
-            names << ResultFiles::fullPath(selector->FilePath->text(),
-                                           ResultFiles::autoName(selector->Name->text(), selector->AddTag->text(), slice,
-                                                                 image ? QStringLiteral("png") : QStringLiteral("dat")));
-    }
+    for (const auto &[save, suffix] : {std::pair{imageSaveSettings(), QStringLiteral("png")}, {dataSaveSettings(), QStringLiteral("dat")}})
+        for (int slice : save.f ? slices : QList<int>())
+            names << ResultFiles::sliceFile(save, slice, suffix);
     return names;
 }
 

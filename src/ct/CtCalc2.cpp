@@ -113,8 +113,7 @@ void CtCalc2::saveResults(const RunSnapshot &run, SliceResult &result)
         result.show = true;
     }
     if (run.image.f) {
-        const QString name = ResultFiles::fullPath(
-            run.image.path, ResultFiles::autoName(run.image.name, run.image.tag, result.slice, QStringLiteral("png")));
+        const QString name = ResultFiles::sliceFile(run.image, result.slice, QStringLiteral("png"));
         const QByteArray png = DataSaver::encodePng(picture.copy(shownRect(run, n)));
         if (png.isEmpty()) {
             qDebug() << "Failed to save the image" << name;
@@ -125,8 +124,7 @@ void CtCalc2::saveResults(const RunSnapshot &run, SliceResult &result)
         }
     }
     if (run.data.f) {
-        const QString name = ResultFiles::fullPath(
-            run.data.path, ResultFiles::autoName(run.data.name, run.data.tag, result.slice, QStringLiteral("dat")));
+        const QString name = ResultFiles::sliceFile(run.data, result.slice, QStringLiteral("dat"));
         saveFile(name, ResultFiles::dataText(core.image(), n, clippedRegion(run.region, run.regionSet, n)));
         ++result.filesQueued;
     }

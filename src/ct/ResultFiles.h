@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CalcRegion.h"
+#include "SaveSettings.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,6 +27,11 @@ public:
     static QString autoName(const QString &name, const QString &tag, int slice, const QString &suffix);
     // fname taken relative to dir (an absolute fname unchanged), made absolute.
     static QString fullPath(const QString &dir, const QString &fname);
+    // The absolute path of a slice's file under these settings: fullPath of autoName.
+    static QString sliceFile(const SaveSettings &save, int slice, const QString &suffix)
+    {
+        return fullPath(save.path, autoName(save.name, save.tag, slice, suffix));
+    }
 
     // The whole data file of an n x n image (row-major, image[z * n + x]) over region.
     // Pixels of the region outside the image are left out.
