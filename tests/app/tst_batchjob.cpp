@@ -1,9 +1,4 @@
-#include "BpCore.h"
-#include "HSgm.h"
-#include "ImgData.h"
-#include "ImgDatas.h"
 #include "Phantom.h"
-#include "SinogramGenerator.h"
 
 #include <QDir>
 #include <QImage>
@@ -23,7 +18,7 @@ class TstBatchJob : public QObject
 {
     Q_OBJECT
 private slots:
-    void savedSlicesEqualTheReferenceLoop();
+    void rangeJobSavesAndLogs();
     void unreadableScriptFails();
     void windowlessFromConfigurationNeedsNoDisplay();
     void centreSearchOutsideTheCentralHalf();
@@ -57,10 +52,9 @@ int TstBatchJob::runZorvel(const QTemporaryDir &dir, const QString &script, QByt
     return zorvel.exitStatus() == QProcess::NormalExit ? zorvel.exitCode() : -1;
 }
 
-// Slices 1..4 of a phantom series on two workers, saved as pictures and data files.
-// The data values are those of the back-projection's reference loop, to the digits
-// printed; a range run logs one line per finished slice.
-void TstBatchJob::savedSlicesEqualTheReferenceLoop()
+// Slices 1..4 of a phantom series on two workers, saved as pictures and data files; a
+// range run logs one line per finished slice, and nothing runs after ":end".
+void TstBatchJob::rangeJobSavesAndLogs()
 {
     QTemporaryDir dir;
     Phantom::Series series;
@@ -83,37 +77,9 @@ void TstBatchJob::savedSlicesEqualTheReferenceLoop()
     QVERIFY(log.contains("finished: 4 of 4"));
     QVERIFY(!log.contains("show_ct1")); // nothing runs after ":end"
 
-    ImgDatas imgs;
-    for (int j = 0; j < series.projections; ++j)
-        QVERIFY(imgs.add(QDir(series.folder).filePath(QString::asprintf("phantom_%05d.img", j))));
-    ImgDatas::Reader i0 = openImgData(QDir(series.folder).filePath("i0.img"));
-    ImgDatas::Reader bg = openImgData(QDir(series.folder).filePath("bg.img"));
-    imgs.setI0Link(&i0);
-    imgs.setBgLink(&bg);
-    for (int slice = 1; slice <= 4; ++slice) {
-        HSgm sinogram;
-        QVERIFY(SinogramGenerator::genSinogram0(*imgs.snapshot(), &sinogram, true, cor, slice));
-        const int n = (sinogram.w / 2) * 2;
-        BpCore core;
-        core.setupCore(n, sinogram.h);
-        core.resizeImage(n);
-        for (int j = 0; j < sinogram.h; ++j)
-            core.transformRow(sinogram.sgm + size_t(j) * sinogram.w, j);
-        for (int j = 0; j < sinogram.h; ++j)
-            core.filterRow(j, n);
-        for (int j = 0; j < sinogram.h; ++j)
-            core.backProject(j, 0, n, 0, n);
-        QString expected = QString("#ZRVL-CTImg\n# Range_X0       : 0\n# Range_Y0       : 0\n"
-                                   "# Range_X1       : %1\n# Range_Y1       : %1\n# sx,sy, ex,ey   : 0\t0\t%1\t%1\n")
-                               .arg(n);
-        for (int z = 0; z < n; ++z)
-            for (int x = 0; x < n; ++x)
-                expected += QString("%1\t%2\t%3\n").arg(x).arg(z).arg(QString::asprintf("%g", core.imageAt(x, z)));
-        QFile data(dir.filePath(QString::asprintf("out/ct-%05d.dat", slice)));
-        QVERIFY2(data.open(QIODevice::ReadOnly), qPrintable(data.fileName()));
-        QCOMPARE(QString::fromUtf8(data.readAll()), expected);
-        QCOMPARE(QImage(dir.filePath(QString::asprintf("out/ct-E1-%05d.png", slice))).size(), QSize(n, n));
-    }
+    // Their contents against a reconstruction of their own: app_tst_xafsjob.
+    for (int slice = 1; slice <= 4; ++slice)
+        QCOMPARE(QImage(dir.filePath(QString::asprintf("out/ct-E1-%05d.png", slice))).size(), QSize(66, 66));
     QCOMPARE(QDir(dir.filePath("out")).entryList({"ct-*"}, QDir::Files).size(), 9); // and the run's record
 }
 
