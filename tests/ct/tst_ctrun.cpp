@@ -112,10 +112,6 @@ QByteArray contents(const QString &fileName)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool failingSync(int)
-{
-    return false;
-}
 
 } // namespace
 
@@ -288,26 +284,6 @@ private slots:
         pool.shutdown();
         QVERIFY(answers == detectorHeight && taken.expired());
         QCOMPARE(QDir(dir.filePath("held")).entryList({"*.dat"}, QDir::Files).size(), detectorHeight);
-    }
-
-    // A disk that fails when flushing: no file under the final name, one line each. (A full
-    // disk, as a file size limit, is tried on the whole program.)
-    void failedWritesLeaveNoFile()
-    {
-        const QString out = dir.filePath("fail");
-        QVERIFY(QDir().mkpath(out));
-        DataSaver::setSyncFunction(failingSync);
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to write the data file \"%1/a.dat\"").arg(out)));
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to save the image \"%1/a.png\"").arg(out)));
-        const bool synced = DataSaver::writeFile(out + "/a.dat", "text", "Failed to write the data file");
-        QImage picture(4, 4, QImage::Format_Grayscale8);
-        picture.fill(9);
-        const bool encoded = DataSaver::writeImage({out + "/a.png", picture});
-        DataSaver::setSyncFunction(nullptr);
-        QVERIFY(!synced && !encoded);
-        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList());
-        QVERIFY(DataSaver::writeImage({out + "/b.png", picture}) && QImage(out + "/b.png") == picture);
-
     }
 
     // The budget holds a worker while the saver is that far behind, and only then.

@@ -134,13 +134,15 @@ private slots:
         QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == data.data);
     }
 
-    // A missing directory, a directory in the way: one debug line, no file.
+    // A missing directory, a directory in the way, a disk that fails when flushing: one
+    // debug line, no file (not even a temporary one).
     void unwritableTargets()
     {
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("taken") && QDir(dir.path()).mkdir("taken.png"));
         DataSaver saver;
-        for (const char *name : {"missing/ct-00001.dat", "taken"}) {
+        for (const char *name : {"missing/ct-00001.dat", "taken", "unflushed"}) {
+            DataSaver::setSyncFunction(QByteArray(name) == "unflushed" ? DataSaver::SyncFunction([](int) { return false; }) : nullptr);
             const QString fileName = dir.filePath(name);
             QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to write the data file \"%1\"").arg(fileName)));
             saver.saveDataWDiscard(new SavingData{fileName, "#ZRVL-CTImg\n"});
@@ -148,6 +150,7 @@ private slots:
             saver.saveImgWDiscard(new SavingImg{fileName + ".png", QImage(4, 4, QImage::Format_Grayscale8)});
             QVERIFY(!QFileInfo(fileName).isFile() && !QFileInfo(fileName + ".png").isFile());
         }
+        DataSaver::setSyncFunction(nullptr);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
     }
 };
