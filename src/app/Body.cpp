@@ -10,7 +10,6 @@
 #include "ImageRendering.h"
 #include "SavingData.h"
 #include "SavingImg.h"
-#include "SgmGeometry.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -264,10 +263,6 @@ void Body::dataFilesSelected(QStringList files, bool clear)
     emit finishedLoadingCTFiles();
 }
 
-// The size across the rotation axis decides the slice side: a region the new series
-// cannot fill is reset to the whole slice (the default a new series gets anyway unless
-// "Keep Conditions" is checked), so that a run never crops a wider series or writes a
-// region the slice does not have.
 bool Body::regionsFitSeries() const
 {
     const int dim = procCtrl->rotAxIsV ? imgs.imageWidth() : imgs.imageHeight();
@@ -284,6 +279,10 @@ bool Body::regionsFitSeries() const
     return true;
 }
 
+// The size across the rotation axis decides the slice side: a region the new series
+// cannot fill is reset to the whole slice (the default a new series gets anyway unless
+// "Keep Conditions" is checked), so that a run never crops a wider series or writes a
+// region the slice does not have.
 void Body::fitRegionsToSeries()
 {
     const int dim = procCtrl->rotAxIsV ? imgs.imageWidth() : imgs.imageHeight();
@@ -487,6 +486,7 @@ void Body::startCalcCt()
     if (shutDown)
         return;
     calculating = true;
+    currentRun.reset(); // until the CT2 pool takes the run
     startT = QDateTime::currentDateTime();
     CalcStartT->setText(startT.toString(timeFormat));
     CalcEndT->clear();
@@ -516,7 +516,6 @@ void Body::startCt2Run()
 {
     const CtDispatcher::Run run = ct2Run();
     currentRun = run.snapshot;
-    ct2RunStarted = true;
     dispatcher.start(run);
 }
 

@@ -225,8 +225,7 @@ private:
     bool startedByCommand = false;
     bool corSearchByCommand = false; // "ct_find_cor" waits for the search's end
     CtDispatcher &dispatcher = ct2Pool.dispatcher();
-    std::shared_ptr<const RunSnapshot> currentRun; // of the last CT2 run started
-    bool ct2RunStarted = false;                    // the run under way went to the CT2 pool
+    std::shared_ptr<const RunSnapshot> currentRun; // of the run under way, when it went to the CT2 pool
 
     JobOutcome outcome;
     bool jobMode = false;

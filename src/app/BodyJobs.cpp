@@ -151,7 +151,6 @@ bool Body::resultNamesFree()
 
 bool Body::runAllowed()
 {
-    ct2RunStarted = false;
     const bool allowed = dataSetFailure.isEmpty() && jobRangeAllowed() && resultNamesFree();
     if (!allowed) {
         batch.ok = false;
@@ -167,7 +166,7 @@ void Body::countRun()
     if (!calculating)
         return;
     qint64 failed = 0;
-    if (ct2RunStarted) {
+    if (currentRun) {
         const CtDispatcher::Report &report = dispatcher.report();
         failed = report.slicesFailed;
         outcome.slicesDone += report.slicesDone - report.slicesFailed;
@@ -187,7 +186,7 @@ void Body::countRun()
 
 void Body::writeJobRecord(const CtDispatcher::Report &report)
 {
-    if (!currentRun || !(currentRun->image.f || currentRun->data.f))
+    if (!(currentRun->image.f || currentRun->data.f))
         return;
     JobRecord record;
     record.program = QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), QStringLiteral(ZORVEL_VERSION));

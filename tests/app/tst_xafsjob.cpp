@@ -195,6 +195,8 @@ private slots:
                                  .arg(series)
                                  .arg(axis);
         QTest::newRow("all written") << load + "auto_save_data_path out\nauto_save_data 1\ncalc_exec\n" << 0 << "Job done: 1 slices written";
+        QTest::newRow("a run refused after one done") << load + "calc_exec\nct_auto_exec 1\ncalc_ct1 1\ncalc_exec\n" << 0
+                                                       << "Job done: 1 slices written";
         QTest::newRow("an unreadable I0") << load + "i0_load /no/such/i0.img\n:ifng :echo no I0\ncalc_exec\n" << 2 << "no I0";
         QTest::newRow("a mistyped folder") << "images_load /no/such/folder \"*.img\"\ncalc_ct2 1\ncalc_exec\n" << 2 << "No data files matching";
         QTest::newRow("files that cannot be saved") << load + "auto_save_data_path /proc/no-folder\nauto_save_data 1\ncalc_exec\n" << 2
