@@ -780,17 +780,23 @@ void Body::setI0FileFromList()
 {
     if (i0Energies.isEmpty())
         return;
-    const double energy = SelDDir->currentEnergy();
-    int nearest = 0;
-    for (int i = 1; i < i0Energies.size(); ++i)
-        if (std::abs(i0Energies[i] - energy) < std::abs(i0Energies[nearest] - energy))
-            nearest = i;
-    I0ImgSel->fileSelected0(SelI0Files->Selected->itemText(nearest));
+    I0ImgSel->fileSelected0(SelI0Files->Selected->itemText(nearestEnergy(i0Energies, SelDDir->currentEnergy())));
 }
 
 void Body::nextDataSet()
 {
     batch.ok = SelDDir->nextIfAny();
+}
+
+// A job that reconstructs one named set of a folder (one task of a cluster array) must
+// not fall back on another set when that one is gone: the set counts as failed.
+void Body::selectDataSet(const QString &name)
+{
+    batch.ok = SelDDir->selectByName(name);
+    if (batch.ok)
+        return;
+    ++outcome.setsFailed;
+    qDebug().noquote() << QStringLiteral("Data set %1 failed: there is no such data set in %2").arg(name, SelDDir->SelDir->SelectedDir->text());
 }
 
 // ---- Batch engine

@@ -181,6 +181,7 @@ private:
     void loadInDir(SelectDataFiles &selector, const QString &dir, const QStringList &patterns);
     void setSaveDir(SelectAFile &selector, const QString &dir);
     void nextDataSet();
+    void selectDataSet(const QString &name);
     void announceDataSet();
     void seekTo(int index);
 

@@ -155,6 +155,7 @@ const std::vector<Body::Command> &Body::commandTable()
         {"seq_exec_file_pattern", [](Body &b, const BatchCmd &c) { b.SelDDir->Pattern->setText(textArg(c)); }},
         {"seq_exec_next", [](Body &b, const BatchCmd &) { b.nextDataSet(); }},
         {"seq_exec_set", [](Body &b, const BatchCmd &) { b.SelDDir->set(); }},
+        {"seq_exec_select", [](Body &b, const BatchCmd &c) { b.selectDataSet(textArg(c)); }},
         // The whole sequence, as "Seq. Calc." runs it; answers when it has ended.
         {"seq_exec_calc",
          [](Body &b, const BatchCmd &) {

@@ -1,20 +1,6 @@
 #include "SelectDataDir.h"
 
-#include "DataSetName.h"
-#include "FieldValue.h"
-
-#include <QDebug>
-#include <QDir>
-
-#include <algorithm>
 #include <QRegularExpression>
-
-namespace {
-
-// A sample name repeated on consecutive entries is shown as blanks of its width.
-constexpr int maxSampleBlanks = 101;
-
-} // namespace
 
 SelectDataDir::SelectDataDir(QWidget *parent)
     : QFrame(parent)
@@ -55,67 +41,44 @@ void SelectDataDir::setIsKSTStandard(bool b)
 
 void SelectDataDir::setSubDirs(QString dir)
 {
-    subDirNames = QDir(dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    SubDirs->clear();
-    for (int i = 0; i < subDirNames.size(); ++i)
-        SubDirs->addItem(QStringLiteral("%1 : %2").arg(i + 1).arg(subDirNames[i]));
+    subDirs = DataSetList::ofSubDirs(dir);
+    showList(subDirs);
 }
 
 void SelectDataDir::setFileSets(QString dir)
 {
-    QFileInfoList files = QDir(dir).entryInfoList({Pattern->text()}, QDir::Files, QDir::Name);
-    files.removeIf([this](const QFileInfo &file) { return references.contains(file.absoluteFilePath()); });
-    if (files.isEmpty()) {
-        qDebug() << "No files matching" << Pattern->text() << "in : " << dir;
+    DataSetList scanned = DataSetList::ofFileRuns(dir, Pattern->text(), references);
+    if (scanned.count() == 0)
         return;
-    }
-    sets = groupIntoFileSets(files);
-    SubDirs->clear();
-    for (size_t i = 0; i < sets.size(); ++i) {
-        const CtFileSet &fileSet = *sets[i];
-        QString sample = fileSet.sample();
-        if (i > 0 && sample == sets[i - 1]->sample())
-            sample = QString(std::min<qsizetype>(sample.size(), maxSampleBlanks), QLatin1Char(' '));
-        SubDirs->addItem(QStringLiteral("%1 : %2 (%3[%4], %5)")
-                             .arg(i + 1)
-                             .arg(sample, realFieldText(fileSet.energy()), fileSet.unit())
-                             .arg(fileSet.files().size()));
-    }
+    fileRuns = std::move(scanned);
+    showList(fileRuns);
 }
 
-bool SelectDataDir::onlyReferences(const CtFileSet &set) const
+void SelectDataDir::showList(const DataSetList &list)
 {
-    const QFileInfoList &files = set.files();
-    return !references.isEmpty()
-           && std::all_of(files.begin(), files.end(), [this](const QFileInfo &file) { return references.contains(file.absoluteFilePath()); });
+    SubDirs->clear();
+    for (int i = 0; i < list.count(); ++i)
+        SubDirs->addItem(list.label(i));
 }
 
-int SelectDataDir::currentBelow(size_t count) const
+int SelectDataDir::currentBelow(int count) const
 {
     const int i = SubDirs->currentIndex();
-    return i >= 0 && size_t(i) < count ? i : -1;
+    return i >= 0 && i < count ? i : -1;
 }
 
 void SelectDataDir::set()
 {
-    if (isKSTStandard()) {
-        int i = currentBelow(sets.size());
-        while (i >= 0 && onlyReferences(*sets[size_t(i)]))
-            i = nextIfAny() ? currentBelow(sets.size()) : -1;
-        if (i < 0)
-            emit noMoreSets();
-        else
-            emit selectedFileInfoList(sets[size_t(i)]->files());
-        return;
-    }
-    const int i = currentBelow(size_t(subDirNames.size()));
-    if (i < 0) {
+    const DataSetList &list = listed();
+    int i = currentBelow(list.count());
+    while (i >= 0 && list.onlyReferences(i, references))
+        i = nextIfAny() ? currentBelow(list.count()) : -1;
+    if (i < 0)
         emit noMoreSets();
-        return;
-    }
-    // Qt takes '/' as the separator on every platform.
-    const QString path = SelDir->SelectedDir->text() + QLatin1Char('/') + subDirNames[i];
-    emit selected(path, Pattern->text().split(QRegularExpression(QStringLiteral("\\s+"))));
+    else if (list.isFileRuns())
+        emit selectedFileInfoList(list.files(i));
+    else
+        emit selected(list.subDirPath(i), Pattern->text().split(QRegularExpression(QStringLiteral("\\s+"))));
 }
 
 bool SelectDataDir::nextIfAny()
@@ -125,6 +88,17 @@ bool SelectDataDir::nextIfAny()
         return false;
     SubDirs->setCurrentIndex(i + 1);
     return true;
+}
+
+bool SelectDataDir::selectByName(const QString &name)
+{
+    const DataSetList &list = listed();
+    for (int i = 0; i < list.count() && i < SubDirs->count(); ++i)
+        if (list.name(i) == name) {
+            SubDirs->setCurrentIndex(i);
+            return true;
+        }
+    return false;
 }
 
 void SelectDataDir::next()
@@ -148,25 +122,12 @@ void SelectDataDir::setNextSet()
 
 QString SelectDataDir::currentSetName() const
 {
-    if (isKSTStandard()) {
-        const int i = currentBelow(sets.size());
-        if (i < 0)
-            return QString();
-        // Several samples at one energy would share a tag: then the sample goes with it.
-        const CtFileSet &set = *sets[size_t(i)];
-        const bool oneSample = std::all_of(sets.begin(), sets.end(), [&set](const auto &other) { return other->sample() == set.sample(); });
-        return oneSample ? set.energyText() : set.key();
-    }
-    const int i = currentBelow(size_t(subDirNames.size()));
-    return i < 0 ? QString() : subDirNames[i];
+    const int i = currentBelow(listed().count());
+    return i < 0 ? QString() : listed().name(i);
 }
 
 double SelectDataDir::currentEnergy() const
 {
-    if (isKSTStandard()) {
-        const int i = currentBelow(sets.size());
-        return i < 0 ? 0.0 : sets[size_t(i)]->energyInEv();
-    }
-    const int i = currentBelow(size_t(subDirNames.size()));
-    return i < 0 ? 0.0 : energyInEvOfFolder(subDirNames[i]);
+    const int i = currentBelow(listed().count());
+    return i < 0 ? 0.0 : listed().energy(i);
 }

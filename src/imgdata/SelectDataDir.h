@@ -2,14 +2,11 @@
 
 #include "ui_SelectDataDir.h"
 
-#include "CtFileSet.h"
+#include "DataSetList.h"
 
 #include <QFileInfo>
 #include <QFrame>
 #include <QStringList>
-
-#include <memory>
-#include <vector>
 
 // The data sets of a measurement directory, one entry of `SubDirs` each, and the
 // position in a sequence over them. Two ways to find the sets: one sub-directory per
@@ -25,6 +22,9 @@ public:
 
     // Steps to the next entry; false when the current one is the last.
     bool nextIfAny();
+    // Makes the first entry whose name (see currentSetName()) is `name` the current one;
+    // false, and the current entry kept, when there is none.
+    bool selectByName(const QString &name);
     // The name that tags the results of the current set: in "KST Std." mode its energy
     // text, or sample-energy when the folder holds more than one sample; the
     // sub-directory's name otherwise; empty without an entry.
@@ -56,11 +56,12 @@ public slots:
 private:
     bool isKSTStandard() const { return isKSTStd_->isChecked(); }
     // The current entry's index when it is below count, else -1.
-    int currentBelow(size_t count) const;
-    bool onlyReferences(const CtFileSet &set) const;
+    int currentBelow(int count) const;
+    void showList(const DataSetList &list);
+    // The list of the chosen mode.
+    const DataSetList &listed() const { return isKSTStandard() ? fileRuns : subDirs; }
 
-    std::vector<std::unique_ptr<CtFileSet>> sets; // of the last file-set scan
-
+    DataSetList fileRuns; // of the last file-set scan that found files
+    DataSetList subDirs;  // of the last sub-directory scan
     QStringList references;
-    QStringList subDirNames;                      // of the last sub-directory scan
 };

@@ -1,6 +1,7 @@
 #include "SelectDataFiles.h"
 
 #include "DataRoot.h"
+#include "DataSetList.h"
 #include "FieldValue.h"
 
 #include <QDebug>
@@ -98,10 +99,7 @@ void SelectDataFiles::selectInDir(const QString &dir, const QStringList &pattern
         clearFiles();
         qDebug() << "clear files" << dialog.directory().absolutePath();
     }
-    QStringList files;
-    const QFileInfoList entries = QDir(dir).entryInfoList(patterns, QDir::Files, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo &entry : entries)
-        files.append(entry.absoluteFilePath());
+    const QStringList files = filesInDir(dir, patterns);
     if (files.isEmpty())
         qDebug() << "No data files matching" << patterns << "in : " << dir;
     filesFromList(files);
