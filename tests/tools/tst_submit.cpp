@@ -166,6 +166,29 @@ private slots:
         QCOMPARE(readText(path("jobs-broken/summary.txt")), failing.out);
     }
 
+    // A set gone from the folder between submission and its task: the task fails naming it
+    // and never reconstructs another set in its place.
+    void taskOfVanishedSet()
+    {
+        const QString copy = path("xafs-copy");
+        QVERIFY(QDir().mkpath(copy));
+        for (const QFileInfo &file : QDir(series).entryInfoList(QDir::Files))
+            QVERIFY(QFile::copy(file.absoluteFilePath(), QDir(copy).filePath(file.fileName())));
+        QStringList arguments = QStringList{"--dry-run"} + night(path("jobs-gone"), path("out-gone"));
+        arguments.replaceInStrings(QRegularExpression("^" + QRegularExpression::escape(series)), copy);
+        QCOMPARE(run(ZORVEL_SUBMIT, arguments, root.path()).status, 0);
+        for (const QString &name : QDir(copy).entryList({"phantom-7112_5eV-*.img"}))
+            QVERIFY(QFile::remove(QDir(copy).filePath(name)));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("SLURM_ARRAY_TASK_ID", "1");
+        const QString task = path("jobs-gone/array.sh");
+        const Run gone = run("/bin/bash", {task}, root.path(), environment);
+        QCOMPARE(gone.status, 2);
+        QVERIFY2(gone.err.contains("Data set 7112_5eV failed: there is no such data set in " + copy), qPrintable(gone.err.right(1500)));
+        QCOMPARE(readText(path("jobs-gone/status/set-1.exit")), QString("2\n"));
+        QVERIFY(resultFiles(path("out-gone")).isEmpty());
+    }
+
     // What the summary step makes of the tasks' traces, on the folder of a good night.
     void summaryOfTraces_data()
     {
@@ -221,7 +244,7 @@ private slots:
         QFETCH(QString, extra);
         QFETCH(QString, line);
         QVERIFY(writeText(path("xafs/i0-7100eV-notes.txt"), "not an image\n"));
-        QStringList arguments = night(path("jobs-refused"), path("out-refused"), extra);
+        QStringList arguments = QStringList{"--dry-run"} + night(path("jobs-refused"), path("out-refused"), extra);
         arguments.removeAll(dropped);
         for (const QString &option : added)
             arguments.insert(arguments.size() - 2, option);
