@@ -66,7 +66,7 @@ void writeFakeSlurm(const QString &bin, int refuseAt)
     writeText(bin + "/sbatch", QString("#!/bin/bash\necho \"sbatch $*\" >> \"$FAKE_LOG\"\nn=0\n"
                                        "while read -r line; do [[ $line == sbatch* ]] && n=$((n + 1)); done < \"$FAKE_LOG\"\n"
                                        "if [ $n -ge %1 ]; then echo 'sbatch: error: Batch job submission failed: Invalid partition' >&2; exit 1; fi\n"
-                                       "echo $((4000 + n))\n").arg(refuseAt));
+                                       "echo \"$((4000 + n));cluster\"\n").arg(refuseAt));
     writeText(bin + "/scancel", "#!/bin/bash\necho \"scancel $*\" >> \"$FAKE_LOG\"\n");
     for (const char *tool : {"sbatch", "scancel"})
         QFile::setPermissions(bin + "/" + QString(tool), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -121,6 +121,7 @@ private slots:
             QCOMPARE(sets[k].toObject().value("i0").toString(), QDir(series).filePath(QString("i0-%1-00000.img").arg(energies[k])));
             QCOMPARE(sets[k].toObject().value("record").toString(), path("out-dry/ct-" + energies[k] + "-record.json"));
             const QString script = readText(QString("%1/set-%2.zsc").arg(jobs).arg(k));
+            QVERIFY(script.startsWith(QString("# Data set %1 of 3: %2 (").arg(k + 1).arg(energies[k])));
             QVERIFY(script.contains(settings(path("out-dry")) + "ct_threads 2\n"));
             QVERIFY2(script.endsWith(QString("seq_exec_dir %1\nseq_exec_select %2\n:ifng :stop\nseq_exec_set\ncalc_exec\n").arg(series, energies[k])), qPrintable(script));
         }
@@ -235,6 +236,7 @@ private slots:
         QTest::newRow("BG unreadable") << QString() << QStringList{"--bg", "missing.img"} << QString() << "The BG image cannot be read: ";
         QTest::newRow("run in settings") << QString() << QStringList() << "calc_exec\n" << "holds \"calc_exec\"";
         QTest::newRow("too many cpus") << QString() << QStringList{"--cpus", "33"} << QString() << "--cpus takes 1 to 32, not 33";
+        QTest::newRow("job folder unwritable") << QString() << QStringList{"--jobs", "xafs/bg.img/jobs"} << QString() << "Cannot write the job folder ";
         QTest::newRow("two-word limit") << QString() << QStringList{"--time", "1 day"} << QString() << "--time takes one word";
     }
     void refusedInputs()

@@ -45,8 +45,12 @@ QVector<PlannedSet> setsOfJson(const QByteArray &json, bool &ok)
     ok = list.isArray();
     for (const QJsonValue &entry : list.toArray()) {
         const QJsonObject set = entry.toObject();
+        // A set without a name cannot be reported: the list is not one this program wrote.
+        ok = ok && set.value("name").isString();
         sets.append({set.value("name").toString(), set.value("energy_ev").toDouble(), set.value("i0").toString(), set.value("record").toString()});
     }
+    if (!ok)
+        sets.clear();
     return sets;
 }
 
