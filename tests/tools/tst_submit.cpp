@@ -190,6 +190,21 @@ private slots:
         QVERIFY(resultFiles(path("out-gone")).isEmpty());
     }
 
+    // Settings that save nothing leave no record: a set is judged by its exit status alone.
+    void summaryWithoutRecords()
+    {
+        const QString jobs = path("jobs-unsaved");
+        QCOMPARE(run(ZORVEL_SUBMIT, QStringList{"--dry-run"} + night(jobs, path("out-unsaved"), "auto_save_data 0\nauto_save_image 0\n"), root.path()).status, 0);
+        for (int k = 0; k < energies.size(); ++k)
+            QVERIFY(writeText(QString("%1/status/set-%2.exit").arg(jobs).arg(k), k == 1 ? "2\n" : "0\n"));
+        const Run summary = run(ZORVEL_SUBMIT, {"--summarize", jobs}, root.path());
+        QCOMPARE(summary.status, 2);
+        QCOMPARE(summary.out, QString("Data set 7100eV (7100 eV): done, 0 slices reconstructed\n"
+                                      "Data set 7112_5eV (7112.5 eV): failed, 0 slices reconstructed: exit status 2\n"
+                                      "Data set 7150eV (7150 eV): done, 0 slices reconstructed\n"
+                                      "Night incomplete: 2 data sets done, 1 failed: 7112_5eV\n"));
+    }
+
     // What the summary step makes of the tasks' traces, on the folder of a good night.
     void summaryOfTraces_data()
     {
