@@ -192,7 +192,7 @@ void Body::writeJobRecord(const CtDispatcher::Report &report)
     JobRecord record;
     record.program = QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), QStringLiteral(ZORVEL_VERSION));
     record.started = startT;
-    record.projectionCount = CTFiles->Selected->count();
+    record.projectionCount = imgs.count();
     record.firstProjection = CTFiles->Selected->itemText(0);
     record.lastProjection = CTFiles->Selected->itemText(CTFiles->Selected->count() - 1);
     record.i0 = I0ImgSel->FilePath->text();
