@@ -8,8 +8,12 @@
 
 #include <hdf5.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <new>
+
+#include <unistd.h>
 
 namespace {
 
@@ -283,6 +287,11 @@ void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &conte
     if (m * width * height > Hdf5Series::maxPixels)
         refuse(QStringLiteral("%1 projections of %2 x %3 are more than the %4 pixels a series may hold")
                    .arg(m).arg(width).arg(height).arg(Hdf5Series::maxPixels));
+    // A few hundred bytes of file may declare terabytes of (fill-value) frames.
+    const qint64 needed = m * width * height * qint64(sizeof(double));
+    if (needed > Hdf5Series::memoryBudget())
+        refuse(QStringLiteral("%1 projections of %2 x %3 need %4 MB in memory, more than the memory budget of %5 MB")
+                   .arg(m).arg(width).arg(height).arg(needed >> 20).arg(Hdf5Series::memoryBudget() >> 20));
     readAngles(file, anglePaths, projections, data.dims[0], contents);
 
     contents.layout = exchange ? QStringLiteral("Data Exchange") : QStringLiteral("NXtomo");
@@ -301,6 +310,23 @@ void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &conte
 }
 
 } // namespace
+
+namespace {
+std::atomic<qint64> budgetSet{0};
+}
+
+void Hdf5Series::setMemoryBudget(qint64 bytes)
+{
+    budgetSet = std::max<qint64>(bytes, 0);
+}
+
+qint64 Hdf5Series::memoryBudget()
+{
+    if (const qint64 set = budgetSet.load())
+        return set;
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? qint64(pages) * pageSize / 2 : qint64(1) << 30;
+}
 
 bool Hdf5Series::isHdf5File(const QString &fileName)
 {

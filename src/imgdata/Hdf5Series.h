@@ -49,6 +49,12 @@ public:
     // Largest number of pixels of all projections together (8 bytes each in memory).
     static constexpr qint64 maxPixels = qint64(1) << 34;
 
+    // The bytes the projections of one file may take in memory: as set, by default half
+    // the machine's memory. Any thread.
+    static qint64 memoryBudget();
+    // 0 restores the default.
+    static void setMemoryBudget(qint64 bytes);
+
     // True when the file carries the HDF5 signature (at the start or after a user block
     // of 512, 1024 or 2048 bytes).
     static bool isHdf5File(const QString &fileName);
