@@ -195,9 +195,10 @@ void Body::writeJobRecord(const CtDispatcher::Report &report)
     record.projectionCount = imgs.count();
     record.firstProjection = CTFiles->Selected->itemText(0);
     record.lastProjection = CTFiles->Selected->itemText(CTFiles->Selected->count() - 1);
-    record.i0 = I0ImgSel->FilePath->text();
+    // Without a selected image, an HDF5 series' own mean flat and dark (named after it).
+    record.i0 = I0ImgSel->image ? I0ImgSel->FilePath->text() : imgs.i0Image() ? imgs.i0Image()->imageFileName() : QString();
     record.i0Energy = energyInEvOfName(QFileInfo(record.i0).fileName());
-    record.bg = BGImgSel->FilePath->text();
+    record.bg = BGImgSel->image ? BGImgSel->FilePath->text() : imgs.bgImage() ? imgs.bgImage()->imageFileName() : QString();
     if (dataSetPending) {
         record.dataSet = SelDDir->currentSetName();
         record.dataSetEnergy = SelDDir->currentEnergy();
