@@ -101,7 +101,7 @@ void Body::buildForm()
     setupUi(this);
     baseTitle = windowTitle();
     CalcCT->setStyleSheet(FieldStyle::idle);
-    for (SelectAFile *saveDir : {SelectImageSaveDir, SelectDataSaveDir}) {
+    for (SelectAFile *saveDir : {SelectImageSaveDir, SelectDataSaveDir, SelectTiffSaveDir}) {
         saveDir->setMode(SelectAFile::SaveLocation);
         saveDir->Name->show();
         saveDir->AddTag->show();
@@ -540,6 +540,7 @@ std::shared_ptr<const RunSnapshot> Body::runSnapshot() const
     run->display = ShowCalcRes->isChecked();
     run->image = imageSaveSettings();
     run->data = dataSaveSettings();
+    run->tiff = tiffSaveSettings();
     return run;
 }
 
@@ -553,6 +554,12 @@ SaveSettings Body::dataSaveSettings() const
 {
     return {AutoSaveData->isChecked(), SelectDataSaveDir->FilePath->text(), SelectDataSaveDir->Name->text(),
             SelectDataSaveDir->AddTag->text()};
+}
+
+SaveSettings Body::tiffSaveSettings() const
+{
+    return {AutoSaveTiff->isChecked(), SelectTiffSaveDir->FilePath->text(), SelectTiffSaveDir->Name->text(),
+            SelectTiffSaveDir->AddTag->text()};
 }
 
 CtDispatcher::Run Body::ct2Run() const
@@ -732,6 +739,7 @@ void Body::announceDataSet()
     const QString setName = SelDDir->currentSetName();
     SelectImageSaveDir->AddTag->setText(setName);
     SelectDataSaveDir->AddTag->setText(setName);
+    SelectTiffSaveDir->AddTag->setText(setName);
     const double energy = SelDDir->currentEnergy();
     I0ofRawImage_->setEnergy(energy);
     I0ofI0Image_->setEnergy(energy);

@@ -194,6 +194,7 @@ private:
     // What the save controls ask for, for pictures and for data files.
     SaveSettings imageSaveSettings() const;
     SaveSettings dataSaveSettings() const;
+    SaveSettings tiffSaveSettings() const;
     void setupSaveConds();
     void sliceAnswered(const SliceResult &result);
     void showProgress(qint64 done, qint64 total);

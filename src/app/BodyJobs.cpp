@@ -108,7 +108,8 @@ QStringList Body::resultNamesOfRun() const
 {
     QStringList names;
     const QList<int> slices = slicesOfRun();
-    for (const auto &[save, suffix] : {std::pair{imageSaveSettings(), QStringLiteral("png")}, {dataSaveSettings(), QStringLiteral("dat")}})
+    for (const auto &[save, suffix] : {std::pair{imageSaveSettings(), QStringLiteral("png")}, {dataSaveSettings(), QStringLiteral("dat")},
+                                         {tiffSaveSettings(), QStringLiteral("tif")}})
         for (int slice : save.f ? slices : QList<int>())
             names << ResultFiles::sliceFile(save, slice, suffix);
     return names;
@@ -186,17 +187,18 @@ void Body::countRun()
 
 void Body::writeJobRecord(const CtDispatcher::Report &report)
 {
-    if (!(currentRun->image.f || currentRun->data.f))
+    if (!(currentRun->image.f || currentRun->data.f || currentRun->tiff.f))
         return;
     JobRecord record;
     record.program = QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), QStringLiteral(ZORVEL_VERSION));
     record.started = startT;
-    record.projectionCount = CTFiles->Selected->count();
+    record.projectionCount = imgs.count();
     record.firstProjection = CTFiles->Selected->itemText(0);
     record.lastProjection = CTFiles->Selected->itemText(CTFiles->Selected->count() - 1);
-    record.i0 = I0ImgSel->FilePath->text();
+    // Without a selected image, an HDF5 series' own mean flat and dark (named after it).
+    record.i0 = I0ImgSel->image ? I0ImgSel->FilePath->text() : imgs.i0Image() ? imgs.i0Image()->imageFileName() : QString();
     record.i0Energy = energyInEvOfName(QFileInfo(record.i0).fileName());
-    record.bg = BGImgSel->FilePath->text();
+    record.bg = BGImgSel->image ? BGImgSel->FilePath->text() : imgs.bgImage() ? imgs.bgImage()->imageFileName() : QString();
     if (dataSetPending) {
         record.dataSet = SelDDir->currentSetName();
         record.dataSetEnergy = SelDDir->currentEnergy();
@@ -205,7 +207,7 @@ void Body::writeJobRecord(const CtDispatcher::Report &report)
         conds.rangeMode ? std::make_tuple(conds.sliceFrom, conds.sliceTo, conds.sliceStep) : std::make_tuple(conds.slice, conds.slice, 1);
     record.run = currentRun;
     record.slices = report.slices;
-    const SaveSettings &where = currentRun->data.f ? currentRun->data : currentRun->image;
+    const SaveSettings &where = currentRun->data.f ? currentRun->data : currentRun->image.f ? currentRun->image : currentRun->tiff;
     const QString fileName = ResultFiles::fullPath(where.path, JobRecord::fileName(where.name, where.tag));
     QMetaObject::invokeMethod(&ct2Pool.saver(), "saveRecord", Qt::QueuedConnection, Q_ARG(QString, fileName),
                               Q_ARG(QByteArray, record.toJson()));

@@ -128,6 +128,22 @@ void CtCalc2::saveResults(const RunSnapshot &run, SliceResult &result)
         saveFile(name, ResultFiles::dataText(core.image(), n, clippedRegion(run.region, run.regionSet, n)));
         ++result.filesQueued;
     }
+    if (run.tiff.f)
+        saveTiff(run, result);
+}
+
+void CtCalc2::saveTiff(const RunSnapshot &run, SliceResult &result)
+{
+    const int n = core.imageSide();
+    const QString name = ResultFiles::sliceFile(run.tiff, result.slice, QStringLiteral("tif"));
+    QByteArray tiff = ResultFiles::floatTiff(core.image(), n, clippedRegion(run.region, run.regionSet, n));
+    if (tiff.isEmpty()) {
+        qDebug() << "Failed to write the TIFF slice" << name;
+        result.filesFailed.append(name);
+        return;
+    }
+    saveFile(name, std::move(tiff));
+    ++result.filesQueued;
 }
 
 void CtCalc2::saveFile(const QString &fileName, QByteArray bytes)

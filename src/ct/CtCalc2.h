@@ -47,6 +47,7 @@ private:
     // The 8-bit picture of the slice through the run's scale (or the slice's own range).
     QImage genResImage(const RunSnapshot::Scale &choice, SliceResult &result);
     void saveResults(const RunSnapshot &run, SliceResult &result);
+    void saveTiff(const RunSnapshot &run, SliceResult &result);
     void saveFile(const QString &fileName, QByteArray bytes);
 
     HSgm hSgm;

@@ -25,6 +25,7 @@ std::atomic<DataSaver::SyncFunction> syncFunction{fdatasyncSucceeds};
 
 const char *const imageFailure = "Failed to save the image";
 const char *const dataFailure = "Failed to write the data file";
+const char *const tiffFailure = "Failed to write the TIFF slice";
 
 } // namespace
 
@@ -58,8 +59,9 @@ bool DataSaver::writeFile(const QString &fileName, const QByteArray &bytes, cons
 
 bool DataSaver::writeData(const SavingData &data)
 {
-    const bool picture = data.fileName.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
-    return writeFile(data.fileName, data.data, picture ? imageFailure : dataFailure);
+    const QString suffix = QFileInfo(data.fileName).suffix().toLower();
+    const char *failure = suffix == QLatin1String("png") ? imageFailure : suffix == QLatin1String("tif") ? tiffFailure : dataFailure;
+    return writeFile(data.fileName, data.data, failure);
 }
 
 QByteArray DataSaver::encodePng(const QImage &image)

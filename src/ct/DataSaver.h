@@ -31,7 +31,7 @@ public:
     // disk and renamed; false on any failure, leaving no file, with the debug line
     // `failure` and the file name.
     static bool writeFile(const QString &fileName, const QByteArray &bytes, const char *failure);
-    // A data file, or a picture already encoded (a ".png" name).
+    // A data file, or a picture or TIFF slice already encoded (a ".png" or ".tif" name).
     static bool writeData(const SavingData &data);
     // Encodes the image in the format of the file name's suffix and writes it as above.
     static bool writeImage(const SavingImg &img);

@@ -52,7 +52,8 @@ QByteArray JobRecord::toJson() const
                                        {"display_region", regionObject(run->view, run->viewSet)}};
         root["mode"] = QJsonObject{{"quantitative", run->filter.quantitative},
                                    {"filter", run->filter.quantitative ? ReconFilter::windowName(run->filter.window) : QStringLiteral("ramp")}};
-        root["saving"] = QJsonObject{{"images", saveObject(run->image)}, {"data", saveObject(run->data)}};
+        root["saving"] = QJsonObject{{"images", saveObject(run->image)}, {"data", saveObject(run->data)},
+                                     {"tiff", saveObject(run->tiff)}};
     }
     QJsonArray outcomes;
     for (const auto &[slice, done] : slices)

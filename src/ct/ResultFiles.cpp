@@ -1,5 +1,7 @@
 #include "ResultFiles.h"
 
+#include "FloatTiff.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -85,6 +87,22 @@ void ResultFiles::appendReal(QByteArray &text, double v)
     text.append(buf, end - buf);
 }
 
+ResultFiles::Pixels ResultFiles::pixelsInside(int n, const CalcRegion &region)
+{
+    const qint64 side = std::max(n, 0);
+    return {std::max<qint64>(truncatedBound(region.x0, -1, side), 0), exclusiveEnd(region.x1, 0, side),
+            std::max<qint64>(truncatedBound(region.z0, -1, side), 0), exclusiveEnd(region.z1, 0, side)};
+}
+
+QByteArray ResultFiles::floatTiff(const double *image, int n, const CalcRegion &region)
+{
+    const Pixels inside = pixelsInside(image ? n : 0, region);
+    if (inside.xBegin >= inside.xEnd || inside.zBegin >= inside.zEnd)
+        return {};
+    return FloatTiff::encode(image + inside.zBegin * n + inside.xBegin, int(inside.xEnd - inside.xBegin),
+                             int(inside.zEnd - inside.zBegin), n);
+}
+
 QByteArray ResultFiles::dataText(const double *image, int n, const CalcRegion &region)
 {
     QByteArray text;
@@ -106,12 +124,8 @@ QByteArray ResultFiles::dataText(const double *image, int n, const CalcRegion &r
     appendReal(text, region.z1);
     text.append('\n');
 
-    // The region's pixels that lie inside the image; the rest are left out.
     const qint64 side = n > 0 && image ? n : 0;
-    const qint64 xBegin = std::max<qint64>(truncatedBound(region.x0, -1, side), 0);
-    const qint64 xEnd = exclusiveEnd(region.x1, 0, side);
-    const qint64 zBegin = std::max<qint64>(truncatedBound(region.z0, -1, side), 0);
-    const qint64 zEnd = exclusiveEnd(region.z1, 0, side);
+    const auto [xBegin, xEnd, zBegin, zEnd] = pixelsInside(image ? n : 0, region);
     if (xBegin >= xEnd || zBegin >= zEnd)
         return text;
 

@@ -9,7 +9,7 @@
 // Names and contents of the files a reconstruction worker saves after each slice.
 //
 // Automatic names: the base name, then "-tag" when a tag is given, then "-%05d" of the
-// slice number, then the suffix ("png" or "dat"). The directory part of the base name
+// slice number, then the suffix ("png", "dat" or "tif"). The directory part of the base name
 // is dropped; a suffix of the base name is kept through the tags and then replaced.
 //
 // The data file is text, line feeds only: "#ZRVL-CTImg", five header lines with the
@@ -36,6 +36,16 @@ public:
     // The whole data file of an n x n image (row-major, image[z * n + x]) over region.
     // Pixels of the region outside the image are left out.
     static QByteArray dataText(const double *image, int n, const CalcRegion &region);
+    // The pixels of the region inside an n x n image: [xBegin, xEnd) x [zBegin, zEnd),
+    // empty when nothing of the region lies inside. These are the pixels a data file holds.
+    struct Pixels
+    {
+        qint64 xBegin, xEnd, zBegin, zEnd;
+    };
+    static Pixels pixelsInside(int n, const CalcRegion &region);
+    // The same pixels as a 32-bit float TIFF, the region's first row and column first;
+    // empty when the region holds no pixel of the image.
+    static QByteArray floatTiff(const double *image, int n, const CalcRegion &region);
     // Appends v as printf("%g") writes it.
     static void appendReal(QByteArray &text, double v);
 };

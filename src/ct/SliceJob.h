@@ -41,6 +41,7 @@ struct RunSnapshot
     bool display = true;     // render each slice for its panel
     SaveSettings image;
     SaveSettings data;
+    SaveSettings tiff;
 };
 
 // One slice of a run, addressed to one worker.

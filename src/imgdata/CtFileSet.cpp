@@ -1,5 +1,6 @@
 #include "CtFileSet.h"
 
+
 CtFileSet::CtFileSet(QObject *parent)
     : QObject(parent)
 {
@@ -22,7 +23,8 @@ std::vector<std::unique_ptr<CtFileSet>> groupIntoFileSets(const QFileInfoList &f
 {
     std::vector<std::unique_ptr<CtFileSet>> sets;
     for (const QFileInfo &file : files) {
-        if (sets.empty() || keyOfName(file.fileName()) != sets.back()->key()) {
+        if (sets.empty() || isSeriesFileName(file.fileName()) || isSeriesFileName(sets.back()->name())
+            || keyOfName(file.fileName()) != sets.back()->key()) {
             sets.push_back(std::make_unique<CtFileSet>());
             sets.back()->setFirst(file);
         } else {

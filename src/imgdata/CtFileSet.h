@@ -37,6 +37,6 @@ private:
     QFileInfoList fileInfos;
 };
 
-// Groups files (sorted by name) into sets: each run of consecutive names with the
+// Groups files (a whole series in one file is a set of its own) (sorted by name) into sets: each run of consecutive names with the
 // same key (exact, case-sensitive) becomes one set.
 std::vector<std::unique_ptr<CtFileSet>> groupIntoFileSets(const QFileInfoList &files);

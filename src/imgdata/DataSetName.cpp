@@ -45,8 +45,16 @@ double energyOfName(const QString &text)
     return ok ? value : 0.0;
 }
 
+bool isSeriesFileName(const QString &fileName)
+{
+    static const QRegularExpression suffix(QStringLiteral("\\.(h5|hdf5|hdf|nxs)$"), QRegularExpression::CaseInsensitiveOption);
+    return suffix.match(fileName).hasMatch();
+}
+
 QString keyOfName(const QString &fileName)
 {
+    if (isSeriesFileName(fileName))
+        return fileName.left(fileName.lastIndexOf(QLatin1Char('.')));
     return beforeLastHyphen(fileName);
 }
 

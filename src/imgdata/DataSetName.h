@@ -3,7 +3,8 @@
 #include <QString>
 
 // The parts of a data-set file name sample-energy-number.extension, split at the
-// last two hyphens ("KST Std." naming). An underscore stands for the decimal point
+// last two hyphens ("KST Std." naming), or of a whole series in one file,
+// sample-energy.h5. An underscore stands for the decimal point
 // in the energy, and a unit ending in keV (any case) scales it to eV.
 struct DataSetName
 {
@@ -28,5 +29,9 @@ double energyInEvOfName(const QString &fileName);
 // The energy in eV of a data set's folder name: its part after the last hyphen, as in
 // the data-set names (Fe-7300eV, run2-7300eV and 7_3keV all give their energy).
 double energyInEvOfFolder(const QString &folderName);
-// The part of a file name that all files of one data set share.
+// Whether the name is that of a whole series in one file (HDF5: .h5, .hdf5, .hdf, .nxs),
+// named sample-energy.h5.
+bool isSeriesFileName(const QString &fileName);
+// The part of a file name that all files of one data set share; for a whole series in
+// one file, its name without the suffix.
 QString keyOfName(const QString &fileName);

@@ -1,5 +1,6 @@
 #include "ImgDatas.h"
 
+#include "Hdf5Series.h"
 #include "ImgData.h"
 
 #include <QDebug>
@@ -10,6 +11,8 @@ ImgDatas::~ImgDatas() = default;
 
 bool ImgDatas::add(const QString &fileName)
 {
+    if (Hdf5Series::isHdf5File(fileName))
+        return addHdf5(fileName);
     std::unique_ptr<ImgData> reader(newImgData(fileType(fileName)));
     if (!reader)
         return false;
@@ -36,16 +39,47 @@ bool ImgDatas::add(const QString &fileName)
     return true;
 }
 
+bool ImgDatas::addHdf5(const QString &fileName)
+{
+    Hdf5Series::Contents contents;
+    if (!Hdf5Series::read(fileName, contents))
+        return false;
+    if (width != 0 && (contents.width != width || contents.height != height)) {
+        qDebug() << "Mismatch image size"
+                 << qUtf8Printable(QString(": (%1, %2) != (%3, %4) : ").arg(width).arg(height).arg(contents.width).arg(contents.height))
+                 << fileName;
+        return false;
+    }
+    width = contents.width;
+    height = contents.height;
+    imgs.insert(imgs.end(), contents.projections.begin(), contents.projections.end());
+    fileI0 = contents.i0;
+    fileBg = contents.bg;
+    return true;
+}
+
+ImgData *ImgDatas::i0Image() const
+{
+    return i0 && *i0 ? i0->get() : fileI0.get();
+}
+
+ImgData *ImgDatas::bgImage() const
+{
+    return bg && *bg ? bg->get() : fileBg.get();
+}
+
 std::shared_ptr<const ProjectionSeries> ImgDatas::snapshot() const
 {
     std::vector<ProjectionSeries::Reader> readers(imgs.begin(), imgs.end());
     return std::make_shared<const ProjectionSeries>(std::move(readers), width, height,
-                                                    i0 ? *i0 : nullptr, bg ? *bg : nullptr);
+                                                    i0 && *i0 ? *i0 : fileI0, bg && *bg ? *bg : fileBg);
 }
 
 void ImgDatas::clearImgs()
 {
     imgs.clear();
+    fileI0.reset();
+    fileBg.reset();
 }
 
 void ImgDatas::clear()

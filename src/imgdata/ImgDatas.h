@@ -25,7 +25,9 @@ public:
     ~ImgDatas() override;
 
     // Creates, opens and appends a reader for the file; false (with a debug line) when
-    // the file is unknown, unreadable or of another size than the series.
+    // the file is unknown, unreadable or of another size than the series. An HDF5 file
+    // (Hdf5Series) appends all its projections, and its flats and darks become the I0
+    // and BG of the series wherever no I0 or BG image is selected.
     bool add(const QString &fileName);
 
     int imageWidth() const { return width; }
@@ -41,9 +43,10 @@ public:
     // Links to the places where the current I0 and BG readers are kept.
     void setI0Link(const Reader *slot) { i0 = slot; }
     void setBgLink(const Reader *slot) { bg = slot; }
-    // The current I0/BG readers; nullptr when there is none.
-    ImgData *i0Image() const { return i0 ? i0->get() : nullptr; }
-    ImgData *bgImage() const { return bg ? bg->get() : nullptr; }
+    // The current I0/BG readers: the selected image, else the HDF5 file's mean flat or
+    // dark; nullptr when there is none.
+    ImgData *i0Image() const;
+    ImgData *bgImage() const;
 
     // The series as it is now, with the current I0 and BG, for a reader on any thread.
     std::shared_ptr<const ProjectionSeries> snapshot() const;
@@ -59,6 +62,10 @@ private:
     int width = 0;
     int height = 0;
     std::vector<Reader> imgs;
+    bool addHdf5(const QString &fileName);
+
     const Reader *i0 = nullptr;
     const Reader *bg = nullptr;
+    Reader fileI0; // the flats of the HDF5 file loaded
+    Reader fileBg; // its darks
 };

@@ -20,7 +20,8 @@ SelectDataFiles::SelectDataFiles(QWidget *parent)
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setDirectory(dataRoot());
-    dialog.setNameFilters({tr("Itex File (*.img)"), tr("Tiff File (*.tif *.tiff)"), tr("Any Files (* *.*)")});
+    dialog.setNameFilters({tr("Itex File (*.img)"), tr("Tiff File (*.tif *.tiff)"), tr("HDF5 Series (*.h5 *.hdf5 *.hdf *.nxs)"),
+                           tr("Any Files (* *.*)")});
 
     connect(Select, &QPushButton::clicked, &dialog, &QFileDialog::show);
     connect(&dialog, &QFileDialog::filesSelected, this, &SelectDataFiles::filesFromList);

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <tiffio.h>
+
 #include <memory>
 
 #include <csignal>
@@ -28,6 +30,7 @@ private slots:
 private:
     // Writes the script and runs the program in dir on it, with these options before the batch
     // job's own; its exit code (-1 when it did not end).
+    static bool tiffMatchesData(const QString &tiffName, const QString &dataName);
     int runZorvel(const QTemporaryDir &dir, const QString &script, QByteArray *log = nullptr, const QStringList &options = {"-nw", "-e"},
                   const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 };
@@ -68,7 +71,8 @@ void TstBatchJob::rangeJobSavesAndLogs()
     QCOMPARE(runZorvel(dir, QString("images_new_on_load 1\nimages_load %1 \"phantom_*.img\"\ni0_load %1/i0.img\nbg_load %1/bg.img\n"
                                     "ct_rot_ax_is_v 1\nct_cor %2\ncalc_ct2 1\nct_threads 2\nct_slice_from 1\nct_slice_to 4\nct_slice_step 1\n"
                                     "ct_auto_exec 1\nauto_save_image_path out\nauto_save_image_name ct\nauto_save_image_tag E1\nauto_save_image 1\n"
-                                    "auto_save_data_path out\nauto_save_data_name ct\nauto_save_data 1\ncalc_exec\n:end\nshow_ct1\n")
+                                    "auto_save_data_path out\nauto_save_data_name ct\nauto_save_data 1\n"
+                                    "auto_save_tiff_path out\nauto_save_tiff_name ct\nauto_save_tiff_tag F\nauto_save_tiff 1\ncalc_exec\n:end\nshow_ct1\n")
                                 .arg(series.folder)
                                 .arg(cor),
                        &log),
@@ -80,7 +84,41 @@ void TstBatchJob::rangeJobSavesAndLogs()
     // Their contents against a reconstruction of their own: app_tst_xafsjob.
     for (int slice = 1; slice <= 4; ++slice)
         QCOMPARE(QImage(dir.filePath(QString::asprintf("out/ct-E1-%05d.png", slice))).size(), QSize(66, 66));
-    QCOMPARE(QDir(dir.filePath("out")).entryList({"ct-*"}, QDir::Files).size(), 9); // and the run's record
+    QCOMPARE(QDir(dir.filePath("out")).entryList({"ct-*"}, QDir::Files).size(), 13); // and the run's record
+    for (int slice = 1; slice <= 4; ++slice)
+        QVERIFY(tiffMatchesData(dir.filePath(QString::asprintf("out/ct-F-%05d.tif", slice)),
+                                dir.filePath(QString::asprintf("out/ct-%05d.dat", slice))));
+}
+
+// Every pixel of the float TIFF slice equal to the data file's value at its 6 digits.
+bool TstBatchJob::tiffMatchesData(const QString &tiffName, const QString &dataName)
+{
+    TIFF *tiff = TIFFOpen(QFile::encodeName(tiffName).constData(), "r");
+    uint32_t width = 0, height = 0;
+    if (!tiff || !TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height)) {
+        if (tiff)
+            TIFFClose(tiff);
+        return false;
+    }
+    std::vector<float> samples(size_t(width) * height);
+    for (uint32_t z = 0; z < height; ++z)
+        TIFFReadScanline(tiff, samples.data() + size_t(z) * width, z, 0);
+    TIFFClose(tiff);
+    QFile data(dataName);
+    if (!data.open(QIODevice::ReadOnly))
+        return false;
+    qint64 pixels = 0;
+    for (const QByteArray &line : data.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (line.startsWith('#') || fields.size() != 3)
+            continue;
+        const uint32_t x = fields[0].toUInt(), z = fields[1].toUInt();
+        const double expected = fields[2].toDouble();
+        if (x >= width || z >= height || !(qAbs(samples[size_t(z) * width + x] - expected) <= 5e-6 * qAbs(expected) + 1e-30))
+            return false;
+        ++pixels;
+    }
+    return pixels == qint64(width) * height && pixels > 0;
 }
 
 // A missing script fails the job; an empty one is a job that ends at once, successfully.

@@ -5,10 +5,14 @@
 #include "SavingImg.h"
 #include "ThreadHandoff.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <tiffio.h>
+
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <thread>
@@ -33,6 +37,45 @@ QByteArray referenceText(const std::vector<double> &image, int n, const CalcRegi
         for (int x = std::max(0, int(r.x0)); x < r.x1 && x < n; ++x)
             text += QByteArray::number(x) + '\t' + QByteArray::number(z) + printed("\t%g\n", image[size_t(z) * n + x]);
     return text;
+}
+
+// The samples of a single-page float TIFF as libtiff reads them, with its width; empty
+// when it is not one.
+std::vector<float> libtiffSamples(const QString &fileName, int &width)
+{
+    std::vector<float> samples;
+    TIFF *tiff = TIFFOpen(QFile::encodeName(fileName).constData(), "r");
+    uint32_t w = 0, h = 0;
+    uint16_t bits = 0, format = 0;
+    if (tiff && TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &w) && TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &h)
+        && TIFFGetField(tiff, TIFFTAG_BITSPERSAMPLE, &bits) && TIFFGetField(tiff, TIFFTAG_SAMPLEFORMAT, &format)
+        && bits == 32 && format == SAMPLEFORMAT_IEEEFP) {
+        samples.resize(size_t(w) * h);
+        for (uint32_t z = 0; z < h; ++z)
+            if (TIFFReadScanline(tiff, samples.data() + size_t(z) * w, z, 0) < 0)
+                samples.clear();
+        width = int(w);
+    }
+    if (tiff)
+        TIFFClose(tiff);
+    return samples;
+}
+
+// The samples as tifffile reads them (its own decoder), as little-endian float32 bytes.
+QByteArray tifffileSamples(const QString &fileName)
+{
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", "import sys, tifffile\n"
+                                            "a = tifffile.imread(sys.argv[1])\n"
+                                            "sys.stdout.buffer.write(str(a.shape).encode() + b'\\n' + a.astype('<f4').tobytes())",
+                                      fileName});
+    python.waitForFinished(60000);
+    return python.exitCode() == 0 ? python.readAllStandardOutput() : QByteArray();
+}
+
+bool sameFloat(float a, float b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 } // namespace
@@ -90,6 +133,57 @@ private slots:
         for (double v : {1234567.0, -1.23456789e-5, -limits::quiet_NaN()})
             ResultFiles::appendReal(real, v);
         QCOMPARE(real, printed("%g%g%g", 1234567.0, -1.23456789e-5, -limits::quiet_NaN()));
+    }
+
+    void floatTiffRoundTrip_data()
+    {
+        QTest::addColumn<QList<double>>("region"); // x0, z0, x1, z1
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("whole") << QList<double>{0, 0, 300, 300} << QSize(300, 300);
+        QTest::newRow("inner, fractional bounds") << QList<double>{10.5, 3, 77.2, 250} << QSize(68, 247);
+        QTest::newRow("larger than the image") << QList<double>{-5, -5, 999, 310} << QSize(300, 300);
+        QTest::newRow("beyond the image") << QList<double>{300, 0, 400, 10} << QSize();
+    }
+    // The slice written through the saver as a float TIFF, read back by libtiff and by
+    // tifffile: the region's pixels of the data file, each the nearest float.
+    void floatTiffRoundTrip()
+    {
+        QFETCH(QList<double>, region);
+        QFETCH(QSize, size);
+        const int n = 300;
+        std::vector<double> image(size_t(n) * n);
+        std::mt19937_64 random(7);
+        std::uniform_real_distribution<double> value(-1e3, 1e3);
+        for (double &v : image)
+            v = value(random);
+        image[size_t(n) * 200 + 20] = std::numeric_limits<double>::quiet_NaN();
+        image[size_t(n) * 100 + 50] = -std::numeric_limits<double>::infinity();
+        image[size_t(n) * 100 + 51] = 1e300; // beyond float: +inf
+        const CalcRegion r{region[0], region[1], region[2], region[3]};
+        const QByteArray tiff = ResultFiles::floatTiff(image.data(), n, r);
+        if (!size.isValid()) {
+            QVERIFY(tiff.isEmpty());
+            return;
+        }
+        QTemporaryDir dir;
+        const QString fileName = dir.filePath("ct-00001.tif");
+        QVERIFY(DataSaver::writeData({fileName, tiff}));
+        int width = 0;
+        const std::vector<float> samples = libtiffSamples(fileName, width);
+        QCOMPARE(QSize(width, int(samples.size()) / std::max(width, 1)), size);
+        const ResultFiles::Pixels inside = ResultFiles::pixelsInside(n, r);
+        for (int i = 0; i < int(samples.size()); ++i) {
+            const double v = image[size_t(inside.zBegin + i / width) * n + size_t(inside.xBegin + i % width)];
+            QVERIFY2(sameFloat(samples[size_t(i)], float(v)), qPrintable(QString("pixel %1: %2 for %3").arg(i).arg(samples[size_t(i)]).arg(v)));
+        }
+        if (!QFileInfo::exists("/usr/bin/python3"))
+            QSKIP("/usr/bin/python3 with tifffile is not installed: only libtiff read the slice back");
+        const QByteArray read = tifffileSamples(fileName);
+        if (read.isEmpty())
+            QSKIP("tifffile cannot be imported by /usr/bin/python3: only libtiff read the slice back");
+        const QByteArray shape = QByteArray("(%1, %2)\n").replace("%1", QByteArray::number(size.height())).replace("%2", QByteArray::number(size.width()));
+        QVERIFY(read.startsWith(shape));
+        QCOMPARE(read.mid(shape.size()), QByteArray(reinterpret_cast<const char *>(samples.data()), qsizetype(samples.size() * sizeof(float))));
     }
 
     // Records from 8 threads, queued as a worker's signal queues them; the saver's thread

@@ -27,6 +27,8 @@ private slots:
         row("s-7_1_2eV-1.img", "s-7_1_2eV|s|7_1_2eV|eV", 0.0); // two underscores
         row("s-E7112-1.img", "s-E7112|s|E7112|", 0.0); // letter first
         row("s-1e999keV-1.img", "s-1e999keV|s|1e999keV|keV", 0.0, 1000.0); // too large
+        row("fe-7_1125keV.h5", "fe-7_1125keV|fe|7_1125keV|keV", 7.1125, 1000.0); // a whole series in one file
+        row("a-b-7100.NXS", "a-b-7100|a-b|7100|", 7100.0);
     }
     void namingRule();
     void groupsRunsOfEqualKey();
@@ -50,18 +52,18 @@ void TstCtFileSet::namingRule()
 
 void TstCtFileSet::groupsRunsOfEqualKey()
 {
-    const QStringList names = {"a-7100eV-0.img", "a-7100eV-1.img", "a-7200eV-0.img", "a-7100eV-2.img",
-                               "A-7100eV-3.img", "b-7100eV-0.img", "b-7100eV-1.img"};
+    const QStringList names = {"a-7100eV-0.img", "a-7100eV-1.img", "a-7200eV-0.img", "a-7100eV-2.img", "A-7100eV-3.img",
+                               "b-7100eV-0.img", "b-7100eV-1.img", "c-7100eV.h5", "c-7100eV.hdf5", "c-7200eV.h5"};
     QFileInfoList files;
     QList<QStringList> expected; // reference: a new set wherever the key changes
     for (int i = 0; i < names.size(); ++i) {
         files.append(QFileInfo("/data/" + names[i]));
-        if (i == 0 || names[i].left(names[i].lastIndexOf('-')) != names[i - 1].left(names[i - 1].lastIndexOf('-')))
+        if (i == 0 || names[i].startsWith('c') || names[i].left(names[i].lastIndexOf('-')) != names[i - 1].left(names[i - 1].lastIndexOf('-')))
             expected.append(QStringList());
         expected.last().append(names[i]);
     }
     const auto sets = groupIntoFileSets(files);
-    QCOMPARE(int(sets.size()), 5);
+    QCOMPARE(int(sets.size()), 8);
     for (size_t s = 0; s < sets.size(); ++s) {
         QStringList got;
         for (const QFileInfo &file : sets[s]->files())

@@ -1,10 +1,12 @@
 // zorvel-recon: reconstructs slices of a projection series without the workbench window,
 // with the same sinogram generation, ramp filter and back-projection as the CT2 engine.
-// Each slice is written as an 8-bit PNG over its own value range.
+// Each slice is written as an 8-bit PNG over its own value range, or with --tiff as a
+// 32-bit float TIFF of its values.
 
 #include "BpCore.h"
 #include "ColorScale.h"
 #include "DataSaver.h"
+#include "FloatTiff.h"
 #include "HSgm.h"
 #include "ImgData.h"
 #include "ImgDatas.h"
@@ -30,6 +32,7 @@ struct Options {
     double cor = 0.0;
     QList<int> slices;
     ReconFilter filter;
+    bool tiff = false;
 };
 
 QTextStream &err()
@@ -63,7 +66,8 @@ bool parse(QCoreApplication &app, Options &options)
     parser.addOption({"quantitative", "Quantitative mode: slices in attenuation per pixel."});
     parser.addOption({"filter", "Window of the quantitative mode: ramlak, shepp-logan, cosine, hamming, hann.",
                       "window", "ramlak"});
-    parser.addOption({"out", "Folder for the PNG files (created; default: current folder).", "dir", "."});
+    parser.addOption({"tiff", "Write each slice as a 32-bit float TIFF of its values, slice_NNNNN.tif."});
+    parser.addOption({"out", "Folder for the PNG or TIFF files (created; default: current folder).", "dir", "."});
     parser.process(app);
 
     options.projections = parser.positionalArguments();
@@ -74,6 +78,7 @@ bool parse(QCoreApplication &app, Options &options)
     options.i0File = parser.value("i0");
     options.bgFile = parser.value("bg");
     options.outDir = parser.value("out");
+    options.tiff = parser.isSet("tiff");
     options.rotAxIsV = !parser.isSet("horizontal");
     options.corGiven = parser.isSet("cor");
     bool ok = true;
@@ -107,6 +112,15 @@ QImage render(const BpCore &core)
             line[x] = uchar(scale.colorIndex(core.imageAt(x, z)));
     }
     return picture;
+}
+
+bool writeSlice(const BpCore &core, const QString &file, bool tiff)
+{
+    if (!tiff)
+        return DataSaver::writeImage({file, render(core)});
+    const int n = core.imageSide();
+    const QByteArray bytes = FloatTiff::encode(core.image(), n, n, n);
+    return !bytes.isEmpty() && DataSaver::writeFile(file, bytes, "Failed to write the TIFF slice");
 }
 
 // Sinogram, transform, filter and back-projection of one slice, as a CT2 worker does it.
@@ -172,8 +186,8 @@ int main(int argc, char *argv[])
             err() << "zorvel-recon: " << failure << "\n";
             return 1;
         }
-        const QString file = QDir(options.outDir).filePath(QString::asprintf("slice_%05d.png", slice));
-        if (!DataSaver::writeImage({file, render(core)})) {
+        const QString file = QDir(options.outDir).filePath(QString::asprintf("slice_%05d.%s", slice, options.tiff ? "tif" : "png"));
+        if (!writeSlice(core, file, options.tiff)) {
             err() << "zorvel-recon: cannot write " << file << "\n";
             return 1;
         }

@@ -1,0 +1,25 @@
+// HDF5 series reader (libhdf5 underneath): layouts, ranks, types, bounds, filters, angles,
+// and the rows and columns of the frames it makes.
+#include "FuzzInput.h"
+#include "Hdf5Series.h"
+#include "ImgData.h"
+
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    // Within the fuzzer's memory limit, whatever this machine has.
+    static const bool budgetSet = (Hdf5Series::setMemoryBudget(qint64(1) << 30), true);
+    Q_UNUSED(budgetSet);
+    const QString fileName = fuzzInputFile(data, size);
+    Hdf5Series::Contents contents;
+    if (!Hdf5Series::isHdf5File(fileName) || !Hdf5Series::read(fileName, contents))
+        return 0;
+    std::vector<double> row(size_t(contents.width)), column(size_t(contents.height));
+    for (const ImgData *image : {contents.projections.front().get(), contents.projections.back().get(), contents.i0.get(), contents.bg.get()})
+        if (image) {
+            image->line(contents.height - 1, row.data());
+            image->column(contents.width - 1, column.data());
+        }
+    return 0;
+}

@@ -1,0 +1,364 @@
+#include "Hdf5Series.h"
+
+#include "ImgDataFrame.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QMutex>
+
+#include <hdf5.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <new>
+
+#include <unistd.h>
+
+namespace {
+
+// Why a file cannot be used: the one debug line read() gives.
+struct Refusal
+{
+    QString reason;
+};
+
+[[noreturn]] void refuse(const QString &reason)
+{
+    throw Refusal{reason};
+}
+
+// An HDF5 identifier, closed with its own close function when it goes out of scope.
+class Handle
+{
+public:
+    Handle(hid_t id, herr_t (*close)(hid_t)) : id(id), closeId(close) {}
+    ~Handle()
+    {
+        if (id >= 0)
+            closeId(id);
+    }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+    hid_t get() const { return id; }
+    bool valid() const { return id >= 0; }
+
+private:
+    hid_t id;
+    herr_t (*closeId)(hid_t);
+};
+
+// The frames of one 3-D dataset (frames x rows x columns) that play one part.
+struct FrameSet
+{
+    QString path;
+    std::vector<hsize_t> frames;
+};
+
+bool linkExists(hid_t file, const QString &path)
+{
+    // H5Lexists needs every group on the way to exist.
+    QString prefix;
+    for (const QString &part : path.split(u'/', Qt::SkipEmptyParts)) {
+        prefix += u'/' + part;
+        if (H5Lexists(file, prefix.toUtf8().constData(), H5P_DEFAULT) <= 0)
+            return false;
+    }
+    return !prefix.isEmpty();
+}
+
+QString typeName(hid_t type)
+{
+    const H5T_class_t kind = H5Tget_class(type);
+    const qint64 bits = qint64(H5Tget_size(type)) * 8;
+    if (kind == H5T_FLOAT)
+        return QStringLiteral("float%1").arg(bits);
+    if (kind == H5T_INTEGER)
+        return QStringLiteral("%1int%2").arg(H5Tget_sign(type) == H5T_SGN_NONE ? "u" : "").arg(bits);
+    return QStringLiteral("non-numeric");
+}
+
+// Refuses data compressed with a filter this libhdf5 cannot decode: reading would only
+// fail later, with a less helpful error.
+void checkFilters(hid_t dataset, const QString &path)
+{
+    const Handle plist(H5Dget_create_plist(dataset), H5Pclose);
+    const int count = plist.valid() ? H5Pget_nfilters(plist.get()) : 0;
+    for (int k = 0; k < count; ++k) {
+        unsigned flags = 0, config = 0;
+        size_t values = 0;
+        char name[64] = {};
+        const H5Z_filter_t filter = H5Pget_filter2(plist.get(), unsigned(k), &flags, &values, nullptr, sizeof name, name, &config);
+        if (filter < 0 || H5Zfilter_avail(filter) <= 0)
+            refuse(QStringLiteral("HDF5 dataset %1 is compressed with filter %2 (%3), which this libhdf5 cannot decode")
+                       .arg(path).arg(filter).arg(QString::fromUtf8(name)));
+    }
+}
+
+class Dataset
+{
+public:
+    Dataset(hid_t file, const QString &path, int rank) : path(path), id(H5Dopen2(file, path.toUtf8().constData(), H5P_DEFAULT), H5Dclose)
+    {
+        if (!id.valid())
+            refuse(QStringLiteral("HDF5 dataset %1 cannot be opened").arg(path));
+        const Handle space(H5Dget_space(id.get()), H5Sclose);
+        const int found = space.valid() ? H5Sget_simple_extent_ndims(space.get()) : -1;
+        if (found != rank)
+            refuse(QStringLiteral("HDF5 dataset %1 has rank %2, not %3").arg(path).arg(found).arg(rank));
+        dims.resize(size_t(rank));
+        H5Sget_simple_extent_dims(space.get(), dims.data(), nullptr);
+        const Handle type(H5Dget_type(id.get()), H5Tclose);
+        const H5T_class_t kind = type.valid() ? H5Tget_class(type.get()) : H5T_NO_CLASS;
+        if (kind != H5T_INTEGER && kind != H5T_FLOAT)
+            refuse(QStringLiteral("HDF5 dataset %1 holds no integers or floats").arg(path));
+        sampleType = typeName(type.get());
+        checkFilters(id.get(), path);
+    }
+
+    // Frame `index` of a 3-D dataset as doubles, rows x columns.
+    std::vector<double> frame(hsize_t index) const
+    {
+        std::vector<double> pixels(size_t(dims[1] * dims[2]));
+        const hsize_t start[3] = {index, 0, 0};
+        const hsize_t count[3] = {1, dims[1], dims[2]};
+        const hsize_t memoryDims[2] = {dims[1], dims[2]};
+        read(start, count, memoryDims, 2, pixels.data());
+        return pixels;
+    }
+
+    // A whole 1-D dataset as doubles.
+    std::vector<double> values() const
+    {
+        std::vector<double> all(static_cast<size_t>(dims[0]));
+        const hsize_t start[1] = {0};
+        read(start, dims.data(), dims.data(), 1, all.data());
+        return all;
+    }
+
+    const QString path;
+    std::vector<hsize_t> dims;
+    QString sampleType;
+
+private:
+    void read(const hsize_t *start, const hsize_t *count, const hsize_t *memoryDims, int memoryRank, double *out) const
+    {
+        const Handle fileSpace(H5Dget_space(id.get()), H5Sclose);
+        const Handle memorySpace(H5Screate_simple(memoryRank, memoryDims, nullptr), H5Sclose);
+        if (!fileSpace.valid() || !memorySpace.valid()
+            || H5Sselect_hyperslab(fileSpace.get(), H5S_SELECT_SET, start, nullptr, count, nullptr) < 0
+            || H5Dread(id.get(), H5T_NATIVE_DOUBLE, memorySpace.get(), fileSpace.get(), H5P_DEFAULT, out) < 0)
+            refuse(QStringLiteral("HDF5 dataset %1 cannot be read").arg(path));
+    }
+
+    Handle id;
+};
+
+// Refuses a 3-D dataset of frames outside the readers' bounds.
+void checkFrameBounds(const Dataset &data)
+{
+    const QString &path = data.path;
+    if (data.dims[0] > hsize_t(Hdf5Series::maxFrames) || data.dims[1] < 1 || data.dims[2] < 1
+        || data.dims[1] > hsize_t(ImgData::maxImageSide) || data.dims[2] > hsize_t(ImgData::maxImageSide))
+        refuse(QStringLiteral("HDF5 dataset %1 of %2 x %3 x %4 is outside the bounds of the readers (%5 frames, %6 pixels a side)")
+                   .arg(path).arg(data.dims[0]).arg(data.dims[1]).arg(data.dims[2]).arg(Hdf5Series::maxFrames).arg(ImgData::maxImageSide));
+}
+
+// The mean of the frames, pixel by pixel; nullptr without frames.
+std::shared_ptr<ImgData> meanImage(hid_t file, const FrameSet &set, int width, int height, const QString &name)
+{
+    if (set.frames.empty())
+        return nullptr;
+    const Dataset data(file, set.path, 3);
+    checkFrameBounds(data);
+    if (data.dims[1] != hsize_t(height) || data.dims[2] != hsize_t(width))
+        refuse(QStringLiteral("HDF5 dataset %1 has frames of %2 x %3, the projections %4 x %5")
+                   .arg(set.path).arg(data.dims[2]).arg(data.dims[1]).arg(width).arg(height));
+    std::vector<double> sum(size_t(width) * size_t(height), 0.0);
+    for (hsize_t index : set.frames) {
+        const std::vector<double> frame = data.frame(index);
+        for (size_t p = 0; p < sum.size(); ++p)
+            sum[p] += frame[p];
+    }
+    for (double &v : sum)
+        v /= double(set.frames.size());
+    auto mean = std::make_shared<ImgDataFrame>(name, width, height, std::move(sum));
+    mean->setValid(mean->open());
+    return mean;
+}
+
+// Whether angles[j] is j * halfTurn / M within a hundredth of the step.
+bool uniformHalfTurn(const std::vector<double> &angles, double halfTurn)
+{
+    const double step = halfTurn / double(angles.size());
+    for (size_t j = 0; j < angles.size(); ++j)
+        if (!(std::abs(angles[j] - double(j) * step) <= 0.01 * step))
+            return false;
+    return true;
+}
+
+void checkAngles(const std::vector<double> &angles, const QString &path, Hdf5Series::Contents &contents)
+{
+    const size_t m = angles.size();
+    const bool degrees = uniformHalfTurn(angles, 180.0);
+    if (!degrees && !uniformHalfTurn(angles, M_PI)) {
+        const double step = m > 1 ? (angles.back() - angles.front()) / double(m - 1) : 0.0;
+        refuse(QStringLiteral("Angles of %1 are not a uniform half turn: %2 angles from %3 to %4 in mean steps of %5, "
+                              "where j * 180 / %2 degrees from 0 is expected")
+                   .arg(path).arg(m).arg(angles.front(), 0, 'g', 6).arg(angles.back(), 0, 'g', 6).arg(step, 0, 'g', 6));
+    }
+    const double toDegrees = degrees ? 1.0 : 180.0 / M_PI;
+    contents.anglesGiven = true;
+    contents.firstAngle = angles.front() * toDegrees;
+    contents.lastAngle = angles.back() * toDegrees;
+}
+
+// What the NXtomo image keys say each frame is.
+void splitByKey(hid_t file, const QString &dataPath, hsize_t frames, FrameSet &projections, FrameSet &flats, FrameSet &darks)
+{
+    const QString keyPath = linkExists(file, "/entry/data/image_key") ? QStringLiteral("/entry/data/image_key")
+                                                                      : QStringLiteral("/entry/instrument/detector/image_key");
+    if (!linkExists(file, keyPath))
+        refuse(QStringLiteral("NXtomo file without image_key"));
+    const Dataset keys(file, keyPath, 1);
+    if (keys.dims[0] != frames)
+        refuse(QStringLiteral("image_key has %1 entries for %2 frames").arg(keys.dims[0]).arg(frames));
+    projections.path = flats.path = darks.path = dataPath;
+    const std::vector<double> key = keys.values();
+    for (hsize_t f = 0; f < frames; ++f) {
+        if (key[f] == 0)
+            projections.frames.push_back(f);
+        else if (key[f] == 1)
+            flats.frames.push_back(f);
+        else if (key[f] == 2)
+            darks.frames.push_back(f);
+    }
+}
+
+// The angles of the projections, when the file has them.
+void readAngles(hid_t file, const QStringList &candidates, const FrameSet &projections, hsize_t allFrames,
+                Hdf5Series::Contents &contents)
+{
+    for (const QString &path : candidates) {
+        if (!linkExists(file, path))
+            continue;
+        const Dataset angles(file, path, 1);
+        if (angles.dims[0] != allFrames)
+            refuse(QStringLiteral("%1 has %2 angles for %3 frames").arg(path).arg(angles.dims[0]).arg(allFrames));
+        const std::vector<double> all = angles.values();
+        std::vector<double> ofProjections;
+        for (hsize_t f : projections.frames)
+            ofProjections.push_back(all[f]);
+        checkAngles(ofProjections, path, contents);
+        return;
+    }
+}
+
+void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &contents)
+{
+    FrameSet projections, flats, darks;
+    QStringList anglePaths;
+    const bool exchange = linkExists(file, "/exchange/data");
+    if (!exchange && !linkExists(file, "/entry/data/data"))
+        refuse(QStringLiteral("HDF5 file without /exchange/data or /entry/data/data"));
+    const Dataset data(file, exchange ? QStringLiteral("/exchange/data") : QStringLiteral("/entry/data/data"), 3);
+    checkFrameBounds(data);
+    if (exchange) {
+        projections.path = data.path;
+        for (hsize_t f = 0; f < data.dims[0]; ++f)
+            projections.frames.push_back(f);
+        for (auto [set, path] : {std::pair{&flats, "/exchange/data_white"}, {&darks, "/exchange/data_dark"}})
+            if (linkExists(file, path)) {
+                const Dataset frames(file, path, 3);
+                checkFrameBounds(frames);
+                set->path = path;
+                for (hsize_t f = 0; f < frames.dims[0]; ++f)
+                    set->frames.push_back(f);
+            }
+        anglePaths = {"/exchange/theta"};
+    } else {
+        splitByKey(file, data.path, data.dims[0], projections, flats, darks);
+        anglePaths = {"/entry/data/rotation_angle", "/entry/sample/rotation_angle"};
+    }
+    const qint64 m = qint64(projections.frames.size());
+    const int height = int(data.dims[1]), width = int(data.dims[2]);
+    if (m < 1)
+        refuse(QStringLiteral("HDF5 file without projections"));
+    if (m * width * height > Hdf5Series::maxPixels)
+        refuse(QStringLiteral("%1 projections of %2 x %3 are more than the %4 pixels a series may hold")
+                   .arg(m).arg(width).arg(height).arg(Hdf5Series::maxPixels));
+    // A few hundred bytes of file may declare terabytes of (fill-value) frames.
+    const qint64 needed = m * width * height * qint64(sizeof(double));
+    if (needed > Hdf5Series::memoryBudget())
+        refuse(QStringLiteral("%1 projections of %2 x %3 need %4 MB in memory, more than the memory budget of %5 MB")
+                   .arg(m).arg(width).arg(height).arg(needed >> 20).arg(Hdf5Series::memoryBudget() >> 20));
+    readAngles(file, anglePaths, projections, data.dims[0], contents);
+
+    contents.layout = exchange ? QStringLiteral("Data Exchange") : QStringLiteral("NXtomo");
+    contents.sampleType = data.sampleType;
+    contents.width = width;
+    contents.height = height;
+    contents.flats = int(flats.frames.size());
+    contents.darks = int(darks.frames.size());
+    contents.i0 = meanImage(file, flats, width, height, fileName + QStringLiteral(" (mean of the flats)"));
+    contents.bg = meanImage(file, darks, width, height, fileName + QStringLiteral(" (mean of the darks)"));
+    for (hsize_t f : projections.frames) {
+        auto frame = std::make_shared<ImgDataFrame>(QStringLiteral("%1 [%2]").arg(fileName).arg(f), width, height, data.frame(f));
+        frame->setValid(frame->open());
+        contents.projections.push_back(std::move(frame));
+    }
+}
+
+} // namespace
+
+namespace {
+std::atomic<qint64> budgetSet{0};
+}
+
+void Hdf5Series::setMemoryBudget(qint64 bytes)
+{
+    budgetSet = std::max<qint64>(bytes, 0);
+}
+
+qint64 Hdf5Series::memoryBudget()
+{
+    if (const qint64 set = budgetSet.load())
+        return set;
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? qint64(pages) * pageSize / 2 : qint64(1) << 30;
+}
+
+bool Hdf5Series::isHdf5File(const QString &fileName)
+{
+    static const QByteArray signature("\x89HDF\r\n\x1a\n", 8);
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    for (qint64 offset : {0, 512, 1024, 2048})
+        if (file.seek(offset) && file.read(8) == signature)
+            return true;
+    return false;
+}
+
+bool Hdf5Series::read(const QString &fileName, Contents &contents)
+{
+    // libhdf5 (as Debian builds it) is not thread-safe, and its error stack would print.
+    static QMutex library;
+    const QMutexLocker lock(&library);
+    static const bool silenced = H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr) >= 0;
+    Q_UNUSED(silenced);
+    contents = Contents();
+    try {
+        const Handle file(H5Fopen(QFile::encodeName(fileName).constData(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+        if (!file.valid())
+            refuse(QStringLiteral("Not a readable HDF5 file"));
+        readSeries(file.get(), fileName, contents);
+        return true;
+    } catch (const Refusal &refusal) {
+        qDebug() << qUtf8Printable(refusal.reason) << fileName;
+    } catch (const std::bad_alloc &) {
+        qDebug() << "Not enough memory to load" << fileName;
+    }
+    contents = Contents();
+    return false;
+}
