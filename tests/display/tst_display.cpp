@@ -477,6 +477,13 @@ private slots:
         const QRect middle(0, 105, 25, 190);
         QVERIFY(countColour(shot, {0, 0, 25, 100}, label) > 0 && countColour(shot, {0, 300, 25, 100}, label) > 0);
         QCOMPARE(countColour(shot, middle, label), 0);
+        // On the white end (above the upper handle) the maximum's label has a dark rim.
+        const QImage top = shot.copy(0, 0, 25, 99);
+        int dark = 0;
+        for (int y = 0; y < top.height(); ++y)
+            for (int x = 0; x < top.width(); ++x)
+                dark += qGray(top.pixel(x, y)) < 64;
+        QVERIFY(dark > 0 && qGray(shot.pixel(0, 99)) == 255);
         press(bar.get(), QPointF(10, 90), Qt::LeftButton);
         QVERIFY(countColour(bar->grab().toImage(), middle, label) > 0);
         // The release asks for the repaint that takes that label away.
