@@ -21,6 +21,7 @@ CtSlicePanel::CtSlicePanel(QWidget *parent) : QFrame(parent)
     for (NumberField *field : {StartT, EndT})
         field->setTypicalTexts({QStringLiteral("00:00:00.000")});
     ShowSliceNo->setTypicalTexts(FieldWidth::longestInteger(999999));
+    DispCt->setKeepAspectRatio(true);  // a slice is shown with square pixels
     connect(SetCRegion, &QPushButton::clicked, this, &CtSlicePanel::setCRegion);
     connect(DispCt, &ImgDisp::newS, this, &CtSlicePanel::noticedNewS);
     setCR(0, 0, 2047, 2047);

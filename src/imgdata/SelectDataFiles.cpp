@@ -1,6 +1,6 @@
 #include "SelectDataFiles.h"
 
-#include "DataRoot.h"
+#include "FileDialogs.h"
 #include "FieldValue.h"
 
 #include <QDebug>
@@ -14,14 +14,12 @@ SelectDataFiles::SelectDataFiles(QWidget *parent)
     newOrAdd.addButton(AddFiles);
     newOrAdd.setExclusive(true);
 
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAttribute(Qt::WA_QuitOnClose, false); // a helper window, not the program's
+    FileDialogs::setUp(dialog);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setDirectory(dataRoot());
     dialog.setNameFilters({tr("Itex File (*.img)"), tr("Tiff File (*.tif *.tiff)"), tr("Any Files (* *.*)")});
 
-    connect(Select, &QPushButton::clicked, &dialog, &QFileDialog::show);
+    connect(Select, &QPushButton::clicked, this, [this] { FileDialogs::open(dialog, Selected->currentText()); });
     connect(&dialog, &QFileDialog::filesSelected, this, &SelectDataFiles::filesFromList);
     connect(Clear, &QPushButton::clicked, this, &SelectDataFiles::clearFiles);
     connect(Selected, &QComboBox::currentIndexChanged, this, &SelectDataFiles::currentIndexChanged);
