@@ -46,7 +46,7 @@ ImgDisp::ImgDisp(QWidget *parent)
     keepAspect = new QAction(tr("Keep aspect ratio"), this);
     keepAspect->setCheckable(true);
     connect(keepAspect, &QAction::toggled, this, [this] { applyView(), dispA->update(); });
-    auto *saveAction = new QAction(tr("Save view as..."), this);
+    auto *saveAction = new QAction(tr("Save view as…"), this);
     connect(saveAction, &QAction::triggered, this, &ImgDisp::askSaveView);
     addActions({keepAspect, saveAction});
     setContextMenuPolicy(Qt::ActionsContextMenu);

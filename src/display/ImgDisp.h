@@ -60,7 +60,7 @@ public slots:
     // Writes the visible part of img, in the format of the file name's suffix.
     // False (with a debug line) when nothing could be written.
     bool saveImage(QString fname);
-    // "Save view as...": a .tif/.tiff name gets the visible values as 32-bit floats, any
+    // "Save view as…": a .tif/.tiff name gets the visible values as 32-bit floats, any
     // other name the picture as shown on the canvas. False (with a debug line) on failure.
     bool saveView(const QString &fname);
     // Square image pixels: the shown part is widened to the canvas's aspect ratio.

@@ -438,10 +438,11 @@ void TstBody::japaneseTexts()
     const QStringList texts{body->CalcCT->text(), value("CTFiles/Select.text"), value("I0ofRawImage_/Title.text"),
                             value("procCtrl/Quantitative.text"), value("SelDDir/Next.text"), value("I0ofI0Image_/CalcFromXAFS.text"),
                             value("SinogramImgBase/GenImg.text"), value("CtImgBase/SetCRegion.text"), body->RawImgBase->popBase.windowTitle(),
-                            QCoreApplication::translate("XafsBatch", "Calculating"), body->ImgsTab->tabText(body->fixedTabs + 1)};
+                            QCoreApplication::translate("XafsBatch", "Calculating"), body->ImgsTab->tabText(body->fixedTabs + 1),
+                            body->rawView().actions().value(1)->text()};
     QCoreApplication::removeTranslator(&translator);
     QCOMPARE(texts, (QStringList{"計算", "データ選択", "投影像の I0", "定量", "次へ", "XAFS ファイルから計算", "画像生成", "計算範囲に設定",
-                                         "測定生画像", "計算中", "CT2 2"}));
+                                         "測定生画像", "計算中", "CT2 2", "表示を名前を付けて保存…"}));
 }
 
 // The I0 and BG views are docked on tabs: "Show Img" turns to the tab, or raises the view's

@@ -411,7 +411,7 @@ private slots:
         QCOMPARE(qGray(shot.pixel(100, 128)), 6);
     }
 
-    // "Save view as...": the picture as the canvas shows it, or the visible values as
+    // "Save view as…": the picture as the canvas shows it, or the visible values as
     // 32-bit floats, each read back with another reader.
     void savesTheViewAsPictureAndValues()
     {
