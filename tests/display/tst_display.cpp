@@ -13,6 +13,8 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QPushButton>
 
 #include <climits>
@@ -473,6 +475,13 @@ private slots:
         FileDialogs::open(dialog, file.fileName());
         QCOMPARE(dialog.directory().absolutePath(), sub);
         QVERIFY(dialog.isVisible() && dialog.width() >= FileDialogs::kSize.width());
+        // Every column of the detail view (name, size, type, date) is in sight whole.
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const auto *details = dialog.findChild<QTreeView *>("treeView");
+        QVERIFY(details && details->isVisible() && details->header()->count() == 4);
+        for (int column = 0; column < 4; ++column)
+            QVERIFY2(details->header()->sectionViewportPosition(column) + details->header()->sectionSize(column)
+                         <= details->viewport()->width(), qPrintable(QString("column %1 is cut").arg(column)));
     }
 
     void colorIndex()
