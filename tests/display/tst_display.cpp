@@ -11,7 +11,9 @@
 #include "ViewTransform.h"
 #include "WidgetChecks.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QTreeView>
@@ -396,6 +398,19 @@ private slots:
     // unchecked, the picture is stretched over the whole canvas again.
     void keptAspectDrawsSquarePixels()
     {
+        // The view's menu: a plain right click on the picture stays a pick; with Ctrl, or
+        // from the keyboard, it goes on to the menu, whose first entry is this switch. (A
+        // canvas of its own: in the view an ignored event would open the menu.)
+        DispA bare;
+        for (const auto &[reason, mods, toMenu] : {std::tuple{QContextMenuEvent::Mouse, Qt::KeyboardModifiers(), false},
+                                                   {QContextMenuEvent::Mouse, Qt::ControlModifier, true},
+                                                   {QContextMenuEvent::Keyboard, Qt::KeyboardModifiers(), true}}) {
+            QContextMenuEvent e(reason, QPoint(5, 5), QPoint(5, 5), mods);
+            e.setAccepted(true);
+            QCoreApplication::sendEvent(&bare, &e);
+            QCOMPARE(!e.isAccepted(), toMenu);
+        }
+        QVERIFY(view->contextMenuPolicy() == Qt::ActionsContextMenu && view->actions().first()->isCheckable());
         showImage(4, 4);
         view->setKeepAspectRatio(true);
         QImage shot = view->dispA->grab().toImage();
