@@ -151,6 +151,50 @@
         <source>%1 - Quantitative (%2)</source>
         <translation>%1 - 定量 (%2)</translation>
     </message>
+    <message>
+        <source>it holds no image</source>
+        <translation>画像がありません</translation>
+    </message>
+    <message>
+        <source>%1 of its %2 images could not be used</source>
+        <translation>%2 枚の画像のうち %1 枚が使えませんでした</translation>
+    </message>
+    <message>
+        <source>its %1 image cannot be read: %2</source>
+        <translation>%1 画像を読めません: %2</translation>
+    </message>
+    <message>
+        <source>the centre of rotation %1</source>
+        <translation>回転中心 %1</translation>
+    </message>
+    <message>
+        <source>the slices %1..%2</source>
+        <translation>スライス %1..%2</translation>
+    </message>
+    <message>
+        <source>the slice %1</source>
+        <translation>スライス %1</translation>
+    </message>
+    <message>
+        <source>the regions</source>
+        <translation>範囲</translation>
+    </message>
+    <message>
+        <source>%1 do not fit its images of %2 x %3</source>
+        <translation>%1 が %2 x %3 の画像に合いません</translation>
+    </message>
+    <message>
+        <source>data set %1</source>
+        <translation>データセット %1</translation>
+    </message>
+    <message>
+        <source>the results tagged %1</source>
+        <translation>タグ %1 の結果</translation>
+    </message>
+    <message>
+        <source>its results would overwrite those of %1: %2</source>
+        <translation>結果が %1 の結果を上書きします: %2</translation>
+    </message>
 </context>
 <context>
     <name>CBarUI</name>
@@ -258,6 +302,25 @@
     <message>
         <source>Any file (* *.*)</source>
         <translation>全てのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
+    <name>ImgDisp</name>
+    <message>
+        <source>Keep aspect ratio</source>
+        <translation>縦横比を保つ</translation>
+    </message>
+    <message>
+        <source>PNG picture as shown (*.png)</source>
+        <translation>表示どおりの PNG 画像 (*.png)</translation>
+    </message>
+    <message>
+        <source>32-bit float TIFF of the values (*.tif *.tiff)</source>
+        <translation>値の 32 ビット浮動小数点 TIFF (*.tif *.tiff)</translation>
+    </message>
+    <message>
+        <source>Save view as…</source>
+        <translation>表示を名前を付けて保存…</translation>
     </message>
 </context>
 <context>
@@ -467,6 +530,18 @@
     <message>
         <source>Show Img</source>
         <translation>画像表示</translation>
+    </message>
+    <message>
+        <source>still in use: &quot;%1&quot;</source>
+        <translation>使用中: &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>no image in use</source>
+        <translation>使用中の画像なし</translation>
+    </message>
+    <message>
+        <source>Could not read &quot;%1&quot;; %2</source>
+        <translation>&quot;%1&quot; を読めませんでした; %2</translation>
     </message>
 </context>
 <context>

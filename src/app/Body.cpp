@@ -116,6 +116,10 @@ void Body::buildForm()
 
 void Body::buildViews()
 {
+    rawDisp.rowValues = [this](int y, double *out) {
+        const int index = seekCtrl->Index->value();
+        return index >= 0 && index < imgs.count() && imgs.at(index)->copyLine(rawDisp.img.width(), y, out);
+    };
     dock(RawImgBase, &rawDisp, tr("Measured Raw Image"));
     dock(SinogramImgBase, &sinogramPanel, tr("Check Sinogram"));
     dock(CtImgBase, &ctCalc, tr("CT Reconstruction"));

@@ -16,6 +16,10 @@ CtCalc::CtCalc(QWidget *parent)
     : CtSlicePanel(parent), progress(new CtProgress), progressThread(new QThread)
 {
     progress->moveToThread(progressThread);
+    DispCt->rowValues = [this](int y, double *out) {
+        const int n = core.imageSide();
+        return n == DispCt->img.width() && copyRow(core.image(), n, n, y, out);
+    };
 
     connect(this, &CtCalc::startCalcAll, progress, &CtProgress::startCalcAll, Qt::QueuedConnection);
     connect(progress, &CtProgress::calcAll, this, &CtCalc::calcAll, Qt::QueuedConnection);

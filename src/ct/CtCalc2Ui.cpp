@@ -7,6 +7,9 @@
 CtCalc2Ui::CtCalc2Ui(QWidget *parent) : CtSlicePanel(parent)
 {
     connect(DispCt, &ImgDispWPV::newPosInvY, this, &CtCalc2Ui::noticedNewPos);
+    DispCt->rowValues = [this](int y, double *out) {
+        return copyRow(values ? values->data() : nullptr, shownN, shownN, y, out);
+    };
     connect(DispCt, &ImgDispWCBar::newBar, this, &CtCalc2Ui::genResImage);
 }
 

@@ -3,6 +3,7 @@
 #include "ColorBar.h"
 #include "FieldValue.h"
 #include "FieldWidth.h"
+#include "NumberField.h"
 
 #include <cmath>
 
@@ -13,11 +14,14 @@ const QString timeFormat = QStringLiteral("hh:mm:ss.zzz");
 CtSlicePanel::CtSlicePanel(QWidget *parent) : QFrame(parent)
 {
     setupUi(this);
-    for (QLineEdit *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1, SpentT})
-        FieldWidth::fitReal(field);
-    for (QLineEdit *field : {StartT, EndT})
-        FieldWidth::fitText(field, {QStringLiteral("00:00:00.000")});
-    FieldWidth::fitInteger(ShowSliceNo, 999999);
+    // Sized for their longest texts, yet squeezable (elided, whole text as tool tip), so
+    // that a narrow tab keeps the slice and its colour bar in sight.
+    for (NumberField *field : {Drx0, Drz0, Drx1, Drz1, Crx0, Crz0, Crx1, Crz1, SpentT})
+        field->setTypicalTexts(FieldWidth::longestReal());
+    for (NumberField *field : {StartT, EndT})
+        field->setTypicalTexts({QStringLiteral("00:00:00.000")});
+    ShowSliceNo->setTypicalTexts(FieldWidth::longestInteger(999999));
+    DispCt->setKeepAspectRatio(true);  // a slice is shown with square pixels
     connect(SetCRegion, &QPushButton::clicked, this, &CtSlicePanel::setCRegion);
     connect(DispCt, &ImgDisp::newS, this, &CtSlicePanel::noticedNewS);
     setCR(0, 0, 2047, 2047);

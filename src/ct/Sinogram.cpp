@@ -12,6 +12,7 @@
 
 #include <QDebug>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -26,6 +27,20 @@ Sinogram::Sinogram(QWidget *parent) : QFrame(parent)
     setupUi(this);
     FieldWidth::fitReal(Cor); // the views size their own read-outs
     connect(DispSinogram, &ImgDispWPV::newPosInvY, this, &Sinogram::newPos);
+    // The lower half of the picture is the upper half mirrored (the second half turn).
+    DispSinogram->rowValues = [this](int y, double *out) {
+        const int w = DispSinogram->img.width();
+        const bool ready = FullTurnSinogram::hasData(hSgm) && hSgm.w == w && DispSinogram->img.height() == 2 * hSgm.h;
+        const bool mirrored = y >= hSgm.h;
+        if (!ready || !copyRow(hSgm.rawSgm, w, hSgm.h, mirrored ? y - hSgm.h : y, out))
+            return false;
+        if (mirrored)
+            std::reverse(out, out + w);
+        return true;
+    };
+    DispFouS->rowValues = [this](int y, double *out) {
+        return DispFouS->img.width() == fourierW && copyRow(fourierMagnitude.data(), fourierW, fourierRows, y, out);
+    };
     connect(DispSinogram, &ImgDispWCBar::newBar, this, &Sinogram::genImage);
     connect(Cor, &QLineEdit::editingFinished, this, &Sinogram::corEditingFinished);
     connect(GenImg, &QPushButton::clicked, this, &Sinogram::genSinogramAndImage);

@@ -21,6 +21,8 @@ ColorBar::ColorBar(QWidget *parent)
     : DispA(parent), panelFrame(new QFrame), ui(new Ui::CBarUI)
 {
     ui->setupUi(panelFrame.get());
+    // Cyan labels vanish on the light end of the ramp; a dark rim keeps them legible there.
+    textDrawer.outline = Qt::black;
     connect(this, &DispA::drawImage1, this, &ColorBar::draw1);
     connect(this, &DispA::mouseMoved0, this, &ColorBar::onMouseMoved);
     connect(this, &DispA::mousePressed0, this, &ColorBar::onMousePressed);

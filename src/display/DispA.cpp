@@ -1,5 +1,6 @@
 #include "DispA.h"
 
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -56,4 +57,10 @@ void DispA::wheelEvent(QWheelEvent *e)
     wheelSteps = e->angleDelta().y() * 0.125 / 15;
     zoomFactor = wheelSteps < 0 ? 1.1 : 1.0 / 1.1;
     emit wheelMoved0();
+}
+
+void DispA::contextMenuEvent(QContextMenuEvent *e)
+{
+    const bool forMenu = e->reason() != QContextMenuEvent::Mouse || (e->modifiers() & Qt::ControlModifier);
+    e->setAccepted(!forMenu);  // an ignored event goes on to the parent's menu
 }

@@ -38,4 +38,7 @@ protected slots:
     void mouseReleaseEvent(QMouseEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
     void wheelEvent(QWheelEvent *e) override;
+    // A right click is the owners' (it picks a point): only with Ctrl, or from the
+    // keyboard, does it go on to the view's context menu.
+    void contextMenuEvent(QContextMenuEvent *e) override;
 };

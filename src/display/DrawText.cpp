@@ -20,6 +20,17 @@ double fitRatio(double boxLength, double textLength)
 
 DrawText::DrawText(QObject *parent) : QObject(parent) {}
 
+void DrawText::drawOutline(QPainter *p, const QRectF &box, int flags, const QString &text) const
+{
+    const QPen textPen = p->pen();
+    p->setPen(outline);
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+            if (dx != 0 || dy != 0)
+                p->drawText(box.translated(dx, dy), flags, text);
+    p->setPen(textPen);
+}
+
 double DrawText::fittedPointSize(const QFont &font, int flags, const QString &text,
                                  double w, double h, double maxPointSize)
 {
@@ -57,6 +68,8 @@ void DrawText::drawRotatedText(QPainter *p, double angle, double cx, double cy, 
     }
     if (fillBackground)
         p->fillRect(box, background);
+    if (outline.isValid())
+        drawOutline(p, box, flags, text);
     p->drawText(box, flags, text);
     p->setFont(font);
     p->rotate(-angle);

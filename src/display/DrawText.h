@@ -5,6 +5,7 @@
 
 class QFont;
 class QPainter;
+class QRectF;
 class QString;
 
 // Draws text rotated about the painter's origin inside a box, optionally shrinking or
@@ -23,8 +24,15 @@ public:
                          double maxPointSize = 0, bool fillBackground = false,
                          const QColor &background = Qt::white) const;
 
+    // When valid, every text gets a one-pixel rim of this colour, so that it stays legible
+    // whether the picture under it is dark or light.
+    QColor outline;
+
     // Point size that fits text (measured with flags) into a w x h box; 10 points when
     // the text measures zero in both directions.
     static double fittedPointSize(const QFont &font, int flags, const QString &text,
                                   double w, double h, double maxPointSize);
+
+private:
+    void drawOutline(QPainter *p, const QRectF &box, int flags, const QString &text) const;
 };

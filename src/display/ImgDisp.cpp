@@ -1,9 +1,14 @@
 #include "ImgDisp.h"
 
+#include "FileDialogs.h"
+#include "FloatTiff.h"
 #include "ViewTransform.h"
 
+#include <QAction>
 #include <QDebug>
+#include <QFileInfo>
 #include <QPainter>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <climits>
@@ -20,6 +25,14 @@ int pixelOf(double coordinate)
 }
 } // namespace
 
+bool copyRow(const double *data, int width, int height, int y, double *out)
+{
+    if (!data || y < 0 || y >= height)
+        return false;
+    std::copy_n(data + qint64(y) * width, width, out);
+    return true;
+}
+
 ImgDisp::ImgDisp(QWidget *parent)
     : DispAWLayout(parent), mouse(dispA->mouse), coord(dispA->coord)
 {
@@ -29,11 +42,31 @@ ImgDisp::ImgDisp(QWidget *parent)
     connect(this, &DispAWLayout::mousePressed0, this, &ImgDisp::onMousePressed);
     connect(this, &DispAWLayout::mouseReleased0, this, &ImgDisp::onMouseReleased);
     connect(this, &DispAWLayout::drawImage1, this, &ImgDisp::draw);
+
+    keepAspect = new QAction(tr("Keep aspect ratio"), this);
+    keepAspect->setCheckable(true);
+    connect(keepAspect, &QAction::toggled, this, [this] { applyView(), dispA->update(); });
+    auto *saveAction = new QAction(tr("Save view as…"), this);
+    connect(saveAction, &QAction::triggered, this, &ImgDisp::askSaveView);
+    addActions({keepAspect, saveAction});
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    FileDialogs::setUp(saveDialog);
+    saveDialog.setAcceptMode(QFileDialog::AcceptSave);
+    connect(&saveDialog, &QFileDialog::fileSelected, this, &ImgDisp::saveView);
+}
+
+void ImgDisp::setKeepAspectRatio(bool keep) { keepAspect->setChecked(keep); }
+bool ImgDisp::keepsAspectRatio() const { return keepAspect->isChecked(); }
+
+QRectF ImgDisp::shownView() const
+{
+    const QSizeF canvas(dispA->width(), dispA->height());
+    return keepsAspectRatio() ? ViewTransform::withAspectOf(view, canvas) : view;
 }
 
 ViewTransform ImgDisp::transform() const
 {
-    return ViewTransform(view, QSizeF(dispA->width(), dispA->height()));
+    return ViewTransform(shownView(), QSizeF(dispA->width(), dispA->height()));
 }
 
 void ImgDisp::applyView()
@@ -41,13 +74,19 @@ void ImgDisp::applyView()
     // The screen range is normally set by the canvas's paint; setting it here as well
     // keeps the converter right when the canvas was resized since its last paint.
     coord.setScreen(0, dispA->height(), dispA->width(), 0);
-    coord.setRealCoord(view.x(), view.y() + view.height(), view.x() + view.width(), view.y());
+    const QRectF shown = shownView();
+    coord.setRealCoord(shown.x(), shown.y() + shown.height(), shown.x() + shown.width(), shown.y());
 }
 
 void ImgDisp::draw(QPainter *p)
 {
-    // Drawn on every pointer move: the one scaled image and nothing else.
-    p->drawImage(QRectF(0, 0, dispA->width(), dispA->height()), img, view);
+    // Drawn on every pointer move: the one scaled image and nothing else. Only the part
+    // inside the image is drawn; a kept aspect ratio leaves the canvas's white around it.
+    applyView();  // the canvas may have been resized since the view was last applied
+    const ViewTransform t = transform();
+    const QRectF inside = t.view.intersected(QRectF(QPointF(), img.size()));
+    if (!inside.isEmpty())
+        p->drawImage(t.canvasRectOf(inside), img, inside);
 }
 
 void ImgDisp::newImage()
@@ -156,4 +195,54 @@ bool ImgDisp::saveImage(QString fname)
         return false;
     }
     return true;
+}
+
+void ImgDisp::askSaveView()
+{
+    QStringList filters{tr("PNG picture as shown (*.png)")};
+    if (rowValues)
+        filters << tr("32-bit float TIFF of the values (*.tif *.tiff)");
+    saveDialog.setNameFilters(filters);
+    saveDialog.setDefaultSuffix(QStringLiteral("png"));
+    FileDialogs::open(saveDialog, lastSaved);
+}
+
+bool ImgDisp::saveView(const QString &fname)
+{
+    lastSaved = fname;
+    const QString suffix = QFileInfo(fname).suffix().toLower();
+    const bool values = suffix == QLatin1String("tif") || suffix == QLatin1String("tiff");
+    return values ? saveValues(fname) : saveShown(fname);
+}
+
+bool ImgDisp::saveShown(const QString &fname) const
+{
+    QSaveFile file(fname);
+    const QByteArray format = QFileInfo(fname).suffix().toLatin1();
+    const bool saved = file.open(QIODevice::WriteOnly)
+                       && dispA->grab().save(&file, format.isEmpty() ? "png" : format.constData())
+                       && file.commit();
+    if (!saved)
+        qDebug() << "Failed to save the view" << fname;
+    return saved;
+}
+
+bool ImgDisp::saveValues(const QString &fname) const
+{
+    // The whole pixels of the image that the canvas shows, at image resolution.
+    const QRect part = ViewTransform::savedPixels(shownView()).intersected(QRect(QPoint(), img.size()));
+    std::vector<float> values;
+    std::vector<double> row(size_t(std::max(img.width(), 0)));
+    bool read = rowValues && !part.isEmpty();
+    if (read)
+        values.reserve(size_t(part.width()) * size_t(part.height()));
+    for (int y = part.top(); read && y <= part.bottom(); ++y) {
+        read = rowValues(y, row.data());
+        values.insert(values.end(), row.begin() + part.left(), row.begin() + part.left() + part.width());
+    }
+    if (!read) {
+        qDebug() << "No values to save in" << fname;
+        return false;
+    }
+    return FloatTiff::write(fname, part.width(), part.height(), values);
 }

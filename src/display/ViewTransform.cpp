@@ -26,3 +26,26 @@ QRect ViewTransform::savedPixels(const QRectF &view)
 {
     return QRect(int(view.x()), int(view.y()), int(view.width()), int(view.height()));
 }
+
+QRectF ViewTransform::withAspectOf(const QRectF &view, const QSizeF &canvas)
+{
+    if (view.isEmpty() || canvas.isEmpty())
+        return view;
+    const double canvasAspect = canvas.width() / canvas.height();
+    QSizeF grown = view.size();
+    if (view.width() / view.height() < canvasAspect)
+        grown.setWidth(view.height() * canvasAspect);
+    else
+        grown.setHeight(view.width() / canvasAspect);
+    QRectF fitted(QPointF(), grown);
+    fitted.moveCenter(view.center());
+    return fitted;
+}
+
+QRectF ViewTransform::canvasRectOf(const QRectF &imagePart) const
+{
+    const double sx = canvas.width() / view.width();
+    const double sy = canvas.height() / view.height();
+    return QRectF((imagePart.x() - view.x()) * sx, (imagePart.y() - view.y()) * sy,
+                  imagePart.width() * sx, imagePart.height() * sy);
+}

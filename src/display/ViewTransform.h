@@ -24,6 +24,11 @@ public:
     // Moves the view so that the image follows the pointer from canvas position
     // (fromX, fromY) to (toX, toY).
     QRectF pannedBy(double fromX, double fromY, double toX, double toY) const;
+    // The view grown about its centre, along one axis only, to the canvas's aspect ratio, so
+    // that image pixels are square on the canvas. An empty view or canvas is returned as is.
+    static QRectF withAspectOf(const QRectF &view, const QSizeF &canvas);
+    // The canvas rectangle on which the image rectangle imagePart is drawn.
+    QRectF canvasRectOf(const QRectF &imagePart) const;
     // The pixel rectangle of the image that a save writes: each number of the view
     // truncated toward zero.
     static QRect savedPixels(const QRectF &view);

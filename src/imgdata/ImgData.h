@@ -61,6 +61,9 @@ public:
     // while the reader holds no data or when the picture cannot be allocated (with a
     // debug line).
     bool toImage(QImage &image, ColorScale &scale, bool autoRange);
+    // Row y into out, which holds width values: false unless the reader holds data of
+    // exactly that width and y is one of its rows.
+    bool copyLine(int width, int y, double *out) const;
 
     // Largest image side accepted from a file: far beyond any detector, and small enough
     // that every buffer derived from a geometry stays well inside 64-bit sizes.

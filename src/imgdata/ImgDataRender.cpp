@@ -5,6 +5,8 @@
 #include "ColorScale.h"
 
 #include <QDebug>
+
+#include <algorithm>
 #include <QImage>
 
 bool ImgData::toImage(QImage &image, ColorScale &scale, bool autoRange)
@@ -26,6 +28,16 @@ bool ImgData::toImage(QImage &image, ColorScale &scale, bool autoRange)
             pixels[x] = uchar(scale.colorIndex(row[x]));
     }
     image = std::move(picture);
+    return true;
+}
+
+bool ImgData::copyLine(int rowWidth, int y, double *out) const
+{
+    if (!valid || rowWidth != width || y < 0 || y >= height)
+        return false;
+    const double *row = line(y, out);
+    if (row != out)
+        std::copy_n(row, width, out);
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include "SelectDataFiles.h"
 
-#include "DataRoot.h"
 #include "DataSetList.h"
+#include "FileDialogs.h"
 #include "FieldValue.h"
 
 #include <QDebug>
@@ -15,15 +15,13 @@ SelectDataFiles::SelectDataFiles(QWidget *parent)
     newOrAdd.addButton(AddFiles);
     newOrAdd.setExclusive(true);
 
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAttribute(Qt::WA_QuitOnClose, false); // a helper window, not the program's
+    FileDialogs::setUp(dialog);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setDirectory(dataRoot());
     dialog.setNameFilters({tr("Itex File (*.img)"), tr("Tiff File (*.tif *.tiff)"), tr("HDF5 Series (*.h5 *.hdf5 *.hdf *.nxs)"),
                            tr("Any Files (* *.*)")});
 
-    connect(Select, &QPushButton::clicked, &dialog, &QFileDialog::show);
+    connect(Select, &QPushButton::clicked, this, [this] { FileDialogs::open(dialog, Selected->currentText()); });
     connect(&dialog, &QFileDialog::filesSelected, this, &SelectDataFiles::filesFromList);
     connect(Clear, &QPushButton::clicked, this, &SelectDataFiles::clearFiles);
     connect(Selected, &QComboBox::currentIndexChanged, this, &SelectDataFiles::currentIndexChanged);

@@ -1,6 +1,6 @@
 #include "SelectAFile.h"
 
-#include "DataRoot.h"
+#include "FileDialogs.h"
 #include "FieldStyle.h"
 
 #include <QDir>
@@ -12,15 +12,11 @@ SelectAFile::SelectAFile(QWidget *parent)
     setupUi(this);
     Name->hide();
     AddTag->hide();
-    // The toolkit's own dialog: the same on every desktop, and it stays non-modal.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    // An open dialog must neither keep the program alive after the main window
-    // closed nor end it when it is the last window (no main window with -nw).
-    dialog.setAttribute(Qt::WA_QuitOnClose, false);
-    dialog.setDirectory(dataRoot());
+    FileDialogs::setUp(dialog);
     setMode(OpenFile);
 
-    connect(Select, &QPushButton::clicked, &dialog, &QFileDialog::show);
+    // FilePath holds the file opened, or the folder saved to.
+    connect(Select, &QPushButton::clicked, this, [this] { FileDialogs::open(dialog, FilePath->text()); });
     connect(&dialog, &QFileDialog::fileSelected, this, &SelectAFile::fileSelected0);
     connect(Clear, &QPushButton::clicked, this, &SelectAFile::clear0);
 }

@@ -22,6 +22,7 @@ SelectAImgFile::SelectAImgFile(QWidget *parent)
     delete holder;
     gridLayout = nullptr;
 
+    view.rowValues = [this](int y, double *out) { return image && image->copyLine(view.img.width(), y, out); };
     defaultExpTime = realFieldValue(ExpTimeLE->text());
     FieldWidth::fitReal(ExpTimeLE);
     // The image window is a helper of the main window: closing it must not end a

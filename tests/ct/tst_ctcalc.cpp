@@ -122,8 +122,11 @@ template <class Panel> void checkView(Panel &panel, const double *v)
     QCOMPARE(panel.DispCt->Val->text(), valueAt(30, 20));
     emit panel.DispCt->newPosInvY(-0.5, -0.5); // column and row 0, outside the circle
     QCOMPARE(panel.DispCt->Val->text(), valueAt(0, 0));
-    for (QLineEdit *field : {panel.Drx0, panel.Drz0, panel.Drx1, panel.Drz1, panel.Crx0, panel.Crz0, panel.Crx1, panel.Crz1})
-        QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
+    // Asked wide enough for the longest real, yet squeezable below it (elided then).
+    for (QLineEdit *field : {panel.Drx0, panel.Drz0, panel.Drx1, panel.Drz1, panel.Crx0, panel.Crz0, panel.Crx1, panel.Crz1}) {
+        const int longest = field->fontMetrics().horizontalAdvance("-1.23457e-05");
+        QVERIFY(field->sizeHint().width() > longest && field->minimumSizeHint().width() < longest);
+    }
 }
 
 } // namespace
@@ -321,8 +324,8 @@ private slots:
         QCOMPARE(panel.DispCt->Val->text(), QString("-"));
         runCt2(0);
         checkView(panel, panel.shownValues()->data());
-        for (QLineEdit *field : {panel.StartT, panel.SpentT})
-            QVERIFY(field->minimumWidth() > field->fontMetrics().horizontalAdvance("-1.23457e-05"));
+        QVERIFY(panel.StartT->sizeHint().width() > panel.StartT->fontMetrics().horizontalAdvance("00:00:00.000"));
+        QVERIFY(panel.SpentT->sizeHint().width() > panel.SpentT->fontMetrics().horizontalAdvance("-1.23457e-05"));
         CtCalc2Ui fresh;
         checkRegions(fresh);
     }

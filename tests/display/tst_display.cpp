@@ -1,4 +1,6 @@
 #include "DrawText.h"
+#include "DataRoot.h"
+#include "FileDialogs.h"
 #include "ImgData.h"
 #include "ImageRendering.h"
 #include "ImgDatas.h"
@@ -9,12 +11,19 @@
 #include "ViewTransform.h"
 #include "WidgetChecks.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QPushButton>
 
 #include <climits>
 #include <limits>
 #include <memory>
+
+#include <tiffio.h>
 
 namespace {
 bool near(double a, double b) { return std::abs(a - b) <= 1e-9; }
@@ -46,6 +55,33 @@ struct CountingImage : ImgData {
     int w, h;
     std::vector<double> pixels;
 };
+// A float TIFF read with libtiff itself: width, height and every value; empty when it is
+// not one grey 32-bit float image.
+struct FloatImage { int w = 0, h = 0; std::vector<float> values; };
+FloatImage readFloatTiff(const QString &fileName)
+{
+    FloatImage read;
+    TIFF *tif = TIFFOpen(QFile::encodeName(fileName).constData(), "r");
+    if (!tif)
+        return read;
+    uint32_t w = 0, h = 0;
+    uint16_t bits = 0, format = 0, samples = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetField(tif, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetField(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    if (bits == 32 && format == SAMPLEFORMAT_IEEEFP && samples == 1 && w * h < 1u << 24) {
+        std::vector<float> values(size_t(w) * h);
+        bool whole = true;
+        for (uint32_t y = 0; y < h && whole; ++y)
+            whole = TIFFReadScanline(tif, values.data() + size_t(y) * w, y, 0) == 1;
+        if (whole)
+            read = {int(w), int(h), std::move(values)};
+    }
+    TIFFClose(tif);
+    return read;
+}
 } // namespace
 Q_DECLARE_METATYPE(Pointer)
 
@@ -358,6 +394,111 @@ private slots:
         QVERIFY(!view->saveImage(bad) && !QFile::exists(bad));
     }
 
+    // A slice of 4 x 4 in the 512 x 256 canvas: square pixels, centred, white beside it;
+    // unchecked, the picture is stretched over the whole canvas again.
+    void keptAspectDrawsSquarePixels()
+    {
+        // The view's menu: a plain right click on the picture stays a pick; with Ctrl, or
+        // from the keyboard, it goes on to the menu, whose first entry is this switch. (A
+        // canvas of its own: in the view an ignored event would open the menu.)
+        DispA bare;
+        for (const auto &[reason, mods, toMenu] : {std::tuple{QContextMenuEvent::Mouse, Qt::KeyboardModifiers(), false},
+                                                   {QContextMenuEvent::Mouse, Qt::ControlModifier, true},
+                                                   {QContextMenuEvent::Keyboard, Qt::KeyboardModifiers(), true}}) {
+            QContextMenuEvent e(reason, QPoint(5, 5), QPoint(5, 5), mods);
+            e.setAccepted(true);
+            QCoreApplication::sendEvent(&bare, &e);
+            QCOMPARE(!e.isAccepted(), toMenu);
+        }
+        QVERIFY(view->contextMenuPolicy() == Qt::ActionsContextMenu && view->actions().first()->isCheckable());
+        showImage(4, 4);
+        view->setKeepAspectRatio(true);
+        QImage shot = view->dispA->grab().toImage();
+        QCOMPARE(qGray(shot.pixel(100, 128)), 255);
+        QCOMPARE(qGray(shot.pixel(412, 128)), 255);
+        // Columns 128..383 show the image; (130, 2) is image pixel (0, 0), (380, 253) is (3, 3).
+        QCOMPARE(qGray(shot.pixel(130, 2)), 0);
+        QCOMPARE(qGray(shot.pixel(380, 253)), 12);
+        // The pointer read-out follows the drawn picture, not the stretched one.
+        QSignalSpy positions(view, &ImgDisp::newPos);
+        moveTo(canvas(), QPointF(200, 100));
+        QCOMPARE(positions.last(), (QList<QVariant>{1, 1}));
+        view->setKeepAspectRatio(false);
+        shot = view->dispA->grab().toImage();
+        QCOMPARE(qGray(shot.pixel(100, 128)), 6);
+    }
+
+    // "Save view as…": the picture as the canvas shows it, or the visible values as
+    // 32-bit floats, each read back with another reader.
+    void savesTheViewAsPictureAndValues()
+    {
+        QTemporaryDir dir;
+        const int w = 300, h = 200;
+        std::vector<double> data(size_t(w) * h);
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = 0.1 * double(i) - 1e3;  // not whole numbers: float rounding shows
+        view->rowValues = [&](int y, double *out) { return copyRow(data.data(), w, h, y, out); };
+        showImage(w, h);
+        view->view = QRectF(10.7, 20.2, 100.9, 50.5);
+        QVERIFY(view->saveView(dir.filePath("shown.png")));
+        QCOMPARE(QImage(dir.filePath("shown.png")).convertToFormat(QImage::Format_RGB32),
+                 view->dispA->grab().toImage().convertToFormat(QImage::Format_RGB32));
+        QVERIFY(view->saveView(dir.filePath("values.TIF")));
+        const FloatImage saved = readFloatTiff(dir.filePath("values.TIF"));
+        QCOMPARE(QSize(saved.w, saved.h), QSize(100, 50));
+        int differing = 0;
+        for (int y = 0; y < saved.h; ++y)
+            for (int x = 0; x < saved.w; ++x)
+                differing += saved.values[size_t(y) * saved.w + x] != float(data[size_t(20 + y) * w + 10 + x]);
+        QCOMPARE(differing, 0);
+        // A kept aspect ratio widens the whole image beyond its sides; only its own columns are saved.
+        view->setKeepAspectRatio(true);
+        view->view = QRectF(0, 0, 300, 200);
+        QVERIFY(view->saveView(dir.filePath("fitted.tiff")));
+        const FloatImage fitted = readFloatTiff(dir.filePath("fitted.tiff"));
+        QCOMPARE(QSize(fitted.w, fitted.h), QSize(300, 200));
+        QCOMPARE(fitted.values.back(), float(data.back()));
+        // Failures: one debug line, nothing left behind, no dialog.
+        const QString missing = dir.filePath("no/such/folder/v.tif");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to write the float TIFF \"%1\"").arg(missing)));
+        QVERIFY(!view->saveView(missing));
+        const QString picture = dir.filePath("no/such/folder/v.png");
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("Failed to save the view \"%1\"").arg(picture)));
+        QVERIFY(!view->saveView(picture));
+        view->rowValues = nullptr;
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString("No values to save in \"%1\"").arg(dir.filePath("none.tif"))));
+        QVERIFY(!view->saveView(dir.filePath("none.tif")) && !QFile::exists(dir.filePath("none.tif")));
+        for (const QWidget *shown : QApplication::topLevelWidgets())
+            QVERIFY(shown == view || !shown->isVisible());
+    }
+
+    void fileDialogStartFolder()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("sub"));
+        QFile file(dir.filePath("sub/a.img"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString sub = QDir(dir.filePath("sub")).absolutePath();
+        QCOMPARE(FileDialogs::startFolder(file.fileName()), sub);
+        QCOMPARE(FileDialogs::startFolder(sub), sub);
+        QCOMPARE(FileDialogs::startFolder(dir.filePath("sub/not-yet.img")), sub);  // a name to save as
+        QCOMPARE(FileDialogs::startFolder(dir.filePath("gone/a.img")), dataRoot());
+        QCOMPARE(FileDialogs::startFolder(QString()), dataRoot());
+        QFileDialog dialog;
+        FileDialogs::setUp(dialog);
+        FileDialogs::open(dialog, file.fileName());
+        QCOMPARE(dialog.directory().absolutePath(), sub);
+        QVERIFY(dialog.isVisible() && dialog.width() >= FileDialogs::kSize.width());
+        // Every column of the detail view (name, size, type, date) is in sight whole.
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const auto *details = dialog.findChild<QTreeView *>("treeView");
+        QVERIFY(details && details->isVisible() && details->header()->count() == 4);
+        for (int column = 0; column < 4; ++column)
+            QVERIFY2(details->header()->sectionViewportPosition(column) + details->header()->sectionSize(column)
+                         <= details->viewport()->width(), qPrintable(QString("column %1 is cut").arg(column)));
+    }
+
     void colorIndex()
     {
         const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -477,6 +618,13 @@ private slots:
         const QRect middle(0, 105, 25, 190);
         QVERIFY(countColour(shot, {0, 0, 25, 100}, label) > 0 && countColour(shot, {0, 300, 25, 100}, label) > 0);
         QCOMPARE(countColour(shot, middle, label), 0);
+        // On the white end (above the upper handle) the maximum's label has a dark rim.
+        const QImage top = shot.copy(0, 0, 25, 99);
+        int dark = 0;
+        for (int y = 0; y < top.height(); ++y)
+            for (int x = 0; x < top.width(); ++x)
+                dark += qGray(top.pixel(x, y)) < 64;
+        QVERIFY(dark > 0 && qGray(shot.pixel(0, 99)) == 255);
         press(bar.get(), QPointF(10, 90), Qt::LeftButton);
         QVERIFY(countColour(bar->grab().toImage(), middle, label) > 0);
         // The release asks for the repaint that takes that label away.

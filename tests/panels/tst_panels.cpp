@@ -124,6 +124,13 @@ private slots:
         sel.setDirName("/data/other");
         QCOMPARE(spy, QList<QVariantList>({{"/data/sample-a"}}));
         QCOMPARE(sel.SelectedDir->text(), QString("/data/other"));
+        // Opened again, it starts in the folder chosen last.
+        QVERIFY(QDir(tmp.path()).mkpath("chosen"));
+        sel.setDirName(QDir(tmp.path()).filePath("chosen"));
+        QTest::mouseClick(sel.Select, Qt::LeftButton);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.directory().absolutePath(), QDir(tmp.path()).absoluteFilePath("chosen"));
+        dialog.hide();
     }
 
     void selectAFileModes()
