@@ -197,6 +197,7 @@ void Body::startBatchEngine()
     connect(this, &Body::callBatchExec, &batch, &Batch::batchExec);
     connect(&batch, &Batch::batchExCmd, this, &Body::batchExCmd);
     connect(this, &Body::callBatchCheckEnd, &batch, &Batch::batchCheckEnd);
+    connect(&xanes, &XanesCommands::finished, this, &Body::xanesEnded);
     connect(&batch, &Batch::batchStopped, this, &Body::batchEngineStopped);
     connect(this, &Body::batchCalcStart, this, &Body::startCalcCt);
     connect(this, &Body::batchCalcFinished, this, &Body::callBatchCheckEnd);
@@ -816,6 +817,15 @@ void Body::corSearchEnded(bool found)
     emit callBatchCheckEnd();
 }
 
+// The chemical-state job a script started has ended: ":ifok" when everything was written.
+void Body::xanesEnded(XanesOutcome result)
+{
+    ++outcome.mapJobs;
+    outcome.mapJobsIncomplete += result.complete() ? 0 : 1;
+    batch.ok = result.complete();
+    emit callBatchCheckEnd();
+}
+
 void Body::batchEngineStopped()
 {
     if (calculating)
@@ -889,6 +899,7 @@ void Body::shutdown()
         thread->quit();
         thread->wait();
     }
+    xanes.shutdown();
     ct2Pool.shutdown();
     // The answers of the last slices, for the panels.
     QCoreApplication::sendPostedEvents();

@@ -36,6 +36,13 @@ void Body::batchExCmd(BatchCmd cmd)
     if (shutDown)
         return;
     qDebug() << "body-cmd" << cmd.cmd;
+    // xanes_exec answers when its job has ended (xanesEnded).
+    bool xanesStarted = false;
+    if (xanes.handle(cmd, &xanesStarted)) {
+        if (!xanesStarted)
+            emit callBatchCheckEnd();
+        return;
+    }
     for (const Command &command : commandTable())
         if (cmd.isCmd(QLatin1String(command.keyword)))
             command.action(*this, cmd);
