@@ -4,6 +4,7 @@
 
 #include "Body.h"
 
+#include "DataSaver.h"
 #include "FieldValue.h"
 
 #include <QDebug>
@@ -36,11 +37,17 @@ void Body::batchExCmd(BatchCmd cmd)
     if (shutDown)
         return;
     qDebug() << "body-cmd" << cmd.cmd;
-    // xanes_exec answers when its job has ended (xanesEnded).
-    bool xanesStarted = false;
-    if (xanes.handle(cmd, &xanesStarted)) {
-        if (!xanesStarted)
+    // xanes_exec answers when its job has ended (xanesEnded). Its maps are made from saved
+    // results, so it starts once the saver has written every file handed to it before: the
+    // saver takes its requests in order, and this one only sends the start back.
+    bool xanesExec = false;
+    if (xanes.handle(cmd, &xanesExec)) {
+        if (!xanesExec)
             emit callBatchCheckEnd();
+        else
+            QMetaObject::invokeMethod(&ct2Pool.saver(), [this] {
+                QMetaObject::invokeMethod(this, [this] { xanes.start(); }, Qt::QueuedConnection);
+            }, Qt::QueuedConnection);
         return;
     }
     for (const Command &command : commandTable())

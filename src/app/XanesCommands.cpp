@@ -34,15 +34,16 @@ void XanesCommands::shutdown()
     thread.wait();
 }
 
-bool XanesCommands::handle(const BatchCmd &cmd, bool *started)
+void XanesCommands::start()
 {
-    *started = false;
-    if (cmd.isCmd(QStringLiteral("xanes_exec"))) {
-        *started = thread.isRunning();
-        if (*started)
-            emit runRequested(pending);
+    emit runRequested(pending);
+}
+
+bool XanesCommands::handle(const BatchCmd &cmd, bool *execRequested)
+{
+    *execRequested = cmd.isCmd(QStringLiteral("xanes_exec"));
+    if (*execRequested)
         return true;
-    }
     bool known = false;
     for (const Command &command : commandTable())
         if (cmd.isCmd(QLatin1String(command.keyword))) {

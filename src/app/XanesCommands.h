@@ -16,9 +16,11 @@ public:
     explicit XanesCommands(QObject *parent = nullptr);
     ~XanesCommands() override;
 
-    // True when cmd is one of the xanes_* words (it is then applied); *started tells whether
-    // it started a job whose end finished() reports.
-    bool handle(const BatchCmd &cmd, bool *started);
+    // True when cmd is one of the xanes_* words (it is then applied); *execRequested when it
+    // was xanes_exec, whose job start() begins.
+    bool handle(const BatchCmd &cmd, bool *execRequested);
+    // Hands the request built so far to the worker; finished() answers.
+    void start();
     const XanesRequest &request() const { return pending; }
     // Lets a job under way end, then ends the thread. Idempotent.
     void shutdown();
