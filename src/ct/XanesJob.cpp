@@ -67,6 +67,10 @@ public:
         entry["energies_ev"] = energies;
         if (req.align)
             entry["shifts"] = align(stack);
+        XanesFit fit;
+        const bool fitting = !refs.empty();
+        if (fitting && !fit.setup(stack.energies(), refs, req.fit, &why))
+            return fail(slice, why);
         const XanesNormalize normalize(stack.energies(), req.settings);
         const XanesMaps maps = normalize.maps(stack);
         entry["step_threshold"] = maps.threshold;
@@ -76,10 +80,6 @@ public:
                        & writeMap(slice, QStringLiteral("e0"), maps.e0, w, h)
                        & writeMap(slice, QStringLiteral("white_line_energy"), maps.whiteLineEnergy, w, h)
                        & writeMap(slice, QStringLiteral("white_line_height"), maps.whiteLineHeight, w, h);
-        XanesFit fit;
-        const bool fitting = !refs.empty();
-        if (fitting && !fit.setup(stack.energies(), refs, req.fit, &why))
-            return fail(slice, why);
         if (fitting) {
             const XanesFitMaps fitted = fit.maps(stack, normalize, maps);
             for (size_t r = 0; r < fitted.fractions.size(); ++r)
