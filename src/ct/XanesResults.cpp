@@ -162,6 +162,8 @@ bool XanesResults::parseDataFile(const QByteArray &text, std::vector<float> *pla
             p = std::find(p, end, '\n');
             continue;
         }
+        if (*p == '\n' || *p == '\r')
+            continue;
         Pixel px{};
         if (!parsePixelLine(p, end, px.x, px.z, px.value)) {
             *why = QStringLiteral("a line that is not x, z and a value");
