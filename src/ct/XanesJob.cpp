@@ -51,28 +51,23 @@ public:
 
     bool run(int slice, QJsonObject &entry)
     {
-        std::vector<XanesResults::EnergySet> sets;
+        XanesSlice computed;
         QStringList skipped;
         QString why;
-        const bool collected = XanesResults::collect(req.resultsFolder, req.name, slice, &sets, &skipped, &why);
+        const bool ok = XanesJob::computeSlice(req, refs, slice, &computed, &skipped, &why);
         for (const QString &line : skipped)
             qDebug().noquote() << line;
         out.energiesSkipped += int(skipped.size());
-        SpectralStack stack;
-        if (!collected || !XanesResults::buildStack(sets, &stack, &why, req.budgetBytes))
+        if (!ok)
             return fail(slice, why);
+        const SpectralStack &stack = computed.stack;
+        const XanesMaps &maps = computed.maps;
         QJsonArray energies;
         for (double e : stack.energies())
             energies.append(e);
         entry["energies_ev"] = energies;
         if (req.align)
-            entry["shifts"] = align(stack);
-        XanesFit fit;
-        const bool fitting = !refs.empty();
-        if (fitting && !fit.setup(stack.energies(), refs, req.fit, &why))
-            return fail(slice, why);
-        const XanesNormalize normalize(stack.energies(), req.settings);
-        const XanesMaps maps = normalize.maps(stack);
+            entry["shifts"] = shiftList(stack, computed.shifts);
         entry["step_threshold"] = maps.threshold;
         entry["masked_pixels"] = double(maps.maskedCount);
         const int w = stack.width(), h = stack.height();
@@ -80,8 +75,8 @@ public:
                        & writeMap(slice, QStringLiteral("e0"), maps.e0, w, h)
                        & writeMap(slice, QStringLiteral("white_line_energy"), maps.whiteLineEnergy, w, h)
                        & writeMap(slice, QStringLiteral("white_line_height"), maps.whiteLineHeight, w, h);
-        if (fitting) {
-            const XanesFitMaps fitted = fit.maps(stack, normalize, maps);
+        if (computed.fitted) {
+            const XanesFitMaps &fitted = computed.fitMaps;
             for (size_t r = 0; r < fitted.fractions.size(); ++r)
                 written &= writeMap(slice, QStringLiteral("fraction_%1").arg(r + 1), fitted.fractions[r], w, h);
             written &= writeMap(slice, QStringLiteral("r_factor"), fitted.rFactor, w, h);
@@ -89,7 +84,7 @@ public:
         }
         if (!req.spectra.empty()) {
             const QString csv = XanesJob::mapFile(req, slice, QStringLiteral("spectra"), QStringLiteral("csv"));
-            const bool saved = DataSaver::writeFile(csv, XanesJob::spectraCsv(stack, normalize, fitting ? &fit : nullptr, req.spectra),
+            const bool saved = DataSaver::writeFile(csv, XanesJob::spectraCsv(stack, *computed.normalize, computed.fitted ? &computed.fit : nullptr, req.spectra),
                                                     "Failed to write the spectra");
             written &= saved;
             note(saved, csv);
@@ -109,11 +104,8 @@ private:
         return false;
     }
 
-    QJsonArray align(SpectralStack &stack)
+    static QJsonArray shiftList(const SpectralStack &stack, const std::vector<XanesAlign::Shift> &shifts)
     {
-        const int reference = nearestEnergyIndex(stack.energies(), req.alignEnergy);
-        const std::vector<XanesAlign::Shift> shifts = XanesAlign::estimate(stack, reference);
-        XanesAlign::apply(stack, shifts);
         QJsonArray list;
         for (size_t k = 0; k < shifts.size(); ++k)
             list.append(QJsonObject{{"energy_ev", stack.energies()[k]}, {"dx", shifts[k].dx}, {"dz", shifts[k].dz}});
@@ -141,26 +133,47 @@ private:
     XanesOutcome &out;
 };
 
-bool readReferences(const XanesRequest &request, std::vector<XanesReference> &references)
+} // namespace
+
+bool XanesJob::readReferences(const QStringList &files, std::vector<XanesReference> *references, QString *why)
 {
-    for (const QString &file : request.referenceFiles) {
+    references->clear();
+    for (const QString &file : files) {
         XanesReference ref;
-        QString why;
-        if (!XanesReference::read(file, &ref, &why)) {
-            qDebug().noquote() << why;
+        if (!XanesReference::read(file, &ref, why))
             return false;
-        }
-        references.push_back(std::move(ref));
+        references->push_back(std::move(ref));
     }
-    if (!references.empty() && (references.size() < 2 || references.size() > size_t(XanesFit::maxReferences))) {
-        qDebug().noquote() << QStringLiteral("Linear-combination fit: %1 references given, 2 to %2 are fitted")
-                                  .arg(references.size()).arg(XanesFit::maxReferences);
+    if (!references->empty() && (references->size() < 2 || references->size() > size_t(XanesFit::maxReferences))) {
+        *why = QStringLiteral("Linear-combination fit: %1 references given, 2 to %2 are fitted")
+                   .arg(references->size()).arg(XanesFit::maxReferences);
         return false;
     }
     return true;
 }
 
-} // namespace
+bool XanesJob::computeSlice(const XanesRequest &request, const std::vector<XanesReference> &references, int slice,
+                            XanesSlice *out, QStringList *skipped, QString *why)
+{
+    std::vector<XanesResults::EnergySet> sets;
+    out->slice = slice;
+    if (!XanesResults::collect(request.resultsFolder, request.name, slice, &sets, skipped, why)
+        || !XanesResults::buildStack(sets, &out->stack, why, request.budgetBytes))
+        return false;
+    out->fitted = !references.empty();
+    if (out->fitted && !out->fit.setup(out->stack.energies(), references, request.fit, why))
+        return false;
+    if (request.align) {
+        const int reference = nearestEnergyIndex(out->stack.energies(), request.alignEnergy);
+        out->shifts = XanesAlign::estimate(out->stack, reference);
+        XanesAlign::apply(out->stack, out->shifts);
+    }
+    out->normalize.emplace(out->stack.energies(), request.settings);
+    out->maps = out->normalize->maps(out->stack);
+    if (out->fitted)
+        out->fitMaps = out->fit.maps(out->stack, *out->normalize, out->maps);
+    return true;
+}
 
 QString XanesOutcome::summary() const
 {
@@ -219,9 +232,9 @@ XanesOutcome XanesJob::run(const XanesRequest &request)
     XanesOutcome outcome;
     const QString problem = request.settings.check();
     std::vector<XanesReference> references;
-    if (!problem.isEmpty() || !QDir().mkpath(request.outFolder) || !readReferences(request, references)) {
-        if (!problem.isEmpty())
-            qDebug().noquote() << problem;
+    QString why = problem;
+    if (!problem.isEmpty() || !QDir().mkpath(request.outFolder) || !readReferences(request.referenceFiles, &references, &why)) {
+        qDebug().noquote() << (why.isEmpty() ? QStringLiteral("Cannot create %1").arg(request.outFolder) : why);
         outcome.slicesFailed = std::max(1, request.sliceTo - request.sliceFrom + 1);
         return outcome;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "XanesAlign.h"
 #include "XanesFit.h"
 #include "XanesNormalize.h"
 #include "XanesResults.h"
@@ -7,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
 #include <vector>
 
 // A rectangle of slice pixels, x0 <= x < x1, z0 <= z < z1, whose mean spectrum is exported.
@@ -44,6 +47,20 @@ struct XanesOutcome
     QString summary() const;
 };
 
+// Everything computed for one slice: its stack (aligned when asked, with the shifts), the
+// normalisation, the maps and, with references, the fit and its maps.
+struct XanesSlice
+{
+    int slice = 0;
+    SpectralStack stack;
+    std::vector<XanesAlign::Shift> shifts;
+    std::optional<XanesNormalize> normalize;
+    XanesMaps maps;
+    bool fitted = false;
+    XanesFit fit;
+    XanesFitMaps fitMaps;
+};
+
 // Slice by slice: the stack from saved results, optional alignment, normalisation, maps, the
 // fit, and the maps written as float TIFF files, the spectra as CSV and a record of the run:
 //   OUT/NAME-xanes-SSSSS-edge_step.tif, -e0.tif, -white_line_energy.tif, -white_line_height.tif,
@@ -54,6 +71,12 @@ class XanesJob
 {
 public:
     static XanesOutcome run(const XanesRequest &request);
+    // The references of a request; false with the reason of the first that cannot be used.
+    static bool readReferences(const QStringList &files, std::vector<XanesReference> *references, QString *why);
+    // One slice computed from saved results; energies left out are named in *skipped. False
+    // with a one-line reason when the slice cannot be mapped (nothing is then computed).
+    static bool computeSlice(const XanesRequest &request, const std::vector<XanesReference> &references, int slice,
+                             XanesSlice *out, QStringList *skipped, QString *why);
     // The CSV of the mean spectra of regions: "region,energy_ev,mu,pre_edge,post_edge,normalised,fit".
     static QByteArray spectraCsv(const SpectralStack &stack, const XanesNormalize &normalize, const XanesFit *fit,
                                  const std::vector<XanesRegion> &regions);
