@@ -10,6 +10,7 @@
 #include "ImageRendering.h"
 #include "SavingData.h"
 #include "SavingImg.h"
+#include "XanesPanel.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -74,6 +75,7 @@ Body::Body(const QStringList &configLines, QWidget *parent)
 
     buildViews();
     buildCt2Pool();
+    ImgsTab->addTab(new XanesPanel, tr("XANES")); // last, so the numbers of the other tabs stay
     imgs.setI0Link(&I0ImgSel->image);
     imgs.setBgLink(&BGImgSel->image);
 
