@@ -85,6 +85,11 @@ XanesPanel::XanesPanel(QWidget *parent) : QWidget(parent), view(new ImgDispWPV)
     connect(energySlider, &QSlider::valueChanged, this, &XanesPanel::showMap);
     connect(view, &ImgDispWCBar::newBar, this, &XanesPanel::showMap);
     connect(view, &ImgDisp::selectedAPoint, this, [this](double x, double z, MouseC::MStat) { pickedPoint(x, z); });
+    connect(view, &ImgDispWPV::newPosInvY, this, [this](double x, double z) {
+        const int ix = int(std::floor(x)), iz = int(std::floor(z));
+        if (result && ix >= 0 && iz >= 0 && ix < result->stack.width() && iz < result->stack.height())
+            view->setVal(shownValues[size_t(iz) * size_t(result->stack.width()) + size_t(ix)]);
+    });
     connect(view->dispA, &DispA::mouseReleased0, this, [this] {
         if (view->selValid)
             selected(view->sel);
@@ -190,8 +195,8 @@ void XanesPanel::showMap()
     // (NaN) pixels, which are drawn black.
     if (!view->CBar->isFixed() && low < high)
         view->CBar->autoRange(low - 0.1 * (high - low), high);
-    const std::vector<double> values(map.begin(), map.end());
-    view->img = greyImage(values.data(), result->stack.width(), result->stack.height(), view->CBar->colorScale());
+    shownValues.assign(map.begin(), map.end());
+    view->img = greyImage(shownValues.data(), result->stack.width(), result->stack.height(), view->CBar->colorScale());
     view->newImage();
 }
 

@@ -66,4 +66,5 @@ private:
     XanesWorker *worker = nullptr;
     std::shared_ptr<const XanesSlice> result;
     XanesRegion picked;
+    std::vector<double> shownValues; // of the map in the view, for the read-out
 };
