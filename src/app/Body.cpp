@@ -75,7 +75,7 @@ Body::Body(const QStringList &configLines, QWidget *parent)
 
     buildViews();
     buildCt2Pool();
-    ImgsTab->addTab(new XanesPanel, tr("XANES")); // last, so the numbers of the other tabs stay
+    ImgsTab->addTab(XanesPanel::scrollingPage(), tr("XANES")); // last, so the numbers of the other tabs stay
     imgs.setI0Link(&I0ImgSel->image);
     imgs.setBgLink(&BGImgSel->image);
 

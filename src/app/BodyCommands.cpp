@@ -153,9 +153,9 @@ const std::vector<Body::Command> &Body::commandTable()
         {"show_bg", [](Body &b, const BatchCmd &) { b.ImgsTab->setCurrentIndex(4); }},
         {"show_ct2",
          [](Body &b, const BatchCmd &c) {
-             // 64-bit sum, then the last tab for an index past it.
+             // 64-bit sum, then the last CT2 tab for an index past it.
              const qint64 tab = qint64(fixedTabs) + c.firstInt();
-             b.ImgsTab->setCurrentIndex(int(std::clamp<qint64>(tab, 0, b.ImgsTab->count() - 1)));
+             b.ImgsTab->setCurrentIndex(int(std::clamp<qint64>(tab, 0, fixedTabs + ct2PoolSize - 1)));
          }},
         // Data-set sequences
         {"seq_exec_show", [](Body &b, const BatchCmd &c) { b.ShowAdditionalInfo->setChecked(c.firstFlag()); }},

@@ -14,7 +14,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineSeries>
-#include <QScatterSeries>
+#include <QScrollArea>
 #include <QValueAxis>
 #include <QVBoxLayout>
 
@@ -94,6 +94,15 @@ XanesPanel::XanesPanel(QWidget *parent) : QWidget(parent), view(new ImgDispWPV)
         if (view->selValid)
             selected(view->sel);
     });
+}
+
+QWidget *XanesPanel::scrollingPage()
+{
+    auto *page = new QScrollArea;
+    page->setWidgetResizable(true);
+    page->setFrameShape(QFrame::NoFrame);
+    page->setWidget(new XanesPanel);
+    return page;
 }
 
 XanesPanel::~XanesPanel()

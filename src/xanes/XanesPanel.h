@@ -28,6 +28,9 @@ class XanesPanel : public QWidget, public Ui::XanesPanel
 public:
     explicit XanesPanel(QWidget *parent = nullptr);
     ~XanesPanel() override;
+    // A new panel in a scroll area, as a tab page: the panel scrolls inside its tab, so
+    // its size never widens the window.
+    static QWidget *scrollingPage();
 
     // The request the fields describe (slice: sliceBox).
     XanesRequest request() const;
