@@ -10,6 +10,7 @@
 #include "ImageRendering.h"
 #include "SavingData.h"
 #include "SavingImg.h"
+#include "XanesPanel.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -74,6 +75,7 @@ Body::Body(const QStringList &configLines, QWidget *parent)
 
     buildViews();
     buildCt2Pool();
+    ImgsTab->addTab(XanesPanel::scrollingPage(), tr("XANES")); // last, so the numbers of the other tabs stay
     imgs.setI0Link(&I0ImgSel->image);
     imgs.setBgLink(&BGImgSel->image);
 
@@ -201,6 +203,7 @@ void Body::startBatchEngine()
     connect(this, &Body::callBatchExec, &batch, &Batch::batchExec);
     connect(&batch, &Batch::batchExCmd, this, &Body::batchExCmd);
     connect(this, &Body::callBatchCheckEnd, &batch, &Batch::batchCheckEnd);
+    connect(&xanes, &XanesCommands::finished, this, &Body::xanesEnded);
     connect(&batch, &Batch::batchStopped, this, &Body::batchEngineStopped);
     connect(this, &Body::batchCalcStart, this, &Body::startCalcCt);
     connect(this, &Body::batchCalcFinished, this, &Body::callBatchCheckEnd);
@@ -834,6 +837,15 @@ void Body::corSearchEnded(bool found)
     emit callBatchCheckEnd();
 }
 
+// The chemical-state job a script started has ended: ":ifok" when everything was written.
+void Body::xanesEnded(XanesOutcome result)
+{
+    ++outcome.mapJobs;
+    outcome.mapJobsIncomplete += result.complete() ? 0 : 1;
+    batch.ok = result.complete();
+    emit callBatchCheckEnd();
+}
+
 void Body::batchEngineStopped()
 {
     if (calculating)
@@ -907,6 +919,7 @@ void Body::shutdown()
         thread->quit();
         thread->wait();
     }
+    xanes.shutdown();
     ct2Pool.shutdown();
     // The answers of the last slices, for the panels.
     QCoreApplication::sendPostedEvents();

@@ -11,6 +11,7 @@
 #include "RawDisp.h"
 #include "Sinogram.h"
 #include "XafsBatch.h"
+#include "XanesCommands.h"
 #include "ui_Body.h"
 
 #include <QDateTime>
@@ -136,6 +137,7 @@ private slots:
     // The window title names the quantitative mode and its window while it is on.
     void showReconMode();
     void corSearchEnded(bool found);
+    void xanesEnded(XanesOutcome result);
 
 private:
     // One entry of the command set: every entry whose keyword matches runs.
@@ -211,6 +213,7 @@ private:
     QDateTime endT;
     Batch batch;
     XafsBatch xafsBatch;
+    XanesCommands xanes;
     QList<double> i0Energies;
     RawDisp rawDisp;
     Sinogram sinogramPanel;

@@ -4,6 +4,7 @@
 
 #include "Body.h"
 
+#include "DataSaver.h"
 #include "FieldValue.h"
 #include "Hdf5Series.h"
 
@@ -37,6 +38,19 @@ void Body::batchExCmd(BatchCmd cmd)
     if (shutDown)
         return;
     qDebug() << "body-cmd" << cmd.cmd;
+    // xanes_exec answers when its job has ended (xanesEnded). Its maps are made from saved
+    // results, so it starts once the saver has written every file handed to it before: the
+    // saver takes its requests in order, and this one only sends the start back.
+    bool xanesExec = false;
+    if (xanes.handle(cmd, &xanesExec)) {
+        if (!xanesExec)
+            emit callBatchCheckEnd();
+        else
+            QMetaObject::invokeMethod(&ct2Pool.saver(), [this] {
+                QMetaObject::invokeMethod(this, [this] { xanes.start(); }, Qt::QueuedConnection);
+            }, Qt::QueuedConnection);
+        return;
+    }
     for (const Command &command : commandTable())
         if (cmd.isCmd(QLatin1String(command.keyword)))
             command.action(*this, cmd);
@@ -146,9 +160,9 @@ const std::vector<Body::Command> &Body::commandTable()
         {"show_bg", [](Body &b, const BatchCmd &) { b.ImgsTab->setCurrentIndex(4); }},
         {"show_ct2",
          [](Body &b, const BatchCmd &c) {
-             // 64-bit sum, then the last tab for an index past it.
+             // 64-bit sum, then the last CT2 tab for an index past it.
              const qint64 tab = qint64(fixedTabs) + c.firstInt();
-             b.ImgsTab->setCurrentIndex(int(std::clamp<qint64>(tab, 0, b.ImgsTab->count() - 1)));
+             b.ImgsTab->setCurrentIndex(int(std::clamp<qint64>(tab, 0, fixedTabs + ct2PoolSize - 1)));
          }},
         // Data-set sequences
         {"seq_exec_show", [](Body &b, const BatchCmd &c) { b.ShowAdditionalInfo->setChecked(c.firstFlag()); }},

@@ -15,11 +15,16 @@ struct JobOutcome
     int setsFailed = 0;
     int loadsFailed = 0;     // a load that found nothing or could not read a file
     QStringList filesFailed; // result files that could not be written
+    int mapJobs = 0;         // chemical-state jobs (xanes_exec) run
+    int mapJobsIncomplete = 0;
 
-    bool everythingDone() const { return slicesFailed == 0 && setsFailed == 0 && loadsFailed == 0 && filesFailed.isEmpty(); }
+    bool everythingDone() const { return slicesFailed == 0 && setsFailed == 0 && loadsFailed == 0 && filesFailed.isEmpty()
+                                  && mapJobsIncomplete == 0; }
     int exitStatus() const { return everythingDone() ? 0 : 2; }
+    // Map jobs are named only when the script ran one, so other jobs' lines stay as they were.
     QString summary() const
     {
+        const QString maps = mapJobs ? QStringLiteral(", %1 of %2 map jobs incomplete").arg(mapJobsIncomplete).arg(mapJobs) : QString();
         return QStringLiteral("%1: %2 slices written, %3 slices failed, %4 data sets done, %5 data sets failed, "
                               "%6 loads failed, %7 files not saved")
             .arg(everythingDone() ? QStringLiteral("Job done") : QStringLiteral("Job incomplete"))
@@ -28,6 +33,7 @@ struct JobOutcome
             .arg(setsDone)
             .arg(setsFailed)
             .arg(loadsFailed)
-            .arg(filesFailed.size());
+            .arg(filesFailed.size())
+            + maps;
     }
 };

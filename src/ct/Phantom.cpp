@@ -163,7 +163,8 @@ class SeriesWriter
 public:
     SeriesWriter(const Phantom::Series &settings, QStringList *writtenFiles)
         : series(settings), folder(settings.folder), detector(settings.width, settings.height),
-          phantom(Phantom::sheppLogan(settings.width, settings.height)),
+          phantom(settings.twoPhase ? Phantom::twoPhase(settings.width, settings.height)
+                                    : Phantom::sheppLogan(settings.width, settings.height)),
           cor(0.5 * (settings.width - 1) + settings.corOffset), written(writtenFiles)
     {
         phantom.setEdgeEnergy(Phantom::seriesEdgeEnergy(series));
@@ -278,6 +279,61 @@ void Phantom::setEnergy(double eV)
 {
     energyEV = eV;
     absorberOn = energyEV > 0.0 ? absorberFraction(energyEV) : 1.0;
+    for (int phase = 0; phase < 2; ++phase)
+        phaseOn[phase] = energyEV > 0.0 ? phaseAbsorption(phase, energyEV) : 1.0;
+}
+
+double Phantom::phaseAbsorption(int phase, double eV)
+{
+    const double edge = phaseEdges[phase];
+    const double step = 0.5 + std::atan((eV - edge) / phaseEdgeHalfWidth) / kPi;
+    const double t = (eV - edge - phaseWhiteLineOffset) / phaseWhiteLineWidth;
+    return step + phaseWhiteLine * std::exp(-0.5 * t * t);
+}
+
+std::vector<double> Phantom::xanesEnergies()
+{
+    std::vector<double> energies;
+    const auto span = [&energies](double from, double to, int count) {
+        for (int i = 0; i < count; ++i)
+            energies.push_back(from + (to - from) * i / (count - 1));
+    };
+    span(7050.0, 7100.0, 6);
+    span(7108.0, 7140.0, 24);
+    span(7150.0, 7300.0, 10);
+    return energies;
+}
+
+double Phantom::twoPhaseRadius(int detectorWidth)
+{
+    return 0.16 * 0.5 * (detectorWidth - 1);
+}
+
+std::vector<std::pair<double, double>> Phantom::twoPhaseCentres(int detectorWidth)
+{
+    const double r = 0.4 * 0.5 * (detectorWidth - 1);
+    return {{-r, -0.5 * r}, {r, -0.5 * r}, {0.0, r}};
+}
+
+Phantom Phantom::twoPhase(int detectorWidth, int detectorHeight)
+{
+    const double half = 0.5 * (detectorWidth - 1);
+    const double tall = 10.0 * std::max(detectorHeight, 1); // columns: the same slice at every row
+    std::vector<Ellipsoid> parts(4);
+    parts[0].a = parts[0].b = kReachOfHalfDetector * half;
+    parts[0].mu = 0.005;
+    const auto centres = twoPhaseCentres(detectorWidth);
+    const double shares[3][2] = {{1.0, 0.0}, {0.0, 1.0}, {mixedShare, 1.0 - mixedShare}};
+    for (size_t k = 1; k < 4; ++k) {
+        parts[k].cx = centres[k - 1].first;
+        parts[k].cz = centres[k - 1].second;
+        parts[k].a = parts[k].b = twoPhaseRadius(detectorWidth);
+        parts[k].phases[0] = phaseStep * shares[k - 1][0];
+        parts[k].phases[1] = phaseStep * shares[k - 1][1];
+    }
+    for (Ellipsoid &e : parts)
+        e.c = tall;
+    return Phantom(detectorHeight, parts);
 }
 
 void Phantom::setEdgeEnergy(double eV)
@@ -288,7 +344,7 @@ void Phantom::setEdgeEnergy(double eV)
 
 double Phantom::partAttenuation(const Ellipsoid &e) const
 {
-    return e.mu + e.absorber * absorberOn;
+    return e.mu + e.absorber * absorberOn + e.phases[0] * phaseOn[0] + e.phases[1] * phaseOn[1];
 }
 
 double Phantom::ellipseChord(size_t k, double v, double u, double cosT, double sinT) const

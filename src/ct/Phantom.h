@@ -31,6 +31,7 @@ public:
         double psi = 0.0;          // direction of the a axis in the (x, z) plane, radians from +x towards +z
         double mu = 0.0;           // attenuation per pixel added inside, independent of energy
         double absorber = 0.0;     // attenuation per pixel of the edge absorber, fully above its edge
+        double phases[2] = {0.0, 0.0}; // edge steps (attenuation per pixel) of the two Fe phases
     };
 
     // All settings of one synthetic series. See zorvel-phantom --help for the file names.
@@ -47,11 +48,30 @@ public:
         std::vector<double> energies; // eV; empty = one series without energy tags
         double edgeEnergy = 0.0;      // eV; 0 = 7112 eV when inside the energy range, else its middle
         double i0Peak = 30000.0;      // counts of the I0 image at the beam maximum
+        bool twoPhase = false;        // the two-phase XANES sample instead of the head
     };
 
     static constexpr double darkLevel = 100.0;      // mean counts of the BG image
     static constexpr double peakAttenuation = 2.0;  // largest line integral of the sample
     static constexpr double defaultEdgeEnergy = 7112.0; // Fe K edge
+
+    // The two Fe phases of the XANES sample: edges (arctangent centres) in eV, and the
+    // normalised absorption of phase 0 or 1: an arctangent step of half width
+    // phaseEdgeHalfWidth from 0 to 1 plus a Gaussian white line of height phaseWhiteLine,
+    // phaseWhiteLineOffset above the edge, of standard deviation phaseWhiteLineWidth.
+    static constexpr double phaseEdges[2] = {7122.0, 7126.0};
+    static constexpr double phaseEdgeHalfWidth = 0.5;
+    static constexpr double phaseWhiteLine = 0.5;
+    static constexpr double phaseWhiteLineOffset = 3.0;
+    static constexpr double phaseWhiteLineWidth = 2.0;
+    static double phaseAbsorption(int phase, double eV);
+    // Edge step (attenuation per pixel) of each phase in the sample's discs, and the share of
+    // phase 0 in the mixed disc.
+    static constexpr double phaseStep = 0.02;
+    static constexpr double mixedShare = 0.3;
+    // The energies of a XANES scan across both edges: 40 from 7050 to 7300 eV, dense (1.39 eV)
+    // from 7108 to 7140 eV.
+    static std::vector<double> xanesEnergies();
 
     Phantom(int detectorHeight, const std::vector<Ellipsoid> &ellipsoids);
 
@@ -60,6 +80,14 @@ public:
     // that the largest line integral is peakAttenuation with the absorber fully above its edge.
     // The right ventricle holds the absorber.
     static Phantom sheppLogan(int detectorWidth, int detectorHeight);
+    // The two-phase XANES sample for a detector of this width: a matrix disc (attenuation
+    // 0.005 per pixel, reach 0.8 (W - 1) / 2) holding three discs of radius 0.16 (W - 1) / 2:
+    // phase 0 at (-r, -r/2), phase 1 at (+r, -r/2) and the 30/70 mixture at (0, +r), r = 0.4
+    // (W - 1) / 2, each with an edge step of phaseStep. Columns through every detector row.
+    static Phantom twoPhase(int detectorWidth, int detectorHeight);
+    // The disc centres (x, z) of phase 0, phase 1 and the mixture, and their radius.
+    static std::vector<std::pair<double, double>> twoPhaseCentres(int detectorWidth);
+    static double twoPhaseRadius(int detectorWidth);
 
     // Energy of the projections (eV) and edge of the absorber; energy <= 0 shows the absorber as
     // fully above its edge (the series without energies).
@@ -100,4 +128,5 @@ private:
     double energyEV = 0.0;
     double edgeEV = defaultEdgeEnergy;
     double absorberOn = 1.0; // absorberFraction at the current energy
+    double phaseOn[2] = {1.0, 1.0}; // phaseAbsorption at the current energy
 };

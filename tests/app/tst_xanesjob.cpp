@@ -1,0 +1,261 @@
+// Chemical-state maps end to end: the documented example (a two-phase phantom series
+// reconstructed in the quantitative mode by a sequence, then mapped) against the analytic
+// model, and zorvel-xanes on damaged results, which must refuse with a line, not map.
+
+#include "ImgData.h"
+#include "Phantom.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kWidth = 64;
+
+int runProgram(const QString &program, const QStringList &arguments, const QString &dir, QByteArray &log)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(300000))
+        process.kill();
+    process.waitForFinished();
+    log = process.readAll();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+bool writeReference(const QString &fileName, int phase)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (double e = 7000.0; e <= 7400.0; e += 0.25)
+        file.write(QByteArray::number(e) + ' ' + QByteArray::number(Phantom::phaseAbsorption(phase, e), 'g', 12) + '\n');
+    return true;
+}
+
+std::vector<double> readMap(const QString &fileName, int &side)
+{
+    const std::unique_ptr<ImgData> image = openImgData(fileName);
+    if (!image)
+        return {};
+    side = image->imageWidth();
+    std::vector<double> values(size_t(side) * size_t(image->imageHeight()));
+    for (int z = 0; z < image->imageHeight(); ++z)
+        image->line(z, values.data() + size_t(z) * size_t(side));
+    return values;
+}
+
+// E0 of the model where its derivative is largest, on a 0.001 eV grid.
+double modelE0(int phase)
+{
+    double best = 0.0, bestSlope = -1.0;
+    for (double e = Phantom::phaseEdges[phase] - 5.0; e < Phantom::phaseEdges[phase] + 5.0; e += 0.001) {
+        const double slope = Phantom::phaseAbsorption(phase, e + 0.0005) - Phantom::phaseAbsorption(phase, e - 0.0005);
+        if (slope > bestSlope)
+            bestSlope = slope, best = e;
+    }
+    return best;
+}
+
+// Means of a map over the inner part of each disc (phase 0, phase 1, mixture). The axis is
+// found as the centroid of the sample's edge step, which the three discs place on it.
+struct DiscMeans
+{
+    double values[3] = {0.0, 0.0, 0.0};
+};
+
+class Discs
+{
+public:
+    explicit Discs(const std::vector<double> &edgeStep, int side) : n(side)
+    {
+        double sx = 0.0, sz = 0.0;
+        int count = 0;
+        for (int z = 0; z < n; ++z)
+            for (int x = 0; x < n; ++x)
+                if (edgeStep[size_t(z * n + x)] > 0.5 * Phantom::phaseStep)
+                    sx += x, sz += z, ++count;
+        axisX = sx / std::max(count, 1);
+        axisZ = sz / std::max(count, 1);
+    }
+    DiscMeans means(const std::vector<double> &map) const
+    {
+        DiscMeans m;
+        const auto centres = Phantom::twoPhaseCentres(kWidth);
+        const double inner = Phantom::twoPhaseRadius(kWidth) - 2.0;
+        for (int d = 0; d < 3; ++d) {
+            int count = 0;
+            for (int z = 0; z < n; ++z)
+                for (int x = 0; x < n; ++x)
+                    if (std::hypot(x - axisX - centres[size_t(d)].first, z - axisZ - centres[size_t(d)].second) < inner)
+                        m.values[d] += map[size_t(z * n + x)], ++count;
+            m.values[d] = count > 10 ? m.values[d] / count : std::nan("");
+        }
+        return m;
+    }
+
+private:
+    int n;
+    double axisX = 0.0, axisZ = 0.0;
+};
+
+} // namespace
+
+class TstXanesJob : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void documentedExampleMapsTheModel();
+    void damagedResultsAreRefused_data();
+    void damagedResultsAreRefused();
+
+private:
+    QTemporaryDir dir;
+    QString series;
+};
+
+void TstXanesJob::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    series = dir.filePath("xanes");
+    Phantom::Series settings;
+    settings.width = kWidth;
+    settings.height = 2;
+    settings.projections = 96;
+    settings.noisePhotons = 1e6;
+    settings.twoPhase = true;
+    settings.energies = Phantom::xanesEnergies();
+    settings.folder = series;
+    QVERIFY(Phantom::writeSeries(settings));
+    QVERIFY(writeReference(series + "/phase1.txt", 0) && writeReference(series + "/phase2.txt", 1));
+}
+
+// The example of the batch-command documentation, run as written on the phantom series in
+// place of /data/xanes.
+void TstXanesJob::documentedExampleMapsTheModel()
+{
+    QFile docs(ZORVEL_DOCS);
+    QVERIFY(docs.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(docs.readAll());
+    const qsizetype heading = text.indexOf("## Example: a CT-XAFS sequence and its chemical-state maps");
+    const qsizetype begin = text.indexOf("```\n", heading) + 4, end = text.indexOf("```", begin);
+    QVERIFY(heading > 0 && begin > heading && end > begin);
+    QFile script(dir.filePath("job.zsc"));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(text.mid(begin, end - begin).replace("/data/xanes", series).toUtf8());
+    script.close();
+    QByteArray log;
+    QCOMPARE(runProgram(ZORVEL_PROGRAM, {"-nw", "-e", "-q", "-b", "job.zsc", "-x"}, dir.path(), log), 0);
+    QVERIFY2(log.contains("maps written") && log.contains("0 of 1 map jobs incomplete"), log.right(1500).constData());
+
+    for (int slice = 0; slice < 2; ++slice) {
+        const auto map = [&](const char *name, int &side) {
+            return readMap(QStringLiteral("%1/maps/ct-xanes-%2-%3.tif").arg(series).arg(slice, 5, 10, QLatin1Char('0')).arg(name), side);
+        };
+        int side = 0;
+        const std::vector<double> step = map("edge_step", side);
+        QVERIFY(side > 40 && step.size() == size_t(side) * size_t(side));
+        const Discs discs(step, side);
+        const DiscMeans e0 = discs.means(map("e0", side)), steps = discs.means(step);
+        const DiscMeans first = discs.means(map("fraction_1", side)), second = discs.means(map("fraction_2", side));
+        for (int phase = 0; phase < 2; ++phase)
+            QVERIFY2(std::abs(e0.values[phase] - modelE0(phase)) <= 0.3,
+                     qPrintable(QStringLiteral("E0 %1, model %2").arg(e0.values[phase]).arg(modelE0(phase))));
+        const double expected[3][2] = {{1.0, 0.0}, {0.0, 1.0}, {Phantom::mixedShare, 1.0 - Phantom::mixedShare}};
+        for (int d = 0; d < 3; ++d) {
+            QVERIFY2(std::abs(steps.values[d] - Phantom::phaseStep) <= 0.02 * Phantom::phaseStep,
+                     qPrintable(QStringLiteral("disc %1: step %2").arg(d).arg(steps.values[d])));
+            QVERIFY2(std::abs(first.values[d] - expected[d][0]) <= 0.03 && std::abs(second.values[d] - expected[d][1]) <= 0.03,
+                     qPrintable(QStringLiteral("disc %1: %2 %3").arg(d).arg(first.values[d]).arg(second.values[d])));
+        }
+    }
+    QFile csv(series + "/maps/ct-xanes-00001-spectra.csv");
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll().count('\n'), 1 + int(Phantom::xanesEnergies().size()));
+}
+
+void TstXanesJob::damagedResultsAreRefused_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("intact") << "" << 0 << "XANES done: 1 slices mapped";
+    QTest::newRow("seven energies") << "keep 7" << 2 << "7 energies, at least 8 are needed";
+    QTest::newRow("an energy twice") << "copy a record" << 2 << "Energies not increasing";
+    QTest::newRow("a slice of another size") << "shrink a slice" << 2 << "the other energies' slices are 60 x 60";
+    QTest::newRow("a reference short of the window") << "short reference" << 2 << "not the fit window";
+    QTest::newRow("a set without the slice") << "drop a slice" << 2 << "1 energies skipped";
+}
+
+void TstXanesJob::damagedResultsAreRefused()
+{
+    QFETCH(QString, damage);
+    QFETCH(int, status);
+    QFETCH(QString, line);
+    // The sequence's results of the example, copied so that each case damages its own.
+    const QDir results(series + "/out");
+    if (!results.exists())
+        QSKIP("The documented example did not leave its results");
+    QTemporaryDir work;
+    QDir copy(work.path());
+    const QStringList records = results.entryList({"*-record.json"}, QDir::Files, QDir::Name);
+    for (int k = 0; k < records.size(); ++k) {
+        if (damage == "keep 7" && k >= 7)
+            break;
+        QJsonObject record = QJsonDocument::fromJson([&] {
+                                 QFile f(results.filePath(records[k]));
+                                 return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+                             }()).object();
+        QJsonObject saving = record["saving"].toObject(), data = saving["data"].toObject();
+        data["folder"] = work.path();
+        saving["data"] = data;
+        record["saving"] = saving;
+        if (damage == "drop a slice" && k == 2)
+            record["slices"] = QJsonArray{QJsonObject{{"slice", 0}, {"outcome", "failed"}}};
+        QFile out(copy.filePath(records[k]));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(QJsonDocument(record).toJson());
+        out.close();
+        const QString tag = data["tag"].toString();
+        QVERIFY(QFile::copy(results.filePath("ct-" + tag + "-00000.dat"), copy.filePath("ct-" + tag + "-00000.dat")));
+        if (damage == "copy a record" && k == 3)
+            QVERIFY(QFile::copy(copy.filePath(records[k]), copy.filePath("ct-again-record.json")));
+    }
+    const QString someSlice = copy.filePath("ct-7100eV-00000.dat");
+    if (damage == "shrink a slice") {
+        QFile f(someSlice);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#ZRVL-CTImg\n0\t0\t1\n1\t0\t1\n0\t1\t1\n1\t1\t1\n");
+    }
+    QString reference2 = series + "/phase2.txt";
+    if (damage == "short reference") {
+        reference2 = copy.filePath("short.txt");
+        QFile f(reference2);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("7000 0\n7150 1\n");
+    }
+    QByteArray log;
+    const int exit = runProgram(ZORVEL_XANES, {"--results", work.path(), "--name", "ct", "--out", copy.filePath("maps"),
+                                               "--reference", series + "/phase1.txt", "--reference", reference2,
+                                               "--fit-min", "7090", "--fit-max", "7200"},
+                                work.path(), log);
+    QVERIFY2(exit == status && log.contains(line.toUtf8()), log.constData());
+    QVERIFY(log.trimmed().split('\n').last().startsWith(status == 0 ? "XANES done" : "XANES incomplete"));
+    const bool mapped = QFile::exists(copy.filePath("maps/ct-xanes-00000-e0.tif"));
+    QCOMPARE(mapped, status == 0 || damage == "drop a slice");
+}
+
+QTEST_GUILESS_MAIN(TstXanesJob)
+#include "tst_xanesjob.moc"
