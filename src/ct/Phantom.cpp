@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QSaveFile>
 #include <QSet>
 
 #include <algorithm>
@@ -208,7 +209,33 @@ public:
         return true;
     }
 
+    // The normalised spectra of the two pure phases, phase1.txt and phase2.txt (energy in eV,
+    // normalised mu), reaching past the series' energies on both sides so that they serve as
+    // the references of a linear-combination fit of the series.
+    bool writeReferences()
+    {
+        const auto [lowest, highest] = std::minmax_element(series.energies.begin(), series.energies.end());
+        const double from = *lowest - 50.0, to = *highest + 100.0;
+        const double step = std::max(0.25, (to - from) / kMaxReferencePoints);
+        for (int phase = 0; phase < 2; ++phase) {
+            QByteArray text = "# energy_eV normalised_mu\n";
+            for (double e = from; e <= to; e += step)
+                text += QByteArray::number(e, 'g', 10) + ' ' + QByteArray::number(Phantom::phaseAbsorption(phase, e), 'g', 12) + '\n';
+            const QString fileName = folder.filePath(QStringLiteral("phase%1.txt").arg(phase + 1));
+            QSaveFile file(fileName);
+            if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+                qDebug() << "Can not write the reference spectrum" << fileName;
+                return false;
+            }
+            if (written)
+                written->append(fileName);
+        }
+        return true;
+    }
+
 private:
+    static constexpr double kMaxReferencePoints = 20000.0;
+
     // Beam counts above dark at the profile maximum; with energies, falling over the range.
     double beamFlux(double eV) const
     {
@@ -478,5 +505,5 @@ bool Phantom::writeSeries(const Series &series, QStringList *written)
     for (int ie = 0; ie < dataSets; ++ie)
         if (!writer.writeDataSet(ie))
             return false;
-    return true;
+    return !series.twoPhase || series.energies.empty() || writer.writeReferences();
 }

@@ -223,6 +223,10 @@ double XanesNormalize::noiseOf(const SpectralStack &stack)
     const std::int64_t stride = std::max<std::int64_t>(1, pixels / 1000000);
     for (std::int64_t p = 0; p < pixels; p += stride) {
         const float *s = stack.spectrum(p);
+        // Pixels outside the reconstructed circle hold exact zeros at every energy: no
+        // measurement, and counting them would pull the estimate towards zero.
+        if (s[0] == 0.0f && s[1] == 0.0f)
+            continue;
         const double d = double(s[1]) - double(s[0]);
         if (std::isfinite(d))
             differences.push_back(d);

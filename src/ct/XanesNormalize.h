@@ -88,7 +88,7 @@ public:
     void whiteLine(const float *mu, const XanesPixel &pixel, double &energy, double &height) const;
 
     // Noise of one plane, estimated from the difference of the two lowest energies (robust:
-    // 1.4826 x median absolute deviation / sqrt 2).
+    // 1.4826 x median absolute deviation / sqrt 2), over the pixels that hold a measurement.
     static double noiseOf(const SpectralStack &stack);
     // All maps of a stack, on settings.threads threads over rows.
     XanesMaps maps(const SpectralStack &stack) const;

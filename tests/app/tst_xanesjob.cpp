@@ -33,16 +33,6 @@ int runProgram(const QString &program, const QStringList &arguments, const QStri
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
-bool writeReference(const QString &fileName, int phase)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    for (double e = 7000.0; e <= 7400.0; e += 0.25)
-        file.write(QByteArray::number(e) + ' ' + QByteArray::number(Phantom::phaseAbsorption(phase, e), 'g', 12) + '\n');
-    return true;
-}
-
 std::vector<double> readMap(const QString &fileName, int &side)
 {
     const std::unique_ptr<ImgData> image = openImgData(fileName);
@@ -138,8 +128,7 @@ void TstXanesJob::initTestCase()
     settings.twoPhase = true;
     settings.energies = Phantom::xanesEnergies();
     settings.folder = series;
-    QVERIFY(Phantom::writeSeries(settings));
-    QVERIFY(writeReference(series + "/phase1.txt", 0) && writeReference(series + "/phase2.txt", 1));
+    QVERIFY(Phantom::writeSeries(settings)); // with phase1.txt and phase2.txt, the fit's references
 }
 
 // The example of the batch-command documentation, run as written on the phantom series in

@@ -177,6 +177,7 @@ private slots:
     void badInputIsRefused_data();
     void badInputIsRefused();
     void nanPixelsAreMasked();
+    void noiseIgnoresPixelsOutsideTheReconstruction();
     void driftIsFoundAndRemoved();
 
 private:
@@ -431,5 +432,22 @@ void TestXanes::driftIsFoundAndRemoved()
     }
 }
 
+// Half the slice outside the reconstructed circle (exact zeros at every energy) must not halve
+// the noise, and with it the default edge-step threshold.
+void TestXanes::noiseIgnoresPixelsOutsideTheReconstruction()
+{
+    const double sigma = 1e-3;
+    SpectralStack stack = modelStack(40, 40, 0.0, sigma);
+    QString why;
+    for (int k = 0; k < stack.count(); ++k) {
+        std::vector<float> plane = stack.plane(k);
+        std::fill(plane.begin(), plane.begin() + std::ptrdiff_t(plane.size() / 2), 0.0f);
+        QVERIFY2(stack.setPlane(k, plane.data(), 40, 40, &why), qPrintable(why));
+    }
+    const double noise = XanesNormalize::noiseOf(stack);
+    QVERIFY2(qAbs(noise - sigma) <= 0.15 * sigma, qPrintable(QString::number(noise)));
+}
+
 QTEST_GUILESS_MAIN(TestXanes)
 #include "tst_xanes.moc"
+

@@ -37,7 +37,9 @@ const char *const kDescription =
     "--two-phase writes a XANES sample instead of the head: a matrix disc holding three discs, two\n"
     "Fe phases with edges at 7122 and 7126 eV (an arctangent step plus a white line 3 eV above the\n"
     "edge) and their 30/70 mixture, each with an edge step of 0.02 per pixel; without --energies\n"
-    "it is taken at 40 energies from 7050 to 7300 eV, dense across the edges.";
+    "it is taken at 40 energies from 7050 to 7300 eV, dense across the edges. The normalised\n"
+    "spectra of the two pure phases go into phase1.txt and phase2.txt (energy in eV and normalised\n"
+    "mu per line), the references of a linear-combination fit.";
 
 struct Parsed
 {
