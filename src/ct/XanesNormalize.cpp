@@ -216,21 +216,16 @@ XanesCurve XanesNormalize::curve(const std::vector<double> &mu) const
     return c;
 }
 
-double XanesNormalize::noiseOf(const SpectralStack &stack)
+double XanesNormalize::stepNoiseOf(const XanesMaps &maps)
 {
     std::vector<double> differences;
-    const std::int64_t pixels = stack.pixels();
-    const std::int64_t stride = std::max<std::int64_t>(1, pixels / 1000000);
-    for (std::int64_t p = 0; p < pixels; p += stride) {
-        const float *s = stack.spectrum(p);
-        // Pixels outside the reconstructed circle hold exact zeros at every energy: no
-        // measurement, and counting them would pull the estimate towards zero.
-        if (s[0] == 0.0f && s[1] == 0.0f)
-            continue;
-        const double d = double(s[1]) - double(s[0]);
-        if (std::isfinite(d))
-            differences.push_back(d);
-    }
+    for (int z = 0; z < maps.height; ++z)
+        for (int x = 0; x + 1 < maps.width; ++x) {
+            const size_t p = size_t(z) * size_t(maps.width) + size_t(x);
+            const double a = maps.edgeStep[p], b = maps.edgeStep[p + 1];
+            if (std::isfinite(a) && std::isfinite(b) && a != 0.0 && b != 0.0)
+                differences.push_back(b - a);
+        }
     if (differences.empty())
         return 0.0;
     const auto median = [](std::vector<double> &v) {
@@ -253,18 +248,19 @@ XanesMaps XanesNormalize::maps(const SpectralStack &stack) const
     m.e0 = m.whiteLineEnergy = m.whiteLineHeight = m.edgeStep;
     m.pixels.assign(pixels, XanesPixel{});
     m.valid.assign(pixels, 0);
-    m.threshold = config.stepThreshold >= 0.0 ? config.stepThreshold : kNoiseToThreshold * noiseOf(stack);
+    XanesLinear::overRows(m.height, config.threads, [&](int rowBegin, int rowEnd) {
+        for (size_t p = size_t(rowBegin) * size_t(m.width); p < size_t(rowEnd) * size_t(m.width); ++p)
+            if (normalise(stack.spectrum(std::int64_t(p)), m.pixels[p]))
+                m.edgeStep[p] = float(m.pixels[p].edgeStep);
+    });
+    m.threshold = config.stepThreshold >= 0.0 ? config.stepThreshold : kNoiseToThreshold * stepNoiseOf(m);
     XanesLinear::overRows(m.height, config.threads, [&](int rowBegin, int rowEnd) {
         for (size_t p = size_t(rowBegin) * size_t(m.width); p < size_t(rowEnd) * size_t(m.width); ++p) {
-            const float *mu = stack.spectrum(std::int64_t(p));
-            XanesPixel &pixel = m.pixels[p];
-            if (!normalise(mu, pixel))
-                continue;
-            m.edgeStep[p] = float(pixel.edgeStep);
+            const XanesPixel &pixel = m.pixels[p];
             if (!(pixel.edgeStep >= m.threshold) || !(pixel.edgeStep > 0.0))
                 continue;
             double energy = 0.0, height = 0.0;
-            whiteLine(mu, pixel, energy, height);
+            whiteLine(stack.spectrum(std::int64_t(p)), pixel, energy, height);
             m.e0[p] = float(pixel.e0);
             m.whiteLineEnergy[p] = float(energy);
             m.whiteLineHeight[p] = float(height);

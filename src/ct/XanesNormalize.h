@@ -87,9 +87,12 @@ public:
     // Highest normalised value within [e0, e0 + whiteLineRange]: energy and height.
     void whiteLine(const float *mu, const XanesPixel &pixel, double &energy, double &height) const;
 
-    // Noise of one plane, estimated from the difference of the two lowest energies (robust:
-    // 1.4826 x median absolute deviation / sqrt 2), over the pixels that hold a measurement.
-    static double noiseOf(const SpectralStack &stack);
+    // Noise of the edge-step map, from the differences of horizontal neighbours (robust:
+    // 1.4826 x median absolute deviation / sqrt 2): the step's own noise, which the lines'
+    // extrapolation to E0 makes several times that of one energy's values, measured alike
+    // whether the element fills the slice or not. Pixels outside the reconstructed circle (step
+    // exactly 0) hold no measurement and are left out.
+    static double stepNoiseOf(const XanesMaps &maps);
     // All maps of a stack, on settings.threads threads over rows.
     XanesMaps maps(const SpectralStack &stack) const;
 
