@@ -67,6 +67,7 @@ XanesPanel::XanesPanel(QWidget *parent) : QWidget(parent), view(new ImgDispWPV)
 {
     setupUi(this);
     (new QVBoxLayout(mapHolder))->addWidget(view);
+    view->setKeepAspectRatio(true); // maps are slices: square pixels
     auto *charts = new QVBoxLayout(chartHolder);
     raw = addChart(charts, tr("Spectrum"));
     normalised = addChart(charts, tr("Normalised"));

@@ -139,7 +139,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("norm1"), QStringLiteral("Post-edge range start relative to E0 (default 50)."), QStringLiteral("eV")},
         {QStringLiteral("norm2"), QStringLiteral("Post-edge range end relative to E0 (default 0: the last energy)."), QStringLiteral("eV")},
         {QStringLiteral("degree"), QStringLiteral("Degree of the post-edge polynomial, 0 to 2 (default 1)."), QStringLiteral("n")},
-        {QStringLiteral("threshold"), QStringLiteral("Smallest edge step of an unmasked pixel (default: 3 x the noise of the stack)."), QStringLiteral("step")},
+        {QStringLiteral("threshold"), QStringLiteral("Smallest edge step of an unmasked pixel (default: 3 x the noise of the edge steps between neighbouring pixels)."), QStringLiteral("step")},
         {QStringLiteral("reference"), QStringLiteral("Reference spectrum (text: energy, normalised mu), 2 to 4 times."), QStringLiteral("file")},
         {QStringLiteral("fit-min"), QStringLiteral("Fit window start in eV (default: the first energy)."), QStringLiteral("eV")},
         {QStringLiteral("fit-max"), QStringLiteral("Fit window end in eV (default: the last energy)."), QStringLiteral("eV")},
