@@ -54,8 +54,10 @@ QChart *addChart(QLayout *layout, const QString &title)
 void replaceSeries(QChart *chart, const QList<QAbstractSeries *> &series)
 {
     chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes())
-        chart->removeAxis(axis);
+    for (QAbstractAxis *axis : chart->axes()) {
+        chart->removeAxis(axis); // the chart gives the axis back to us: without the delete it leaks
+        delete axis;
+    }
     for (QAbstractSeries *s : series)
         chart->addSeries(s);
     chart->createDefaultAxes();
