@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     Batch batch;
-    QObject::connect(&batch, &Batch::batchExCmd, &batch, [&batch](const BatchCmd &command) {
-        if (command.isCmd(QStringLiteral("seq_exec_next")))
+    QObject::connect(&batch, &Batch::batchExCmd, &batch, [&batch](const BatchCmd *command) {
+        if (command->isCmd(QStringLiteral("seq_exec_next")))
             batch.ok = false;
         QMetaObject::invokeMethod(&batch, &Batch::batchCheckEnd, Qt::QueuedConnection);
     });

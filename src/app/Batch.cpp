@@ -2,13 +2,14 @@
 
 #include "BatchScript.h"
 #include "TextLine.h"
+#include "ThreadHandoff.h"
 
 #include <QDebug>
 
 Batch::Batch(QObject *parent)
     : QObject(parent)
 {
-    qRegisterMetaType<BatchCmd>("BatchCmd");
+    qRegisterMetaType<const BatchCmd *>();
     // Queued even on this thread: a long run of control lines (or a ":goto" loop
     // among them) steps through the event loop instead of recursing, so the stack
     // stays flat and a stop request still gets through between steps.
@@ -61,8 +62,18 @@ void Batch::batchLoad(const QString &fname)
     readBatchScript(fname, cmds);
 }
 
+BatchCmd Batch::received(const BatchCmd *handed)
+{
+    auto *record = const_cast<BatchCmd *>(handed);
+    ThreadHandoff::take(record);
+    BatchCmd copy(*handed);
+    ThreadHandoff::publish(record);
+    return copy;
+}
+
 void Batch::batchCheckEnd()
 {
+    ThreadHandoff::take(&inFlight);
     awaitingReport = false;
     if (running)
         scheduleStep();
@@ -98,7 +109,9 @@ void Batch::batchNext()
     } else {
         ok = true;
         awaitingReport = true;
-        emit batchExCmd(command);
+        inFlight = command;
+        ThreadHandoff::publish(&inFlight);
+        emit batchExCmd(&inFlight);
     }
 }
 

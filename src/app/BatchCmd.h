@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-// One parsed batch command line: the command word and its arguments. A plain value
-// that travels from the batch engine's thread to the window through queued signals.
+// One parsed batch command line: the command word and its arguments. A plain value;
+// the batch engine hands the window the address of the one it has in flight.
 class BatchCmd
 {
 public:
@@ -29,4 +29,4 @@ public:
     QStringList args;
 };
 
-Q_DECLARE_METATYPE(BatchCmd)
+Q_DECLARE_METATYPE(const BatchCmd *)

@@ -43,7 +43,6 @@ void dock(PopDockBase *base, QWidget *view, const QString &title)
 Body::Body(const QStringList &configLines, QWidget *parent)
     : QFrame(parent)
 {
-    qRegisterMetaType<BatchCmd>("BatchCmd");
     // Slice requests carry the addressed worker across threads.
     qRegisterMetaType<CtCalc2 *>("CtCalc2*");
     qRegisterMetaType<SavingData *>("SavingData*");
@@ -201,7 +200,7 @@ void Body::startBatchEngine()
     batch.moveToThread(batchThread);
     connect(this, &Body::callBatchLoad, &batch, &Batch::batchLoad);
     connect(this, &Body::callBatchExec, &batch, &Batch::batchExec);
-    connect(&batch, &Batch::batchExCmd, this, &Body::batchExCmd);
+    connect(&batch, &Batch::batchExCmd, this, [this](const BatchCmd *handed) { batchExCmd(Batch::received(handed)); });
     connect(this, &Body::callBatchCheckEnd, &batch, &Batch::batchCheckEnd);
     connect(&xanes, &XanesCommands::finished, this, &Body::xanesEnded);
     connect(&batch, &Batch::batchStopped, this, &Body::batchEngineStopped);

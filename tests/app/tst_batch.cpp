@@ -92,7 +92,8 @@ void TstBatch::init()
     connect(this, &TstBatch::callBatchCheckEnd, batch, &Batch::batchCheckEnd);
     connect(this, &TstBatch::block, batch, [this] { const std::lock_guard<std::mutex> wait(gate); });
     connect(this, &TstBatch::ping, batch, [this] { emit pong(); });
-    connect(batch, &Batch::batchExCmd, this, [this](const BatchCmd &cmd) {
+    connect(batch, &Batch::batchExCmd, this, [this](const BatchCmd *handed) {
+        const BatchCmd cmd = Batch::received(handed);
         received.append(cmd.line);
         if (cmd.isCmd("seq_exec_next"))
             batch->ok = false;
