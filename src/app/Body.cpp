@@ -74,7 +74,9 @@ Body::Body(const QStringList &configLines, QWidget *parent)
 
     buildViews();
     buildCt2Pool();
-    ImgsTab->addTab(XanesPanel::scrollingPage(), tr("XANES")); // last, so the numbers of the other tabs stay
+    QWidget *xanesPage = XanesPanel::scrollingPage();
+    xanesPanel = xanesPage->findChild<XanesPanel *>();
+    ImgsTab->addTab(xanesPage, tr("XANES")); // last, so the numbers of the other tabs stay
     imgs.setI0Link(&I0ImgSel->image);
     imgs.setBgLink(&BGImgSel->image);
 
@@ -190,7 +192,10 @@ void Body::connectPanels()
     connect(FixColorScale, &QCheckBox::toggled, this, &Body::fixColorScaleToggled);
     connect(SelDDir, &SelectDataDir::selected, this, &Body::selectedDir);
     // Another data folder: its sets may write the names an earlier folder's sets wrote.
-    connect(SelDDir->SelDir, &SelectDir::aDirSelected, this, [this] { writtenBy.clear(); });
+    connect(SelDDir->SelDir, &SelectDir::aDirSelected, this, [this] {
+        writtenBy.clear();
+        sequenceStack.clear();
+    });
     connect(SelDDir, &SelectDataDir::selectedFileInfoList, this, &Body::selectedFileInfoList);
 }
 
@@ -520,6 +525,9 @@ void Body::startCalcCt()
 
 void Body::startCt2Run()
 {
+    watchSequenceSlices();
+    planeSet = dataSetPending ? SelDDir->currentSetName() : QString();
+    planeEnergy = SelDDir->currentEnergy() > 0.0 ? SelDDir->currentEnergy() : energyInEvOfName(QFileInfo(I0ImgSel->FilePath->text()).fileName());
     const CtDispatcher::Run run = ct2Run();
     currentRun = run.snapshot;
     dispatcher.start(run);
@@ -547,6 +555,8 @@ std::shared_ptr<const RunSnapshot> Body::runSnapshot() const
     run->image = imageSaveSettings();
     run->data = dataSaveSettings();
     run->tiff = tiffSaveSettings();
+    if (dataSetPending)
+        std::tie(run->spectralFrom, run->spectralTo) = sequenceStack.watched();
     return run;
 }
 
@@ -601,6 +611,7 @@ void Body::execSingleCtCalc()
 
 void Body::sliceAnswered(const SliceResult &result)
 {
+    gatherPlane(result);
     CtCalc2Ui *panel = panels.value(result.worker);
     if (!panel)
         return;
@@ -609,6 +620,36 @@ void Body::sliceAnswered(const SliceResult &result)
     // stays unset, so the next series is again reconstructed whole.
     if (result.reconstructed && !panel->isRegionSet())
         panel->showWholeSlice(result.n);
+}
+
+void Body::gatherPlane(const SliceResult &result)
+{
+    QString why;
+    if (result.plane.values && !planeSet.isEmpty() && !sequenceStack.add(planeSet, planeEnergy, result.slice, result.plane, &why))
+        qDebug().noquote() << why;
+}
+
+// The slices mapped from the sequence: those of "xanes_from_sequence 1" and the one the
+// XANES tab follows. Another choice forgets what was gathered for the old one.
+void Body::watchSequenceSlices()
+{
+    const XanesRequest &mapped = xanes.request();
+    int from = mapped.fromSequence ? mapped.sliceFrom : INT_MAX;
+    int to = mapped.fromSequence ? mapped.sliceTo : INT_MIN;
+    if (const int followed = xanesPanel->followedSlice(); followed >= 0) {
+        from = std::min(from, followed);
+        to = std::max(to, followed);
+    }
+    if (to < from)
+        from = 0, to = -1;
+    if (sequenceStack.watched() != std::pair{from, to})
+        sequenceStack.watch(from, to);
+}
+
+// A data set's run has been counted: the XANES tab follows the planes gathered so far.
+void Body::sequenceSetCounted()
+{
+    xanesPanel->followSequence(std::make_shared<const SequenceStack>(sequenceStack));
 }
 
 // Slices done of the total next to "Calc"; only the count when the range never ends
@@ -761,6 +802,7 @@ void Body::startingSeqCalc()
 {
     SeqCalc->setStyleSheet(FieldStyle::busy);
     writtenBy.clear();
+    sequenceStack.clear();
     sequenceSetsFailed = outcome.setsFailed;
 }
 

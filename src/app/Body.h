@@ -30,6 +30,7 @@ class CtCalc2Ui;
 class QAbstractButton;
 class QButtonGroup;
 class QThread;
+class XanesPanel;
 
 // The main window. It owns every panel, view, engine and worker thread, wires them
 // together, and keeps the behaviour that belongs to no single panel: loading a series
@@ -199,6 +200,9 @@ private:
     SaveSettings tiffSaveSettings() const;
     void setupSaveConds();
     void sliceAnswered(const SliceResult &result);
+    void gatherPlane(const SliceResult &result);
+    void watchSequenceSlices();
+    void sequenceSetCounted();
     void showProgress(qint64 done, qint64 total);
     void fitRegionsToSeries();
     void endRun();
@@ -231,6 +235,12 @@ private:
     bool corSearchByCommand = false; // "ct_find_cor" waits for the search's end
     CtDispatcher &dispatcher = ct2Pool.dispatcher();
     std::shared_ptr<const RunSnapshot> currentRun; // of the run under way, when it went to the CT2 pool
+    // The watched slices of the sequence's data sets, gathered as their runs answer: what the
+    // XANES tab follows and what xanes_exec maps with "xanes_from_sequence 1".
+    SequenceStack sequenceStack;
+    QString planeSet;          // the data set of the run under way ("" outside a sequence)
+    double planeEnergy = 0.0;  // and its energy
+    XanesPanel *xanesPanel = nullptr;
 
     JobOutcome outcome;
     bool jobMode = false;

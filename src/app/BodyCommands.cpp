@@ -47,7 +47,7 @@ void Body::batchExCmd(BatchCmd cmd)
             emit callBatchCheckEnd();
         else
             QMetaObject::invokeMethod(&ct2Pool.saver(), [this] {
-                QMetaObject::invokeMethod(this, [this] { xanes.start(); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(this, [this] { xanes.start(std::make_shared<const SequenceStack>(sequenceStack)); }, Qt::QueuedConnection);
             }, Qt::QueuedConnection);
         return;
     }

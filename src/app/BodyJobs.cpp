@@ -182,6 +182,7 @@ void Body::countRun()
             ++outcome.setsDone;
         else
             ++outcome.setsFailed;
+        sequenceSetCounted();
     }
 }
 

@@ -9,6 +9,14 @@ int intArg(const BatchCmd &cmd, qsizetype i)
     return int(std::clamp(cmd.realArg(i), -2147483648.0, 2147483647.0));
 }
 
+// X Z (one pixel) or X0 Z0 X1 Z1 (a rectangle, X1 and Z1 past its last pixel).
+XanesRegion regionArgs(const BatchCmd &cmd)
+{
+    const int x0 = intArg(cmd, 0), z0 = intArg(cmd, 1);
+    const bool rectangle = cmd.args.size() >= 4;
+    return {x0, z0, rectangle ? intArg(cmd, 2) : x0 + 1, rectangle ? intArg(cmd, 3) : z0 + 1};
+}
+
 } // namespace
 
 XanesCommands::XanesCommands(QObject *parent) : QObject(parent)
@@ -34,9 +42,12 @@ void XanesCommands::shutdown()
     thread.wait();
 }
 
-void XanesCommands::start()
+void XanesCommands::start(std::shared_ptr<const SequenceStack> sequence)
 {
-    emit runRequested(pending);
+    XanesRequest request = pending;
+    if (request.fromSequence)
+        request.sequence = std::move(sequence);
+    emit runRequested(request);
 }
 
 bool XanesCommands::handle(const BatchCmd &cmd, bool *execRequested)
@@ -82,7 +93,13 @@ const std::vector<XanesCommands::Command> &XanesCommands::commandTable()
         {"xanes_threshold",
          [](XanesRequest &r, const BatchCmd &c) { r.settings.stepThreshold = c.args.isEmpty() ? -1.0 : c.realArg(0); }},
         {"xanes_reference", [](XanesRequest &r, const BatchCmd &c) { r.referenceFiles.append(c.args.value(0)); }},
-        {"xanes_reference_clear", [](XanesRequest &r, const BatchCmd &) { r.referenceFiles.clear(); }},
+        {"xanes_reference_region", [](XanesRequest &r, const BatchCmd &c) { r.referenceRegions.push_back(regionArgs(c)); }},
+        {"xanes_reference_clear",
+         [](XanesRequest &r, const BatchCmd &) {
+             r.referenceFiles.clear();
+             r.referenceRegions.clear();
+         }},
+        {"xanes_from_sequence", [](XanesRequest &r, const BatchCmd &c) { r.fromSequence = c.firstFlag(); }},
         {"xanes_fit_window",
          [](XanesRequest &r, const BatchCmd &c) {
              r.fit.emin = c.realArg(0);
@@ -94,12 +111,7 @@ const std::vector<XanesCommands::Command> &XanesCommands::commandTable()
              r.align = c.firstFlag();
              r.alignEnergy = c.realArg(1);
          }},
-        {"xanes_spectrum",
-         [](XanesRequest &r, const BatchCmd &c) {
-             const int x0 = intArg(c, 0), z0 = intArg(c, 1);
-             const bool rectangle = c.args.size() >= 4;
-             r.spectra.push_back({x0, z0, rectangle ? intArg(c, 2) : x0 + 1, rectangle ? intArg(c, 3) : z0 + 1});
-         }},
+        {"xanes_spectrum", [](XanesRequest &r, const BatchCmd &c) { r.spectra.push_back(regionArgs(c)); }},
         {"xanes_spectrum_clear", [](XanesRequest &r, const BatchCmd &) { r.spectra.clear(); }},
         {"xanes_threads", [](XanesRequest &r, const BatchCmd &c) { r.settings.threads = std::clamp(intArg(c, 0), 0, 256); }},
     };

@@ -19,8 +19,9 @@ public:
     // True when cmd is one of the xanes_* words (it is then applied); *execRequested when it
     // was xanes_exec, whose job start() begins.
     bool handle(const BatchCmd &cmd, bool *execRequested);
-    // Hands the request built so far to the worker; finished() answers.
-    void start();
+    // Hands the request built so far to the worker (with the sequence's planes when it maps
+    // them); finished() answers.
+    void start(std::shared_ptr<const SequenceStack> sequence);
     const XanesRequest &request() const { return pending; }
     // Lets a job under way end, then ends the thread. Idempotent.
     void shutdown();

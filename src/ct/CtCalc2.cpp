@@ -130,6 +130,11 @@ void CtCalc2::saveResults(const RunSnapshot &run, SliceResult &result)
     }
     if (run.tiff.f)
         saveTiff(run, result);
+    if (result.slice >= run.spectralFrom && result.slice <= run.spectralTo) {
+        SequenceStack::Plane &plane = result.plane;
+        plane.values = std::make_shared<const std::vector<float>>(
+            ResultFiles::floatPixels(core.image(), n, clippedRegion(run.region, run.regionSet, n), &plane.width, &plane.height));
+    }
 }
 
 void CtCalc2::saveTiff(const RunSnapshot &run, SliceResult &result)

@@ -103,6 +103,19 @@ QByteArray ResultFiles::floatTiff(const double *image, int n, const CalcRegion &
                              int(inside.zEnd - inside.zBegin), n);
 }
 
+std::vector<float> ResultFiles::floatPixels(const double *image, int n, const CalcRegion &region, int *width, int *height)
+{
+    const Pixels inside = pixelsInside(image ? n : 0, region);
+    *width = int(std::max<qint64>(inside.xEnd - inside.xBegin, 0));
+    *height = int(std::max<qint64>(inside.zEnd - inside.zBegin, 0));
+    std::vector<float> pixels;
+    pixels.reserve(size_t(*width) * size_t(*height));
+    for (qint64 z = inside.zBegin; z < inside.zEnd; ++z)
+        for (qint64 x = inside.xBegin; x < inside.xEnd; ++x)
+            pixels.push_back(float(image[z * n + x]));
+    return pixels;
+}
+
 QByteArray ResultFiles::dataText(const double *image, int n, const CalcRegion &region)
 {
     QByteArray text;

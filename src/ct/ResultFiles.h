@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 // Names and contents of the files a reconstruction worker saves after each slice.
 //
 // Automatic names: the base name, then "-tag" when a tag is given, then "-%05d" of the
@@ -46,6 +48,9 @@ public:
     // The same pixels as a 32-bit float TIFF, the region's first row and column first;
     // empty when the region holds no pixel of the image.
     static QByteArray floatTiff(const double *image, int n, const CalcRegion &region);
+    // The same pixels as 32-bit floats, row-major; *width and *height their size (0 when
+    // the region holds no pixel of the image).
+    static std::vector<float> floatPixels(const double *image, int n, const CalcRegion &region, int *width, int *height);
     // Appends v as printf("%g") writes it.
     static void appendReal(QByteArray &text, double v);
 };

@@ -5,6 +5,7 @@
 #include "ProjectionSeries.h"
 #include "ReconFilter.h"
 #include "SaveSettings.h"
+#include "SequenceStack.h"
 
 #include <QImage>
 #include <QMetaType>
@@ -42,6 +43,10 @@ struct RunSnapshot
     SaveSettings image;
     SaveSettings data;
     SaveSettings tiff;
+    // Slices whose values come back as 32-bit floats over the saved region (the values a
+    // float TIFF slice holds), for the spectral stack of a sequence; none while to < from.
+    int spectralFrom = 0;
+    int spectralTo = -1;
 };
 
 // One slice of a run, addressed to one worker.
@@ -71,6 +76,8 @@ struct SliceResult
     // Result files handed to the saver, and those that could not even be made.
     int filesQueued = 0;
     QStringList filesFailed;
+    // The slice's region as floats when the run asked for it (RunSnapshot::spectralFrom..To).
+    SequenceStack::Plane plane;
 };
 
 // Requests and results cross threads by pointer: the sender makes the whole value,

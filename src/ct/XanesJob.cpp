@@ -31,12 +31,34 @@ int nearestEnergyIndex(const std::vector<double> &energies, double energy)
     return best;
 }
 
+bool stackOf(const XanesRequest &request, int slice, SpectralStack *stack, QStringList *skipped, QString *why)
+{
+    if (request.fromSequence) {
+        if (request.sequence)
+            return request.sequence->stackOf(slice, stack, why);
+        *why = QStringLiteral("Spectral stack: no sequence has run");
+        return false;
+    }
+    std::vector<XanesResults::EnergySet> sets;
+    return XanesResults::collect(request.resultsFolder, request.name, slice, &sets, skipped, why)
+           && XanesResults::buildStack(sets, stack, why, request.budgetBytes);
+}
+
+QJsonArray regionList(const std::vector<XanesRegion> &regions)
+{
+    QJsonArray list;
+    for (const XanesRegion &r : regions)
+        list.append(QJsonArray{r.x0, r.z0, r.x1, r.z1});
+    return list;
+}
+
 QJsonObject settingsObject(const XanesRequest &r)
 {
     const XanesSettings &s = r.settings;
     return QJsonObject{{"e0", s.e0}, {"pre1", s.pre1}, {"pre2", s.pre2}, {"norm1", s.norm1}, {"norm2", s.norm2},
                        {"post_degree", s.postDegree}, {"step_threshold", s.stepThreshold},
-                       {"references", QJsonArray::fromStringList(r.referenceFiles)}, {"fit_min", r.fit.emin},
+                       {"references", QJsonArray::fromStringList(r.referenceFiles)},
+                       {"reference_regions", regionList(r.referenceRegions)}, {"fit_min", r.fit.emin},
                        {"fit_max", r.fit.emax}, {"sum_to_one", r.fit.sumToOne}, {"align", r.align}};
 }
 
@@ -135,33 +157,42 @@ private:
 
 } // namespace
 
-bool XanesJob::readReferences(const QStringList &files, std::vector<XanesReference> *references, QString *why)
+bool XanesJob::readReferences(const XanesRequest &request, std::vector<XanesReference> *references, QString *why)
 {
+    const size_t given = size_t(request.referenceFiles.size()) + request.referenceRegions.size();
+    if (given != 0 && (given < 2 || given > size_t(XanesFit::maxReferences))) {
+        *why = QStringLiteral("Linear-combination fit: %1 references given, 2 to %2 are fitted").arg(given).arg(XanesFit::maxReferences);
+        return false;
+    }
     references->clear();
-    for (const QString &file : files) {
+    for (const QString &file : request.referenceFiles) {
         XanesReference ref;
         if (!XanesReference::read(file, &ref, why))
             return false;
         references->push_back(std::move(ref));
     }
-    if (!references->empty() && (references->size() < 2 || references->size() > size_t(XanesFit::maxReferences))) {
-        *why = QStringLiteral("Linear-combination fit: %1 references given, 2 to %2 are fitted")
-                   .arg(references->size()).arg(XanesFit::maxReferences);
+    return true;
+}
+
+bool XanesJob::regionReference(const SpectralStack &stack, const XanesNormalize &normalize, const XanesRegion &region,
+                               XanesReference *reference, QString *why)
+{
+    const XanesCurve curve = normalize.curve(regionSpectrum(stack, region));
+    reference->name = QStringLiteral("region %1 %2 %3 %4").arg(region.x0).arg(region.z0).arg(region.x1).arg(region.z1);
+    if (!curve.valid) {
+        *why = QStringLiteral("Reference %1 has no edge step").arg(reference->name);
         return false;
     }
+    reference->energies = stack.energies();
+    reference->values = curve.normalised;
     return true;
 }
 
 bool XanesJob::computeSlice(const XanesRequest &request, const std::vector<XanesReference> &references, int slice,
                             XanesSlice *out, QStringList *skipped, QString *why)
 {
-    std::vector<XanesResults::EnergySet> sets;
     out->slice = slice;
-    if (!XanesResults::collect(request.resultsFolder, request.name, slice, &sets, skipped, why)
-        || !XanesResults::buildStack(sets, &out->stack, why, request.budgetBytes))
-        return false;
-    out->fitted = !references.empty();
-    if (out->fitted && !out->fit.setup(out->stack.energies(), references, request.fit, why))
+    if (!stackOf(request, slice, &out->stack, skipped, why))
         return false;
     if (request.align) {
         const int reference = nearestEnergyIndex(out->stack.energies(), request.alignEnergy);
@@ -169,6 +200,15 @@ bool XanesJob::computeSlice(const XanesRequest &request, const std::vector<Xanes
         XanesAlign::apply(out->stack, out->shifts);
     }
     out->normalize.emplace(out->stack.energies(), request.settings);
+    std::vector<XanesReference> all = references;
+    for (const XanesRegion &region : request.referenceRegions) {
+        all.emplace_back();
+        if (!regionReference(out->stack, *out->normalize, region, &all.back(), why))
+            return false;
+    }
+    out->fitted = !all.empty();
+    if (out->fitted && !out->fit.setup(out->stack.energies(), all, request.fit, why))
+        return false;
     out->maps = out->normalize->maps(out->stack);
     if (out->fitted)
         out->fitMaps = out->fit.maps(out->stack, *out->normalize, out->maps);
@@ -233,7 +273,7 @@ XanesOutcome XanesJob::run(const XanesRequest &request)
     const QString problem = request.settings.check();
     std::vector<XanesReference> references;
     QString why = problem;
-    if (!problem.isEmpty() || !QDir().mkpath(request.outFolder) || !readReferences(request.referenceFiles, &references, &why)) {
+    if (!problem.isEmpty() || !QDir().mkpath(request.outFolder) || !readReferences(request, &references, &why)) {
         qDebug().noquote() << (why.isEmpty() ? QStringLiteral("Cannot create %1").arg(request.outFolder) : why);
         outcome.slicesFailed = std::max(1, request.sliceTo - request.sliceFrom + 1);
         return outcome;
@@ -248,7 +288,7 @@ XanesOutcome XanesJob::run(const XanesRequest &request)
         entries.append(entry);
         qDebug().noquote() << QStringLiteral("XANES slice %1 %2 in %3 ms").arg(slice).arg(entry["outcome"].toString()).arg(timer.elapsed());
     }
-    const QJsonObject record{{"results", request.resultsFolder}, {"name", request.name}, {"settings", settingsObject(request)},
+    const QJsonObject record{{"results", request.fromSequence ? QStringLiteral("the running sequence") : request.resultsFolder}, {"name", request.name}, {"settings", settingsObject(request)},
                              {"slices", entries}, {"files", QJsonArray::fromStringList(outcome.written)}};
     const QString recordFile = QDir(request.outFolder).filePath(baseName(request) + QStringLiteral("-record.json"));
     if (!DataSaver::writeFile(recordFile, QJsonDocument(record).toJson(QJsonDocument::Indented), "Failed to write the record"))

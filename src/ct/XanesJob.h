@@ -4,6 +4,7 @@
 #include "XanesFit.h"
 #include "XanesNormalize.h"
 #include "XanesResults.h"
+#include "SequenceStack.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,16 +19,22 @@ struct XanesRegion
     int x0 = 0, z0 = 0, x1 = 1, z1 = 1;
 };
 
-// Everything a chemical-state run from saved results needs.
+// Everything a chemical-state run needs: its stacks come from saved results, or from the
+// planes a running sequence handed back (`sequence`, a copy that later sets do not change).
 struct XanesRequest
 {
     QString resultsFolder;  // where the run records are
+    bool fromSequence = false; // the window fills `sequence` from the sequence that runs
+    std::shared_ptr<const SequenceStack> sequence;
     QString name;           // data name of the results (empty: any)
     int sliceFrom = 0;
     int sliceTo = 0;        // inclusive
     QString outFolder;      // created when missing
     XanesSettings settings;
-    QStringList referenceFiles; // 0 (no fit) or 2 to 4
+    // References: files, and regions of the slice whose mean normalised spectrum is one;
+    // together none (no fit) or 2 to 4.
+    QStringList referenceFiles;
+    std::vector<XanesRegion> referenceRegions;
     XanesFitSettings fit;
     bool align = false;
     double alignEnergy = 0.0; // the energy the others are aligned to; 0: the highest
@@ -71,15 +78,22 @@ class XanesJob
 {
 public:
     static XanesOutcome run(const XanesRequest &request);
-    // The references of a request; false with the reason of the first that cannot be used.
-    static bool readReferences(const QStringList &files, std::vector<XanesReference> *references, QString *why);
-    // One slice computed from saved results; energies left out are named in *skipped. False
+    // The reference files of a request; false with the reason of the first that cannot be
+    // used, or when files and regions together are not none or 2 to 4.
+    static bool readReferences(const XanesRequest &request, std::vector<XanesReference> *references, QString *why);
+    // One slice computed from saved results (or the sequence's planes); energies left out are
+    // named in *skipped. The references of the request's regions are added to `references`
+    // once the slice is normalised. False
     // with a one-line reason when the slice cannot be mapped (nothing is then computed).
     static bool computeSlice(const XanesRequest &request, const std::vector<XanesReference> &references, int slice,
                              XanesSlice *out, QStringList *skipped, QString *why);
     // The CSV of the mean spectra of regions: "region,energy_ev,mu,pre_edge,post_edge,normalised,fit".
     static QByteArray spectraCsv(const SpectralStack &stack, const XanesNormalize &normalize, const XanesFit *fit,
                                  const std::vector<XanesRegion> &regions);
+    // The mean normalised spectrum of a region as a reference; false with a reason when the
+    // region has no edge step.
+    static bool regionReference(const SpectralStack &stack, const XanesNormalize &normalize, const XanesRegion &region,
+                                XanesReference *reference, QString *why);
     // The mean spectrum of a region (NaN pixels left out).
     static std::vector<double> regionSpectrum(const SpectralStack &stack, const XanesRegion &region);
     // File name of a map (or, with suffix csv, the spectra) of a slice.

@@ -23,7 +23,7 @@ void XanesWorker::compute(XanesRequest request, int slice)
     QStringList skipped;
     QString why;
     const bool ok = request.settings.check().isEmpty()
-                        ? XanesJob::readReferences(request.referenceFiles, &references, &why)
+                        ? XanesJob::readReferences(request, &references, &why)
                               && XanesJob::computeSlice(request, references, slice, result.get(), &skipped, &why)
                         : (why = request.settings.check(), false);
     for (const QString &line : skipped)

@@ -14,14 +14,26 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineSeries>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QValueAxis>
 #include <QVBoxLayout>
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
+
+// "region X0 Z0 X1 Z1" (four integers) names a region of the slice as a reference.
+bool regionLine(const QString &line, XanesRegion *region)
+{
+    static const QRegularExpression pattern(QStringLiteral("^region\\s+(-?\\d{1,9})\\s+(-?\\d{1,9})\\s+(-?\\d{1,9})\\s+(-?\\d{1,9})$"));
+    const QRegularExpressionMatch match = pattern.match(line);
+    if (match.hasMatch())
+        *region = {match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt(), match.captured(4).toInt()};
+    return match.hasMatch();
+}
 
 double fieldReal(const QLineEdit *field, double otherwise)
 {
@@ -84,6 +96,7 @@ XanesPanel::XanesPanel(QWidget *parent) : QWidget(parent), view(new ImgDispWPV)
 
     connect(computeButton, &QPushButton::clicked, this, &XanesPanel::compute);
     connect(exportButton, &QPushButton::clicked, this, &XanesPanel::exportClicked);
+    connect(referenceButton, &QPushButton::clicked, this, &XanesPanel::useAsReference);
     connect(mapChoice, &QComboBox::currentIndexChanged, this, &XanesPanel::showMap);
     connect(energySlider, &QSlider::valueChanged, this, &XanesPanel::showMap);
     connect(view, &ImgDispWCBar::newBar, this, &XanesPanel::showMap);
@@ -131,13 +144,44 @@ XanesRequest XanesPanel::request() const
     r.fit.emax = fieldReal(fitMaxField, 0.0);
     r.fit.sumToOne = sumToOne->isChecked();
     r.align = alignBox->isChecked();
-    for (const QString &line : referenceFiles->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        r.referenceFiles.append(line.trimmed());
+    for (const QString &text : referenceFiles->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QString line = text.trimmed();
+        XanesRegion region;
+        if (regionLine(line, &region))
+            r.referenceRegions.push_back(region);
+        else if (!line.isEmpty())
+            r.referenceFiles.append(line);
+    }
+    r.fromSequence = followBox->isChecked();
+    if (r.fromSequence)
+        r.sequence = sequence;
     return r;
+}
+
+int XanesPanel::followedSlice() const
+{
+    return followBox->isChecked() ? sliceBox->value() : -1;
+}
+
+void XanesPanel::followSequence(std::shared_ptr<const SequenceStack> planes)
+{
+    sequence = std::move(planes);
+    if (!followBox->isChecked() || !sequence || sequence->energies(sliceBox->value()).size() < size_t(SpectralStack::minEnergies))
+        return;
+    if (computing)
+        followPending = true;
+    else
+        compute();
+}
+
+void XanesPanel::useAsReference()
+{
+    referenceFiles->appendPlainText(QStringLiteral("region %1 %2 %3 %4").arg(picked.x0).arg(picked.z0).arg(picked.x1).arg(picked.z1));
 }
 
 void XanesPanel::compute()
 {
+    computing = true;
     computeButton->setEnabled(false);
     statusLabel->setText(tr("Computing slice %1 ...").arg(sliceBox->value()));
     emit computeRequested(request(), sliceBox->value());
@@ -145,7 +189,10 @@ void XanesPanel::compute()
 
 void XanesPanel::showResult(std::shared_ptr<const XanesSlice> slice, QString why)
 {
+    computing = false;
     computeButton->setEnabled(true);
+    if (std::exchange(followPending, false))
+        compute();
     if (!slice) {
         statusLabel->setText(why);
         return;

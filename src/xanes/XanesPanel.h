@@ -32,8 +32,11 @@ public:
     // its size never widens the window.
     static QWidget *scrollingPage();
 
-    // The request the fields describe (slice: sliceBox).
+    // The request the fields describe (slice: sliceBox); while "Follow the sequence" is
+    // checked, its stacks are the planes the sequence handed back.
     XanesRequest request() const;
+    // The slice whose planes the running sequence should hand back; -1 when none.
+    int followedSlice() const;
     const XanesSlice *shown() const { return result.get(); }
     const XanesRegion &region() const { return picked; }
     QChart *rawChart() const { return raw; }
@@ -52,6 +55,11 @@ public slots:
     // The spectrum of a region (one pixel: x1 = x0 + 1, z1 = z0 + 1).
     void pick(const XanesRegion &region);
     void showMap();
+    // The planes gathered from the sequence so far; while the tab follows the sequence, its
+    // slice is mapped again once it has enough energies.
+    void followSequence(std::shared_ptr<const SequenceStack> planes);
+    // Adds the picked pixel or rectangle to the references, as a "region" line.
+    void useAsReference();
 
 private slots:
     void exportClicked();
@@ -68,6 +76,9 @@ private:
     QThread thread;
     XanesWorker *worker = nullptr;
     std::shared_ptr<const XanesSlice> result;
+    std::shared_ptr<const SequenceStack> sequence;
+    bool computing = false;
+    bool followPending = false; // planes came in while a slice was being computed
     XanesRegion picked;
     std::vector<double> shownValues; // of the map in the view, for the read-out
 };

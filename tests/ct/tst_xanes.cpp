@@ -3,6 +3,7 @@
 // optimality conditions of the non-negative fit, and known sub-pixel drifts.
 
 #include "Phantom.h"
+#include "SequenceStack.h"
 #include "SpectralStack.h"
 #include "XanesAlign.h"
 #include "XanesFit.h"
@@ -16,7 +17,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <random>
 
 namespace {
@@ -177,6 +180,9 @@ private slots:
     void badInputIsRefused_data();
     void badInputIsRefused();
     void nanPixelsAreMasked();
+    void sequencePlanesMakeTheStack();
+    void sequencePlanesRefused_data();
+    void sequencePlanesRefused();
     void defaultThresholdMasksTheNoise();
     void driftIsFoundAndRemoved();
 
@@ -465,6 +471,80 @@ void TestXanes::defaultThresholdMasksTheNoise()
         }
     QCOMPARE(elementMasked, 0);
     QVERIFY2(noiseKept <= noisePixels / 20, qPrintable(QStringLiteral("%1 of %2 noise pixels kept, threshold %3").arg(noiseKept).arg(noisePixels).arg(maps.threshold)));
+}
+
+namespace {
+
+// A plane whose every value says its energy and pixel, so a stack can be checked against it.
+SequenceStack::Plane markedPlane(double energy, int width, int height)
+{
+    std::vector<float> values(size_t(width) * size_t(height));
+    for (size_t p = 0; p < values.size(); ++p)
+        values[p] = float(energy - 7000.0 + 1e-3 * double(p));
+    return {std::make_shared<const std::vector<float>>(std::move(values)), width, height};
+}
+
+} // namespace
+
+// Planes come in as the sets run (any energy order, a set run twice); the stack holds them
+// in energy order, the second run of a set in place of the first.
+void TestXanes::sequencePlanesMakeTheStack()
+{
+    const std::vector<double> energies = Phantom::xanesEnergies();
+    std::vector<size_t> order(energies.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::shuffle(order.begin(), order.end(), std::mt19937(7));
+    SequenceStack planes;
+    planes.watch(3, 4);
+    QString why;
+    const SequenceStack::Plane stale = markedPlane(1.0, 5, 3);
+    QVERIFY2(planes.add(QStringLiteral("set-%1").arg(order[0]), energies[order[0]], 4, stale, &why), qPrintable(why));
+    for (size_t k : order)
+        QVERIFY2(planes.add(QStringLiteral("set-%1").arg(k), energies[k], 4, markedPlane(energies[k], 5, 3), &why), qPrintable(why));
+    QCOMPARE(planes.bytes(), qint64(energies.size() * 15 * sizeof(float)));
+    const SequenceStack handed = planes; // a copy keeps what it had when later sets come in
+    QVERIFY(planes.add(QStringLiteral("late"), 7400.0, 4, markedPlane(7400.0, 5, 3), &why));
+    SpectralStack stack;
+    QVERIFY2(handed.stackOf(4, &stack, &why), qPrintable(why));
+    QCOMPARE(stack.energies(), energies);
+    for (int k = 0; k < stack.count(); ++k) {
+        const std::vector<float> expected = *markedPlane(energies[size_t(k)], 5, 3).values;
+        QCOMPARE(stack.plane(k), expected);
+    }
+    QVERIFY(!handed.stackOf(3, &stack, &why));
+    QVERIFY2(why.contains("no values of slice 3"), qPrintable(why));
+}
+
+void TestXanes::sequencePlanesRefused_data()
+{
+    QTest::addColumn<QString>("set");
+    QTest::addColumn<double>("energy");
+    QTest::addColumn<int>("slice");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("slice not watched") << "b" << 7200.0 << 5 << 4 << "slice 5 is not watched";
+    QTest::newRow("no energy") << "b" << 0.0 << 4 << 4 << "no energy known for data set b";
+    QTest::newRow("energy not a number") << "b" << std::nan("") << 4 << 4 << "no energy known";
+    QTest::newRow("another set at the energy") << "b" << 7100.0 << 4 << 4 << "data sets a and b are both at 7100 eV";
+    QTest::newRow("another size") << "b" << 7200.0 << 4 << 5 << "is 5 x 4, at 7100 eV it is 4 x 4";
+    QTest::newRow("past the budget") << "b" << 7200.0 << 4 << 4 << "past the 0 MB allowed";
+}
+
+void TestXanes::sequencePlanesRefused()
+{
+    QFETCH(QString, set);
+    QFETCH(double, energy);
+    QFETCH(int, slice);
+    QFETCH(int, width);
+    QFETCH(QString, reason);
+    SequenceStack planes;
+    planes.watch(4, 4);
+    planes.setBudget(4 * 4 * sizeof(float) + 4); // the first plane and not one more
+    QString why;
+    QVERIFY(planes.add(QStringLiteral("a"), 7100.0, 4, markedPlane(7100.0, 4, 4), &why));
+    QVERIFY(!planes.add(set, energy, slice, markedPlane(energy, width, 4), &why));
+    QVERIFY2(why.contains(reason), qPrintable(why));
+    QCOMPARE(planes.energies(4), std::vector<double>{7100.0});
 }
 
 QTEST_GUILESS_MAIN(TestXanes)
