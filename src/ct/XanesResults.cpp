@@ -72,23 +72,44 @@ bool parsePixelLine(const char *&p, const char *end, long &x, long &z, float &va
 
 } // namespace
 
+// The float TIFF file of the slice when the run saved one and it is there, else its data file.
+QString XanesResults::sliceFile(const Record &record, const QString &folder, int slice)
+{
+    const auto file = [&folder, slice](SaveSettings save, const char *suffix) {
+        if (save.path.isEmpty())
+            save.path = folder;
+        return ResultFiles::sliceFile(save, slice, QLatin1String(suffix));
+    };
+    if (record.floatTiff) {
+        const QString tiff = file(record.slices, "tif");
+        if (!record.data.f || QFile::exists(tiff))
+            return tiff;
+    }
+    return file(record.data, "dat");
+}
+
 bool XanesResults::parseRecord(const QByteArray &json, const QString &file, Record *out, QString *why)
 {
     QJsonParseError error;
     const QJsonObject root = QJsonDocument::fromJson(json, &error).object();
-    const QJsonObject data = root.value("saving").toObject().value("data").toObject();
-    if (error.error != QJsonParseError::NoError || !data.value("on").toBool()) {
-        *why = QStringLiteral("%1 is no record of saved data files").arg(file);
+    const QJsonObject saving = root.value("saving").toObject();
+    const auto settings = [&saving](const char *kind) {
+        const QJsonObject o = saving.value(QLatin1String(kind)).toObject();
+        return SaveSettings{o.value("on").toBool(), o.value("folder").toString(), o.value("name").toString(), o.value("tag").toString()};
+    };
+    Record r;
+    r.data = settings("data");
+    const SaveSettings tiff = settings("tiff");
+    r.floatTiff = tiff.f;
+    r.slices = tiff.f ? tiff : r.data;
+    if (error.error != QJsonParseError::NoError || !r.slices.f) {
+        *why = QStringLiteral("%1 is no record of saved slices").arg(file);
         return false;
     }
-    Record r;
     r.file = file;
     const QJsonObject inputs = root.value("inputs").toObject();
     r.energy = inputs.contains("data_set_energy_ev") ? inputs.value("data_set_energy_ev").toDouble()
                                                       : inputs.value("i0_energy_ev").toDouble();
-    r.dataFolder = data.value("folder").toString();
-    r.dataName = data.value("name").toString();
-    r.tag = data.value("tag").toString();
     for (const QJsonValue &slice : root.value("slices").toArray()) {
         const QJsonObject s = slice.toObject();
         if (s.value("outcome").toString() == QLatin1String("reconstructed"))
@@ -116,19 +137,13 @@ bool XanesResults::collect(const QString &folder, const QString &name, int slice
             skipped->append(problem);
             continue;
         }
-        if (!name.isEmpty() && record.dataName != name)
+        if (!name.isEmpty() && record.slices.name != name)
             continue;
         if (std::find(record.reconstructed.begin(), record.reconstructed.end(), slice) == record.reconstructed.end()) {
             skipped->append(QStringLiteral("Slice %1 of %2 eV was not reconstructed (%3)").arg(slice).arg(number(record.energy), entry));
             continue;
         }
-        SaveSettings save;
-        save.path = record.dataFolder.isEmpty() ? folder : record.dataFolder;
-        save.name = record.dataName;
-        save.tag = record.tag;
-        const QString dataFile = ResultFiles::sliceFile(save, slice, QStringLiteral("dat"));
-        const QString tiffFile = ResultFiles::sliceFile(save, slice, QStringLiteral("tif"));
-        sets->push_back({record.energy, dir.filePath(entry), QFile::exists(tiffFile) ? tiffFile : dataFile});
+        sets->push_back({record.energy, dir.filePath(entry), sliceFile(record, folder, slice)});
     }
     std::sort(sets->begin(), sets->end(), [](const EnergySet &a, const EnergySet &b) { return a.energy < b.energy; });
     for (size_t k = 1; k < sets->size(); ++k)

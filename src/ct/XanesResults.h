@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SaveSettings.h"
 #include "SpectralStack.h"
 
 #include <QByteArray>
@@ -10,8 +11,8 @@
 
 // Saved results of a CT-XAFS sequence read back as spectral stacks: the run records
 // (NAME-TAG-record.json) give each data set's energy and where its slices were saved; a
-// slice is read from its float TIFF file when one is there (NAME-TAG-NNNNN.tif), else from
-// its data file (.dat).
+// slice is read from its float TIFF file (NAME-TAG-NNNNN.tif, exact values) when the run
+// saved one, else from its data file (.dat, six digits).
 class XanesResults
 {
 public:
@@ -23,9 +24,11 @@ public:
     {
         QString file;
         double energy = 0.0;  // eV: the data set's energy, else the I0's; 0 unknown
-        QString dataFolder;   // where the data files were saved
-        QString dataName;
-        QString tag;
+        // Where the slices were saved: the float TIFF files when the run saved them, else the
+        // data files (a folder left empty means the record's own).
+        SaveSettings slices;
+        bool floatTiff = false; // `slices` are float TIFF files
+        SaveSettings data;    // the data files too, when the TIFF file of a slice is missing
         std::vector<int> reconstructed; // slices whose files were handed to the saver
     };
     // One energy of a stack: its record and the file of the slice.
@@ -36,7 +39,7 @@ public:
         QString sliceFile;
     };
 
-    // Parses a record's bytes; false with a reason when it is no record of saved data files.
+    // Parses a record's bytes; false with a reason when it is no record of saved slices.
     static bool parseRecord(const QByteArray &json, const QString &file, Record *out, QString *why);
     // Every record in folder whose data name is `name` (empty: any), in energy order; sets
     // that lack the slice are left out with a line in *skipped. False (with a reason) when
@@ -44,6 +47,8 @@ public:
     static bool collect(const QString &folder, const QString &name, int slice, std::vector<EnergySet> *sets,
                         QStringList *skipped, QString *why);
 
+    // The file a set's slice is read from (folder: where the record is).
+    static QString sliceFile(const Record &record, const QString &folder, int slice);
     // A data file's pixels: the image spans the smallest and largest x and z of its lines.
     static bool parseDataFile(const QByteArray &text, std::vector<float> *plane, int *width, int *height, QString *why);
     // A data file or a float TIFF file by its suffix.

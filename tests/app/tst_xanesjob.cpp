@@ -108,6 +108,7 @@ class TstXanesJob : public QObject
 private slots:
     void initTestCase();
     void documentedExampleMapsTheModel();
+    void mapsFromTheRunningSequence();
     void damagedResultsAreRefused_data();
     void damagedResultsAreRefused();
 
@@ -173,6 +174,50 @@ void TstXanesJob::documentedExampleMapsTheModel()
     QFile csv(series + "/maps/ct-xanes-00001-spectra.csv");
     QVERIFY(csv.open(QIODevice::ReadOnly));
     QCOMPARE(csv.readAll().count('\n'), 1 + int(Phantom::xanesEnergies().size()));
+}
+
+// The planes a sequence hands back are the values its float TIFF slices hold: the maps made
+// from them equal those made from the saved slices, value for value. Both fit references
+// picked as regions of the pure discs, which must give the mixture's shares of the model.
+void TstXanesJob::mapsFromTheRunningSequence()
+{
+    const double axis = 0.5 * (kWidth - 1);
+    const auto centres = Phantom::twoPhaseCentres(kWidth);
+    QString regions;
+    for (int phase = 0; phase < 2; ++phase) {
+        const int x = int(std::lround(axis + centres[size_t(phase)].first)), z = int(std::lround(axis + centres[size_t(phase)].second));
+        regions += QStringLiteral("xanes_reference_region %1 %2 %3 %4\n").arg(x - 1).arg(z - 1).arg(x + 2).arg(z + 2);
+    }
+    const QString script = QStringLiteral(
+        "ct_rot_ax_is_v 1\nct_cor 31.5\nct_quantitative 1\ncalc_ct2 1\nct_threads 2\nct_slice_from 0\nct_slice_to 1\n"
+        "ct_slice_step 1\nct_auto_exec 1\nauto_save_tiff_path S/tif\nauto_save_tiff_name ct\nauto_save_tiff 1\n"
+        "images_new_on_load 1\nbg_load S/bg.img\nseq_exec_select_i0 S \"i0-*.img\"\nseq_exec_kst_std 1\n"
+        "seq_exec_file_pattern \"phantom-*.img\"\nxanes_from_sequence 1\nxanes_slices 1\nseq_exec_dir S\nseq_exec_calc\n"
+        "xanes_out S/live\n%1xanes_exec\n:ifng :echo live maps failed\n"
+        "xanes_from_sequence 0\nxanes_results S/tif ct\nxanes_out S/saved\nxanes_exec\n:ifng :echo saved maps failed\n:end\n")
+        .arg(regions).replace(QStringLiteral("S/"), series + '/').replace(QStringLiteral(" S "), ' ' + series + ' ').replace(QStringLiteral("dir S\n"), "dir " + series + '\n');
+    QFile file(dir.filePath("live.zsc"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(script.toUtf8());
+    file.close();
+    QByteArray log;
+    QCOMPARE(runProgram(ZORVEL_PROGRAM, {"-nw", "-e", "-q", "-b", "live.zsc", "-x"}, dir.path(), log), 0);
+    QVERIFY2(log.contains("0 of 2 map jobs incomplete") && !log.contains("maps failed"), log.right(1500).constData());
+
+    int side = 0;
+    const auto map = [&](const char *folder, const char *name, const char *kind) {
+        return readMap(QStringLiteral("%1/%2/%3-xanes-00001-%4.tif").arg(series, folder, name, kind), side);
+    };
+    for (const char *kind : {"edge_step", "e0", "white_line_energy", "white_line_height", "fraction_1", "fraction_2", "r_factor", "residual"}) {
+        const std::vector<double> live = map("live", "maps", kind), saved = map("saved", "ct", kind);
+        QVERIFY2(!live.empty() && live.size() == saved.size(), kind);
+        for (size_t p = 0; p < live.size(); ++p)
+            QVERIFY2(live[p] == saved[p] || (std::isnan(live[p]) && std::isnan(saved[p])), qPrintable(QStringLiteral("%1 pixel %2: %3 and %4").arg(kind).arg(p).arg(live[p]).arg(saved[p])));
+    }
+    const Discs discs(map("live", "maps", "edge_step"), side);
+    const DiscMeans first = discs.means(map("live", "maps", "fraction_1")), second = discs.means(map("live", "maps", "fraction_2"));
+    QVERIFY2(std::abs(first.values[2] - Phantom::mixedShare) <= 0.03 && std::abs(second.values[2] - (1.0 - Phantom::mixedShare)) <= 0.03,
+             qPrintable(QStringLiteral("mixture: %1 %2").arg(first.values[2]).arg(second.values[2])));
 }
 
 void TstXanesJob::damagedResultsAreRefused_data()
