@@ -20,7 +20,7 @@ const char *const kDescription =
     "step at E0, as Larch's pre_edge does), fits 2 to 4 reference spectra when given, and writes\n"
     "float TIFF maps into the output folder:\n"
     "  NAME-xanes-SSSSS-edge_step.tif, -e0.tif, -white_line_energy.tif, -white_line_height.tif,\n"
-    "  -fraction_K.tif (K = 1.. in the order of --reference), -r_factor.tif, -residual.tif,\n"
+    "  -fraction_K.tif (K = 1.. in the order of --reference, then --reference-region), -r_factor.tif, -residual.tif,\n"
     "  -spectra.csv (with --spectrum), and NAME-xanes-record.json.\n"
     "Masked pixels (edge step below the threshold, NaN values) are NaN in every map but the\n"
     "edge step. The last line sums up; exit status 0 when everything was written, 1 on bad\n"
@@ -71,16 +71,17 @@ bool slices(const QCommandLineParser &parser, XanesRequest &r, QString &error)
     return error.isEmpty();
 }
 
-bool spectra(const QCommandLineParser &parser, XanesRequest &r, QString &error)
+// The regions of an option: X,Z (one pixel) or X0,Z0,X1,Z1 (X1, Z1 past the last pixel).
+bool regions(const QCommandLineParser &parser, const char *option, std::vector<XanesRegion> &out, QString &error)
 {
-    for (const QString &text : parser.values(QStringLiteral("spectrum"))) {
+    for (const QString &text : parser.values(QLatin1String(option))) {
         std::vector<int> v;
         if (integers(text, 2, v))
-            r.spectra.push_back({v[0], v[1], v[0] + 1, v[1] + 1});
+            out.push_back({v[0], v[1], v[0] + 1, v[1] + 1});
         else if (integers(text, 4, v) && v[0] < v[2] && v[1] < v[3])
-            r.spectra.push_back({v[0], v[1], v[2], v[3]});
+            out.push_back({v[0], v[1], v[2], v[3]});
         else
-            error = QStringLiteral("--spectrum needs X,Z or X0,Z0,X1,Z1, got '%1'").arg(text);
+            error = QStringLiteral("--%1 needs X,Z or X0,Z0,X1,Z1, got '%2'").arg(QLatin1String(option), text);
     }
     return error.isEmpty();
 }
@@ -96,7 +97,8 @@ Options parse(const QCommandLineParser &parser)
     r.fit.sumToOne = parser.isSet(QStringLiteral("sum-to-one"));
     r.align = parser.isSet(QStringLiteral("align"));
     double degree = r.settings.postDegree, threads = 0.0, memory = double(r.budgetBytes >> 20);
-    const bool ok = slices(parser, r, o.error) && spectra(parser, r, o.error) && real(parser, "e0", r.settings.e0, o.error)
+    const bool ok = slices(parser, r, o.error) && regions(parser, "spectrum", r.spectra, o.error)
+                    && regions(parser, "reference-region", r.referenceRegions, o.error) && real(parser, "e0", r.settings.e0, o.error)
                     && real(parser, "pre1", r.settings.pre1, o.error) && real(parser, "pre2", r.settings.pre2, o.error)
                     && real(parser, "norm1", r.settings.norm1, o.error) && real(parser, "norm2", r.settings.norm2, o.error)
                     && real(parser, "degree", degree, o.error) && real(parser, "threshold", r.settings.stepThreshold, o.error)
@@ -110,8 +112,9 @@ Options parse(const QCommandLineParser &parser)
     r.budgetBytes = std::int64_t(std::clamp(memory, 1.0, 1048576.0)) << 20;
     if (r.resultsFolder.isEmpty() || r.outFolder.isEmpty())
         o.error = QStringLiteral("--results and --out are needed");
-    else if (!r.referenceFiles.isEmpty() && (r.referenceFiles.size() < 2 || r.referenceFiles.size() > XanesFit::maxReferences))
-        o.error = QStringLiteral("--reference is given 2 to 4 times, got %1").arg(r.referenceFiles.size());
+    else if (const size_t given = size_t(r.referenceFiles.size()) + r.referenceRegions.size();
+             given != 0 && (given < 2 || given > size_t(XanesFit::maxReferences)))
+        o.error = QStringLiteral("--reference and --reference-region are given 2 to 4 times together, got %1").arg(given);
     else if (degree != r.settings.postDegree)
         o.error = QStringLiteral("--degree needs 0, 1 or 2");
     else
@@ -141,6 +144,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("degree"), QStringLiteral("Degree of the post-edge polynomial, 0 to 2 (default 1)."), QStringLiteral("n")},
         {QStringLiteral("threshold"), QStringLiteral("Smallest edge step of an unmasked pixel (default: 3 x the noise of the edge steps between neighbouring pixels)."), QStringLiteral("step")},
         {QStringLiteral("reference"), QStringLiteral("Reference spectrum (text: energy, normalised mu), 2 to 4 times."), QStringLiteral("file")},
+        {QStringLiteral("reference-region"), QStringLiteral("Reference: the mean normalised spectrum of pixel X,Z or region X0,Z0,X1,Z1 of each slice; repeatable, with --reference 2 to 4 in all."), QStringLiteral("region")},
         {QStringLiteral("fit-min"), QStringLiteral("Fit window start in eV (default: the first energy)."), QStringLiteral("eV")},
         {QStringLiteral("fit-max"), QStringLiteral("Fit window end in eV (default: the last energy)."), QStringLiteral("eV")},
         {QStringLiteral("sum-to-one"), QStringLiteral("Constrain the fractions to sum to one.")},
