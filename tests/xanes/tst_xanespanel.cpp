@@ -93,6 +93,7 @@ class TstXanesPanel : public QObject
 private slots:
     void mapsSpectraAndExport();
     void folderWithoutResults();
+    void followsTheSequenceWithRegionReferences();
 };
 
 void TstXanesPanel::mapsSpectraAndExport()
@@ -164,6 +165,49 @@ void TstXanesPanel::folderWithoutResults()
     QTRY_VERIFY_WITH_TIMEOUT(panel.computeButton->isEnabled(), 20000);
     QVERIFY(panel.shown() == nullptr);
     QVERIFY2(panel.statusLabel->text().startsWith("No record of saved data files"), qPrintable(panel.statusLabel->text()));
+}
+
+// The tab follows a sequence: nothing is mapped before 8 energies came in, then the slice from
+// the planes handed over; references picked as regions of the pure discs give the mixture.
+void TstXanesPanel::followsTheSequenceWithRegionReferences()
+{
+    XanesPanel panel;
+    panel.sliceBox->setValue(0);
+    QCOMPARE(panel.followedSlice(), -1);
+    panel.followBox->setChecked(true);
+    QCOMPARE(panel.followedSlice(), 0);
+    SequenceStack planes;
+    planes.watch(0, 0);
+    const std::vector<double> energies = Phantom::xanesEnergies();
+    QString why;
+    for (size_t k = 0; k < energies.size(); ++k) {
+        std::vector<float> values(size_t(kSide * kSide));
+        for (int z = 0; z < kSide; ++z)
+            for (int x = 0; x < kSide; ++x)
+                values[size_t(z * kSide + x)] = float(modelAt(x, z, energies[k]));
+        QVERIFY(planes.add(Phantom::energyText(energies[k]), energies[k], 0, {std::make_shared<const std::vector<float>>(values), kSide, kSide}, &why));
+        panel.followSequence(std::make_shared<const SequenceStack>(planes));
+        QCOMPARE(panel.computeButton->isEnabled(), k + 1 < size_t(SpectralStack::minEnergies));
+        QTRY_VERIFY_WITH_TIMEOUT(panel.computeButton->isEnabled(), 20000);
+    }
+    QVERIFY(panel.shown() && panel.shown()->stack.energies() == energies && !panel.shown()->fitted);
+
+    const auto centres = Phantom::twoPhaseCentres(kSide);
+    const auto discPixel = [&centres](int d) {
+        return std::pair{int(std::lround(0.5 * (kSide - 1) + centres[size_t(d)].first)), int(std::lround(0.5 * (kSide - 1) + centres[size_t(d)].second))};
+    };
+    for (int d = 0; d < 2; ++d) {
+        const auto [x, z] = discPixel(d);
+        panel.pick({x - 1, z - 1, x + 2, z + 2});
+        panel.useAsReference();
+    }
+    QCOMPARE(panel.request().referenceRegions.size(), size_t(2));
+    panel.compute();
+    QTRY_VERIFY_WITH_TIMEOUT(panel.computeButton->isEnabled(), 20000);
+    QVERIFY(panel.shown() && panel.shown()->fitted);
+    const auto [x, z] = discPixel(2);
+    const float share = panel.shown()->fitMaps.fractions[0][size_t(z * kSide + x)];
+    QVERIFY2(std::abs(share - Phantom::mixedShare) <= 0.03, qPrintable(QString::number(share)));
 }
 
 QTEST_MAIN(TstXanesPanel)
