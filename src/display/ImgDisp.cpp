@@ -185,6 +185,7 @@ void ImgDisp::finishSelection()
         return;
     sel = sel.normalized();
     selValid = true;
+    emit selectedARect(sel);
 }
 
 bool ImgDisp::saveImage(QString fname)

@@ -47,6 +47,8 @@ signals:
     void newPos(int ix, int iy);
     void newS(QRectF s);
     void selectedAPoint(double x, double y, MouseC::MStat s);
+    // A Shift-drag ended with a rectangle of the image (`sel`, normalised).
+    void selectedARect(QRectF rect);
 
 public slots:
     void onWheelMoved();

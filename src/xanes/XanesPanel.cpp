@@ -2,7 +2,6 @@
 
 #include "ColorBar.h"
 #include "DataSaver.h"
-#include "DispA.h"
 #include "FloatTiffWriter.h"
 #include "GreyImage.h"
 #include "ImgDispWPV.h"
@@ -106,10 +105,8 @@ XanesPanel::XanesPanel(QWidget *parent) : QWidget(parent), view(new ImgDispWPV)
         if (result && ix >= 0 && iz >= 0 && ix < result->stack.width() && iz < result->stack.height())
             view->setVal(shownValues[size_t(iz) * size_t(result->stack.width()) + size_t(ix)]);
     });
-    connect(view->dispA, &DispA::mouseReleased0, this, [this] {
-        if (view->selValid)
-            selected(view->sel);
-    });
+    // Only the end of a Shift-drag is a region: a click after it picks a pixel.
+    connect(view, &ImgDisp::selectedARect, this, &XanesPanel::selected);
 }
 
 QWidget *XanesPanel::scrollingPage()

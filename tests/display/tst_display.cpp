@@ -349,7 +349,7 @@ private slots:
     {
         QFETCH(Pointer, c);
         showImage(2048, 1024);
-        QSignalSpy newS(view, &ImgDisp::newS), points(view, &ImgDisp::selectedAPoint);
+        QSignalSpy newS(view, &ImgDisp::newS), points(view, &ImgDisp::selectedAPoint), rects(view, &ImgDisp::selectedARect);
         press(canvas(), QPointF(100, 100), c.button, c.mods);
         if (!c.via.isNull())
             moveTo(canvas(), c.via, c.button, c.mods);
@@ -364,6 +364,13 @@ private slots:
         QCOMPARE(picked, c.stat < 0 ? QList<double>() : QList<double>({400, 400, double(c.stat)}));
         QVERIFY(!view->selecting && view->selValid == !c.sel.isNull());
         QCOMPARE(view->selValid ? view->sel : QRectF(), c.sel);
+        QCOMPARE(rects.size(), c.sel.isNull() ? 0 : 1);
+        if (!rects.isEmpty())
+            QCOMPARE(rects.first().at(0).toRectF(), c.sel);
+        // A click after a selection picks its point and reports no region again.
+        press(canvas(), QPointF(20, 20), Qt::LeftButton);
+        release(canvas(), QPointF(20, 20), Qt::LeftButton);
+        QCOMPARE(rects.size(), c.sel.isNull() ? 0 : 1);
         // Shift + right press clears the selection, and the canvas repaints without it.
         QCoreApplication::processEvents();
         PaintCounter painted(canvas());
