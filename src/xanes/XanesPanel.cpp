@@ -2,6 +2,7 @@
 
 #include "ColorBar.h"
 #include "DataSaver.h"
+#include "FileDialogs.h"
 #include "FloatTiffWriter.h"
 #include "GreyImage.h"
 #include "ImgDispWPV.h"
@@ -335,7 +336,14 @@ bool XanesPanel::exportTo(const QString &folder) const
 
 void XanesPanel::exportClicked()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, tr("Export the maps into"), resultsFolder->text());
-    if (!folder.isEmpty())
-        statusLabel->setText(exportTo(folder) ? tr("Exported into %1").arg(folder) : tr("Export into %1 incomplete").arg(folder));
+    if (!exportDialog) {
+        exportDialog = new QFileDialog(this, tr("Export the maps into"));
+        FileDialogs::setUp(*exportDialog);
+        exportDialog->setFileMode(QFileDialog::Directory);
+        exportDialog->setOption(QFileDialog::ShowDirsOnly);
+        connect(exportDialog, &QFileDialog::fileSelected, this, [this](const QString &folder) {
+            statusLabel->setText(exportTo(folder) ? tr("Exported into %1").arg(folder) : tr("Export into %1 incomplete").arg(folder));
+        });
+    }
+    FileDialogs::open(*exportDialog, resultsFolder->text());
 }

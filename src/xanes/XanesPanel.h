@@ -14,6 +14,7 @@ class XanesWorker;
 QT_BEGIN_NAMESPACE
 class QChart;
 class QChartView;
+class QFileDialog;
 QT_END_NAMESPACE
 
 // The "XANES" tab: a slice's chemical-state maps from saved results. "Compute" hands the
@@ -75,6 +76,7 @@ private:
     QChart *normalised = nullptr;
     QThread thread;
     XanesWorker *worker = nullptr;
+    QFileDialog *exportDialog = nullptr; // made when first asked for
     std::shared_ptr<const XanesSlice> result;
     std::shared_ptr<const SequenceStack> sequence;
     bool computing = false;
