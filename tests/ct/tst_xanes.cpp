@@ -357,7 +357,9 @@ void TestXanes::badInputIsRefused_data()
     repeated[5] = repeated[4];
     std::vector<double> notANumber = good;
     notANumber[3] = std::nan("");
-    QTest::newRow("repeated energy") << repeated << 8 << (qint64(1) << 30) << QStringLiteral("energies not increasing");
+    const QString twice = QString::number(good[4], 'g', 8);
+    QTest::newRow("repeated energy") << repeated << 8 << (qint64(1) << 30)
+                                     << QStringLiteral("energies not increasing (%1 eV after %1 eV)").arg(twice);
     QTest::newRow("seven energies") << std::vector<double>(good.begin(), good.begin() + 7) << 8 << (qint64(1) << 30) << QStringLiteral("7 energies, at least 8");
     QTest::newRow("nan energy") << notANumber << 8 << (qint64(1) << 30) << QStringLiteral("is not a number");
     QTest::newRow("over budget") << good << 1024 << qint64(40) * 1024 * 1024 << QStringLiteral("more than the 40 MB allowed");
