@@ -166,16 +166,18 @@ void XanesNormalize::whiteLine(const float *mu, const XanesPixel &pixel, double 
 {
     const int n = int(energyList.size());
     const auto normalised = [&](int k) { return (double(mu[k]) - pixel.pre(energyList[size_t(k)])) / pixel.edgeStep; };
-    int best = -1;
-    for (int k = 0; k < n; ++k) {
-        const double e = energyList[size_t(k)];
-        if (e >= pixel.e0 && e <= pixel.e0 + config.whiteLineRange && (best < 0 || normalised(k) > normalised(best)))
-            best = k;
-    }
-    if (best < 0) {
+    // The energies of [e0, e0 + range] are one run of indices, as the energies increase
+    // (none when E0 is not a number).
+    const auto first = std::lower_bound(energyList.begin(), energyList.end(), pixel.e0);
+    const auto end = std::upper_bound(first, energyList.end(), pixel.e0 + config.whiteLineRange);
+    if (first == end || !std::isfinite(pixel.e0)) {
         energy = height = kNaN;
         return;
     }
+    int best = int(first - energyList.begin());
+    for (int k = best + 1; k < int(end - energyList.begin()); ++k)
+        if (normalised(k) > normalised(best))
+            best = k;
     energy = energyList[size_t(best)];
     height = normalised(best);
     if (best == 0 || best == n - 1)
