@@ -26,7 +26,8 @@ XanesCommands::XanesCommands(QObject *parent) : QObject(parent)
     worker->moveToThread(&thread);
     connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
     connect(this, &XanesCommands::runRequested, worker, &XanesWorker::run, Qt::QueuedConnection);
-    connect(worker, &XanesWorker::finished, this, &XanesCommands::finished, Qt::QueuedConnection);
+    connect(worker, &XanesWorker::finished, this, [this](const Handed<XanesOutcome> &outcome) { emit finished(outcome.get()); },
+            Qt::QueuedConnection);
     thread.setObjectName(QStringLiteral("xanes"));
     thread.start();
 }

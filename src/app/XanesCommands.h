@@ -28,7 +28,7 @@ public:
 
 signals:
     void finished(XanesOutcome outcome);
-    void runRequested(XanesRequest request);
+    void runRequested(Handed<XanesRequest> request);
 
 private:
     struct Command

@@ -4,20 +4,21 @@
 
 void XanesWorker::registerTypes()
 {
-    qRegisterMetaType<XanesRequest>();
-    qRegisterMetaType<XanesOutcome>();
-    qRegisterMetaType<std::shared_ptr<const XanesSlice>>();
+    qRegisterMetaType<Handed<XanesRequest>>();
+    qRegisterMetaType<Handed<XanesOutcome>>();
+    qRegisterMetaType<Handed<XanesAnswer>>();
 }
 
-void XanesWorker::run(XanesRequest request)
+void XanesWorker::run(Handed<XanesRequest> handed)
 {
-    const XanesOutcome outcome = XanesJob::run(request);
+    const XanesOutcome outcome = XanesJob::run(handed.get());
     qDebug().noquote() << outcome.summary();
     emit finished(outcome);
 }
 
-void XanesWorker::compute(XanesRequest request, int slice)
+void XanesWorker::compute(Handed<XanesRequest> handed, int slice)
 {
+    const XanesRequest &request = handed.get();
     std::vector<XanesReference> references;
     auto result = std::make_shared<XanesSlice>();
     QStringList skipped;
@@ -30,5 +31,5 @@ void XanesWorker::compute(XanesRequest request, int slice)
         qDebug().noquote() << line;
     if (!ok)
         qDebug().noquote() << why;
-    emit computed(ok ? std::shared_ptr<const XanesSlice>(std::move(result)) : nullptr, why);
+    emit computed(XanesAnswer{ok ? std::shared_ptr<const XanesSlice>(std::move(result)) : nullptr, why});
 }

@@ -1,13 +1,21 @@
 #pragma once
 
+#include "ThreadHandoff.h"
 #include "XanesJob.h"
 
 #include <QMetaType>
 #include <QObject>
 
-Q_DECLARE_METATYPE(XanesRequest)
-Q_DECLARE_METATYPE(XanesOutcome)
-Q_DECLARE_METATYPE(std::shared_ptr<const XanesSlice>)
+// The slice the window asked for, or null and the reason.
+struct XanesAnswer
+{
+    std::shared_ptr<const XanesSlice> slice;
+    QString why;
+};
+
+Q_DECLARE_METATYPE(Handed<XanesRequest>)
+Q_DECLARE_METATYPE(Handed<XanesOutcome>)
+Q_DECLARE_METATYPE(Handed<XanesAnswer>)
 
 // Runs chemical-state jobs on the thread it lives on: receives a request value, answers
 // with the outcome value. Its connections are queued; it touches nothing but its request.
@@ -20,11 +28,11 @@ public:
 
 public slots:
     // A whole job: maps written, outcome answered.
-    void run(XanesRequest request);
+    void run(Handed<XanesRequest> request);
     // One slice for the window: answered with the slice, or null and the reason.
-    void compute(XanesRequest request, int slice);
+    void compute(Handed<XanesRequest> request, int slice);
 
 signals:
-    void finished(XanesOutcome outcome);
-    void computed(std::shared_ptr<const XanesSlice> result, QString why);
+    void finished(Handed<XanesOutcome> outcome);
+    void computed(Handed<XanesAnswer> answer);
 };

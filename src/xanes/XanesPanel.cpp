@@ -90,7 +90,8 @@ XanesPanel::XanesPanel(QWidget *parent) : QWidget(parent), view(new ImgDispWPV)
     worker->moveToThread(&thread);
     connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
     connect(this, &XanesPanel::computeRequested, worker, &XanesWorker::compute, Qt::QueuedConnection);
-    connect(worker, &XanesWorker::computed, this, &XanesPanel::showResult, Qt::QueuedConnection);
+    connect(worker, &XanesWorker::computed, this, [this](const Handed<XanesAnswer> &answer) { showResult(answer.get().slice, answer.get().why); },
+            Qt::QueuedConnection);
     thread.setObjectName(QStringLiteral("xanes panel"));
     thread.start();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ThreadHandoff.h"
 #include "XanesJob.h"
 #include "ui_XanesPanel.h"
 
@@ -48,7 +49,7 @@ public:
     bool exportTo(const QString &folder) const;
 
 signals:
-    void computeRequested(XanesRequest request, int slice);
+    void computeRequested(Handed<XanesRequest> request, int slice);
 
 public slots:
     void compute();
