@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -231,6 +232,7 @@ void TstXanesJob::damagedResultsAreRefused_data()
     QTest::newRow("a slice of another size") << "shrink a slice" << 2 << "the other energies' slices are 60 x 60";
     QTest::newRow("a reference short of the window") << "short reference" << 2 << "not the fit window";
     QTest::newRow("a set without the slice") << "drop a slice" << 2 << "1 energies skipped";
+    QTest::newRow("a map that cannot be written") << "block a map" << 2 << "0 slices mapped, 1 slices failed, 0 energies skipped, 1 files not written";
 }
 
 void TstXanesJob::damagedResultsAreRefused()
@@ -280,6 +282,8 @@ void TstXanesJob::damagedResultsAreRefused()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("7000 0\n7150 1\n");
     }
+    if (damage == "block a map") // a folder where the E0 map would go
+        QVERIFY(QDir().mkpath(copy.filePath("maps/ct-xanes-00000-e0.tif")));
     QByteArray log;
     const int exit = runProgram(ZORVEL_XANES, {"--results", work.path(), "--name", "ct", "--out", copy.filePath("maps"),
                                                "--reference", series + "/phase1.txt", "--reference", reference2,
@@ -287,8 +291,10 @@ void TstXanesJob::damagedResultsAreRefused()
                                 work.path(), log);
     QVERIFY2(exit == status && log.contains(line.toUtf8()), log.constData());
     QVERIFY(log.trimmed().split('\n').last().startsWith(status == 0 ? "XANES done" : "XANES incomplete"));
-    const bool mapped = QFile::exists(copy.filePath("maps/ct-xanes-00000-e0.tif"));
+    const bool mapped = QFileInfo(copy.filePath("maps/ct-xanes-00000-e0.tif")).isFile();
     QCOMPARE(mapped, status == 0 || damage == "drop a slice");
+    // The other maps of a slice are still written when one cannot be.
+    QCOMPARE(QFile::exists(copy.filePath("maps/ct-xanes-00000-edge_step.tif")), mapped || damage == "block a map");
 }
 
 QTEST_GUILESS_MAIN(TstXanesJob)

@@ -559,7 +559,7 @@ void TestXanes::sequencePlanesRefused()
     QFETCH(QString, reason);
     SequenceStack planes;
     planes.watch(4, 4);
-    planes.setBudget(4 * 4 * sizeof(float) + 4); // the first plane and not one more
+    planes.setBudget(4 * 4 * sizeof(float)); // exactly the first plane
     QString why;
     QVERIFY(planes.add(QStringLiteral("a"), 7100.0, 4, markedPlane(7100.0, 4, 4), &why));
     QVERIFY(!planes.add(set, energy, slice, markedPlane(energy, width, 4), &why));
