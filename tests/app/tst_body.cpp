@@ -4,7 +4,9 @@
 #include "CtCalc2Ui.h"
 #include "ColorBar.h"
 #include "DispA.h"
+#include "ImgData.h"
 #include "Phantom.h"
+#include "RawDisp.h"
 
 #include <algorithm>
 #include <QDir>
@@ -36,6 +38,7 @@ private slots:
     void runs();
     void japaneseTexts();
     void showImgTurnsToItsTab();
+    void rawViewSavesTheShownProjection();
     void everyViewInsideTheWindow_data();
     void everyViewInsideTheWindow();
 
@@ -462,6 +465,29 @@ void TstBody::showImgTurnsToItsTab()
     QTest::mouseClick(body->I0ImgSel->ShowImg, Qt::LeftButton);
     QCOMPARE(body->ImgsTab->currentIndex(), 0);
     QTRY_VERIFY(body->I0ImgBase->popBase.isActiveWindow() && body->I0ImgSel->imageView().isVisible());
+}
+
+// "Save view as..." a float TIFF from the raw view: the values of the projection it shows,
+// read back through the program's own TIFF reader.
+void TstBody::rawViewSavesTheShownProjection()
+{
+    loadPhantom(40, 4, 3);
+    body->seekCtrl->Index->setValue(2);
+    auto *view = body->RawImgBase->findChild<RawDisp *>();
+    QVERIFY(view);
+    const QString file = dir->filePath("raw.tif");
+    QVERIFY(view->saveView(file));
+    const std::unique_ptr<ImgData> saved = openImgData(file);
+    const ImgData *shown = body->images().at(2);
+    QVERIFY(saved && shown && saved->imageWidth() == 40 && saved->imageHeight() == 4);
+    std::vector<double> savedRow(40), shownRow(40);
+    for (int y = 0; y < 4; ++y) {
+        saved->line(y, savedRow.data());
+        shown->line(y, shownRow.data());
+        for (int x = 0; x < 40; ++x)
+            QCOMPARE(savedRow[size_t(x)], double(float(shownRow[size_t(x)])));
+    }
+    QVERIFY(shown != body->images().at(0)); // the projection shown, not the first
 }
 
 void TstBody::everyViewInsideTheWindow_data()
