@@ -3,7 +3,9 @@
 // optimality conditions of the non-negative fit, and known sub-pixel drifts.
 
 #include "Phantom.h"
+#include "ResultFiles.h"
 #include "SequenceStack.h"
+#include "XanesResults.h"
 #include "SpectralStack.h"
 #include "XanesAlign.h"
 #include "XanesFit.h"
@@ -19,6 +21,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <numeric>
 #include <random>
 
@@ -180,6 +184,8 @@ private slots:
     void badInputIsRefused_data();
     void badInputIsRefused();
     void nanPixelsAreMasked();
+    void dataFilesReadBack_data();
+    void dataFilesReadBack();
     void stepNoiseIsThatOfNeighbours();
     void sequencePlanesMakeTheStack();
     void sequencePlanesRefused_data();
@@ -488,6 +494,51 @@ SequenceStack::Plane markedPlane(double energy, int width, int height)
 }
 
 } // namespace
+
+void TestXanes::dataFilesReadBack_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("written by the saver") << QByteArray() << QString();
+    QTest::newRow("no header") << QByteArray("0\t0\t1\n") << "no #ZRVL-CTImg data file";
+    QTest::newRow("no pixels") << QByteArray("#ZRVL-CTImg\n# Range_X0 : 0\n") << "no pixels";
+    QTest::newRow("value not a number") << QByteArray("#ZRVL-CTImg\n0\t0\tabc\n") << "a line that is not x, z and a value";
+    QTest::newRow("value with junk") << QByteArray("#ZRVL-CTImg\n0\t0\t1.5x\n") << "a line that is not x, z and a value";
+    QTest::newRow("two numbers") << QByteArray("#ZRVL-CTImg\n0\t0\n") << "a line that is not x, z and a value";
+    QTest::newRow("negative x") << QByteArray("#ZRVL-CTImg\n-1\t0\t1\n") << "pixel -1, 0 outside";
+    QTest::newRow("a hole") << QByteArray("#ZRVL-CTImg\n0\t0\t1\n1\t1\t1\n") << "pixels missing in its 2 x 2 region";
+}
+
+// The saver's data file read back holds what printf("%g") wrote, pixel for pixel; damaged
+// files are refused with their reason.
+void TestXanes::dataFilesReadBack()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
+    std::vector<double> image(7 * 7);
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> values(-1e-3, 1e-2);
+    for (double &v : image)
+        v = values(random);
+    const CalcRegion region{1, 2, 6, 6}; // 5 x 4 pixels from x = 1, z = 2
+    if (text.isEmpty())
+        text = ResultFiles::dataText(image.data(), 7, region);
+    std::vector<float> plane;
+    int width = 0, height = 0;
+    QString why;
+    QCOMPARE(XanesResults::parseDataFile(text, &plane, &width, &height, &why), reason.isEmpty());
+    QVERIFY2(why.startsWith(reason), qPrintable(why));
+    if (!reason.isEmpty())
+        return;
+    QCOMPARE(width, 5);
+    QCOMPARE(height, 4);
+    for (int z = 0; z < 4; ++z)
+        for (int x = 0; x < 5; ++x) {
+            char printed[32];
+            std::snprintf(printed, sizeof printed, "%g", image[size_t((z + 2) * 7 + x + 1)]);
+            QCOMPARE(plane[size_t(z * 5 + x)], std::strtof(printed, nullptr));
+        }
+}
 
 // Edge steps of sigma = 0.01 around levels that change from row to row: the noise is that of
 // horizontal neighbours (their difference has sigma x sqrt 2), never of a row's last pixel and
