@@ -110,6 +110,7 @@ private slots:
     void initTestCase();
     void documentedExampleMapsTheModel();
     void mapsFromTheRunningSequence();
+    void commandsAndToolAgree();
     void damagedResultsAreRefused_data();
     void damagedResultsAreRefused();
 
@@ -219,6 +220,47 @@ void TstXanesJob::mapsFromTheRunningSequence()
     const DiscMeans first = discs.means(map("live", "maps", "fraction_1")), second = discs.means(map("live", "maps", "fraction_2"));
     QVERIFY2(std::abs(first.values[2] - Phantom::mixedShare) <= 0.03 && std::abs(second.values[2] - (1.0 - Phantom::mixedShare)) <= 0.03,
              qPrintable(QStringLiteral("mixture: %1 %2").arg(first.values[2]).arg(second.values[2])));
+}
+
+// Every setting given once as batch commands and once as options of zorvel-xanes, two
+// parsers written apart: the same maps, byte for byte, and the same settings on record.
+void TstXanesJob::commandsAndToolAgree()
+{
+    const QString results = series + "/out";
+    if (!QDir(results).exists())
+        QSKIP("The documented example did not leave its results");
+    const QString refs = QStringLiteral("xanes_reference %1/phase1.txt\nxanes_reference %1/phase2.txt\n").arg(series);
+    QFile script(dir.filePath("settings.zsc"));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("xanes_results %1 ct\nxanes_slices 1\nxanes_out %2\nxanes_pre_edge -140 -40\n"
+                                "xanes_post_edge 60 160\nxanes_degree 2\nxanes_threshold 0.004\n%3"
+                                "xanes_reference_region 18 24 21 27\nxanes_fit_window 7100 7190\nxanes_sum_to_one 1\n"
+                                "xanes_align 1 7250\nxanes_spectrum 30 40 33 44\nxanes_threads 1\nxanes_exec\n:end\n")
+                     .arg(results, dir.filePath("by-commands"), refs).toUtf8());
+    script.close();
+    QByteArray log;
+    QCOMPARE(runProgram(ZORVEL_PROGRAM, {"-nw", "-e", "-q", "-b", "settings.zsc", "-x"}, dir.path(), log), 0);
+    QCOMPARE(runProgram(ZORVEL_XANES, {"--results", results, "--name", "ct", "--slices", "1", "--out", dir.filePath("by-tool"),
+                                       "--pre1", "-140", "--pre2", "-40", "--norm1", "60", "--norm2", "160", "--degree", "2",
+                                       "--threshold", "0.004", "--reference", series + "/phase1.txt", "--reference",
+                                       series + "/phase2.txt", "--reference-region", "18,24,21,27", "--fit-min", "7100",
+                                       "--fit-max", "7190", "--sum-to-one", "--align", "--align-energy", "7250",
+                                       "--spectrum", "30,40,33,44", "--threads", "1"},
+                        dir.path(), log),
+             0);
+    const QStringList files = QDir(dir.filePath("by-tool")).entryList({"*.tif", "*.csv"}, QDir::Files, QDir::Name);
+    QCOMPARE(files.size(), 4 + 3 + 2 + 1);
+    for (const QString &name : files) {
+        QFile a(dir.filePath("by-tool/" + name)), b(dir.filePath("by-commands/" + name));
+        QVERIFY2(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) && a.readAll() == b.readAll(), qPrintable(name));
+    }
+    const auto settings = [this](const char *folder) {
+        QFile record(dir.filePath(QStringLiteral("%1/ct-xanes-record.json").arg(folder)));
+        return record.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(record.readAll()).object().value("settings") : QJsonValue();
+    };
+    QVERIFY(settings("by-tool").isObject());
+    QCOMPARE(settings("by-commands"), settings("by-tool"));
+    QCOMPARE(settings("by-tool").toObject().value("norm2").toDouble(), 160.0);
 }
 
 void TstXanesJob::damagedResultsAreRefused_data()
