@@ -235,7 +235,7 @@ void TstXanesJob::commandsAndToolAgree()
     script.write(QStringLiteral("xanes_results %1 ct\nxanes_slices 1\nxanes_out %2\nxanes_pre_edge -140 -40\n"
                                 "xanes_post_edge 60 160\nxanes_degree 2\nxanes_threshold 0.004\n%3"
                                 "xanes_reference_region 18 24 21 27\nxanes_fit_window 7100 7190\nxanes_sum_to_one 1\n"
-                                "xanes_align 1 7250\nxanes_spectrum 30 40 33 44\nxanes_threads 1\nxanes_exec\n:end\n")
+                                "xanes_align 1 7250\nxanes_spectrum 30 40 33 44\nxanes_spectrum 31 41\nxanes_threads 1\nxanes_exec\n:end\n")
                      .arg(results, dir.filePath("by-commands"), refs).toUtf8());
     script.close();
     QByteArray log;
@@ -245,7 +245,7 @@ void TstXanesJob::commandsAndToolAgree()
                                        "--threshold", "0.004", "--reference", series + "/phase1.txt", "--reference",
                                        series + "/phase2.txt", "--reference-region", "18,24,21,27", "--fit-min", "7100",
                                        "--fit-max", "7190", "--sum-to-one", "--align", "--align-energy", "7250",
-                                       "--spectrum", "30,40,33,44", "--threads", "1"},
+                                       "--spectrum", "30,40,33,44", "--spectrum", "31,41", "--threads", "1"},
                         dir.path(), log),
              0);
     const QStringList files = QDir(dir.filePath("by-tool")).entryList({"*.tif", "*.csv"}, QDir::Files, QDir::Name);

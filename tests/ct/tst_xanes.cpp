@@ -408,6 +408,13 @@ void TestXanes::nanPixelsAreMasked()
     XanesFit fit;
     QVERIFY(!fit.setup(stack.energies(), refs, {7100.0, 7200.0, false}, &why));
     QCOMPARE(why, QStringLiteral("Reference short covers 7000 to 7150 eV, not the fit window 7100 to 7200 eV"));
+    // A window past the last energy, and a plane past the last energy.
+    for (XanesReference &r : refs)
+        r.energies = {6000.0, 8000.0};
+    QVERIFY(!fit.setup(stack.energies(), refs, {7300.5, 7301.0, false}, &why));
+    QCOMPARE(why, QStringLiteral("Linear-combination fit: the window 7300.5 to 7301 eV holds 0 energies, fewer than the 3 needed"));
+    QVERIFY(!stack.setPlane(stack.count(), plane.data(), 12, 4, &why));
+    QCOMPARE(why, QStringLiteral("Spectral stack: no energy %1").arg(stack.count()));
 }
 
 void TestXanes::driftIsFoundAndRemoved()
