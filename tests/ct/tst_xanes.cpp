@@ -511,6 +511,7 @@ void TestXanes::dataFilesReadBack_data()
     QTest::newRow("no pixels") << QByteArray("#ZRVL-CTImg\n# Range_X0 : 0\n") << "no pixels";
     QTest::newRow("value not a number") << QByteArray("#ZRVL-CTImg\n0\t0\tabc\n") << "a line that is not x, z and a value";
     QTest::newRow("value with junk") << QByteArray("#ZRVL-CTImg\n0\t0\t1.5x\n") << "a line that is not x, z and a value";
+    QTest::newRow("value not a number, numbers after it") << QByteArray("#ZRVL-CTImg\n0\t0\te2\t0\t0\n") << "a line that is not x, z and a value";
     QTest::newRow("two numbers") << QByteArray("#ZRVL-CTImg\n0\t0\n") << "a line that is not x, z and a value";
     QTest::newRow("negative x") << QByteArray("#ZRVL-CTImg\n-1\t0\t1\n") << "pixel -1, 0 outside";
     QTest::newRow("a hole") << QByteArray("#ZRVL-CTImg\n0\t0\t1\n1\t1\t1\n") << "pixels missing in its 2 x 2 region";
