@@ -67,6 +67,12 @@ bool ImgData::open()
     return true;
 }
 
+bool ImgData::probe(const QString &name)
+{
+    fileName = name;
+    return readProps(name, width, height);
+}
+
 bool ImgData::sidesAccepted(qint64 w, qint64 h, const QString &name)
 {
     if (w >= 1 && h >= 1 && w <= maxImageSide && h <= maxImageSide)

@@ -48,7 +48,9 @@ public:
     int rowsPerBlock() const { return blockRows; }
     // Blocks of rows read from the file since the reader was made (streamed readers only).
     quint64 rowBlockReads() const { return blockReads.load(); }
-    // The bytes an in-memory reader of this image holds; meaningful after readProps.
+    // Reads the file's properties only: its size and memoryBytes() without its pixels.
+    bool probe(const QString &name);
+    // The bytes an in-memory reader of this image holds; meaningful after probe or open.
     qint64 memoryBytes() const { return qint64(width) * height * storedSampleBytes(); }
 
     // The common opening sequence: readProps, load (not for a streamed reader), work buffers. False, with one debug

@@ -49,15 +49,14 @@ void ImgDatas::planLoad(const QStringList &files)
     if (first == files.end())
         return;
     const std::unique_ptr<ImgData> probe(newImgData(fileType(*first)));
-    int w = 0, h = 0;
-    if (!probe || !probe->readProps(*first, w, h))
+    if (!probe || !probe->probe(*first))
         return;
     // At most 2^31 bytes an image and 2^31 images: no overflow.
     const qint64 images = qint64(count()) + files.size();
     if (probe->memoryBytes() * images <= memoryBudget())
         return;
     streamCache = std::make_shared<RowCache>(memoryBudget());
-    streamRows = streamCache->rowsPerBlock(images, w);
+    streamRows = streamCache->rowsPerBlock(images, probe->imageWidth());
 }
 
 bool ImgDatas::addHdf5(const QString &fileName)
