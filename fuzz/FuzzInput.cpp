@@ -33,9 +33,13 @@ void readImageInput(ImgData &image, bool (*isImageFile)(const QString &), const 
     std::vector<double> row(static_cast<size_t>(w)), column(static_cast<size_t>(h));
     image.line(0, row.data());
     image.line(h - 1, row.data());
-    image.column(0, column.data());
-    image.column(w - 1, column.data());
-    if (qint64(w) * h <= (qint64(1) << 22)) {
+    // A streamed column reads every block of rows from the file: only of small images.
+    const bool small = qint64(w) * h <= (qint64(1) << 22);
+    if (small || !image.isStreamed()) {
+        image.column(0, column.data());
+        image.column(w - 1, column.data());
+    }
+    if (small) {
         double lo = 0, hi = 0;
         image.minMax(lo, hi);
     }

@@ -14,6 +14,6 @@ QString fuzzInputFile(const uint8_t *data, size_t size);
 
 // The input as an image file for `image`: when `isImageFile` accepts it and the reader
 // opens it, reads what an opened image offers the rest of the program: the first and last
-// row and column, and the value range when the image is small enough to scan in a few
-// milliseconds.
+// row and column (of a streamed reader only when small), and the value range when the image
+// is small enough to scan in a few milliseconds.
 void readImageInput(ImgData &image, bool (*isImageFile)(const QString &), const uint8_t *data, size_t size);

@@ -251,6 +251,7 @@ void Body::dataFilesSelected(QStringList files, bool clear)
     const bool dataSet = std::exchange(loadingDataSet, false);
     if (clear)
         clearSeries();
+    imgs.planLoad(files);
     int accepted = 0;
     for (const QString &file : files)
         if (imgs.add(file)) {

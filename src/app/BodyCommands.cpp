@@ -6,7 +6,7 @@
 
 #include "DataSaver.h"
 #include "FieldValue.h"
-#include "Hdf5Series.h"
+#include "RowCache.h"
 
 #include <QDebug>
 
@@ -131,7 +131,7 @@ const std::vector<Body::Command> &Body::commandTable()
         {"auto_save_data_name", [](Body &b, const BatchCmd &c) { b.SelectDataSaveDir->Name->setText(textArg(c)); }},
         {"auto_save_data_tag", [](Body &b, const BatchCmd &c) { b.SelectDataSaveDir->AddTag->setText(textArg(c)); }},
         {"auto_save_data_clear", [](Body &b, const BatchCmd &) { b.SelectDataSaveDir->clear0(); }},
-        {"memory_budget", [](Body &, const BatchCmd &c) { Hdf5Series::setMemoryBudget(qint64(std::clamp(c.firstInt(), 0, 1 << 24)) << 20); }},
+        {"memory_budget", [](Body &, const BatchCmd &c) { setMemoryBudget(qint64(std::clamp(c.firstInt(), 0, 1 << 24)) << 20); }},
         {"auto_save_tiff", [](Body &b, const BatchCmd &c) { b.AutoSaveTiff->setChecked(c.firstFlag()); }},
         {"auto_save_tiff_path", [](Body &b, const BatchCmd &c) { b.setSaveDir(*b.SelectTiffSaveDir, textArg(c)); }},
         {"auto_save_tiff_name", [](Body &b, const BatchCmd &c) { b.SelectTiffSaveDir->Name->setText(textArg(c)); }},

@@ -1,10 +1,11 @@
 #include "Hdf5Series.h"
 
 #include "ImgDataFrame.h"
+#include "RowCache.h"
 
 #include <QDebug>
 #include <QFile>
-#include <QMutex>
+#include <QRecursiveMutex>
 
 #include <hdf5.h>
 
@@ -13,9 +14,15 @@
 #include <cmath>
 #include <new>
 
-#include <unistd.h>
-
 namespace {
+
+// libhdf5 (as Debian builds it) is not thread-safe: every call into it holds this. Recursive,
+// as a series read may free the streamed frames of the contents it replaces.
+QRecursiveMutex &hdf5Library()
+{
+    static QRecursiveMutex library;
+    return library;
+}
 
 // Why a file cannot be used: the one debug line read() gives.
 struct Refusal
@@ -254,6 +261,92 @@ void readAngles(hid_t file, const QStringList &candidates, const FrameSet &proje
     }
 }
 
+// The projections dataset of one file, for its streamed frames: opened at the first read
+// and closed with the last frame.
+class FrameSource
+{
+public:
+    FrameSource(const QString &fileName, const QString &path) : fileName(fileName), path(path) {}
+    ~FrameSource()
+    {
+        const QMutexLocker lock(&hdf5Library());
+        dataset.reset();
+        file.reset();
+    }
+
+    // Rows first ... first + count - 1 of frame `frame` (width pixels a row) as doubles;
+    // false when the file or dataset cannot be read.
+    bool readRows(hsize_t frame, int first, int count, int width, double *out)
+    {
+        const QMutexLocker lock(&hdf5Library());
+        if (!dataset && !open())
+            return false;
+        const hsize_t start[3] = {frame, hsize_t(first), 0};
+        const hsize_t rows[3] = {1, hsize_t(count), hsize_t(width)};
+        const hsize_t memoryDims[2] = {hsize_t(count), hsize_t(width)};
+        const Handle fileSpace(H5Dget_space(dataset->get()), H5Sclose);
+        const Handle memorySpace(H5Screate_simple(2, memoryDims, nullptr), H5Sclose);
+        return fileSpace.valid() && memorySpace.valid()
+               && H5Sselect_hyperslab(fileSpace.get(), H5S_SELECT_SET, start, nullptr, rows, nullptr) >= 0
+               && H5Dread(dataset->get(), H5T_NATIVE_DOUBLE, memorySpace.get(), fileSpace.get(), H5P_DEFAULT, out) >= 0;
+    }
+
+private:
+    bool open()
+    {
+        file = std::make_unique<Handle>(H5Fopen(QFile::encodeName(fileName).constData(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+        if (file->valid())
+            dataset = std::make_unique<Handle>(H5Dopen2(file->get(), path.toUtf8().constData(), H5P_DEFAULT), H5Dclose);
+        if (dataset && dataset->valid())
+            return true;
+        dataset.reset();
+        return false;
+    }
+
+    const QString fileName;
+    const QString path;
+    std::unique_ptr<Handle> file;
+    std::unique_ptr<Handle> dataset;
+};
+
+// One projection of a streamed series: geometry only; rows come from the file.
+class StreamedFrame : public ImgData
+{
+public:
+    StreamedFrame(const QString &name, int width, int height, std::shared_ptr<FrameSource> source, hsize_t frame)
+        : frameWidth(width), frameHeight(height), source(std::move(source)), frame(frame)
+    {
+        setFileName(name);
+    }
+
+    void reset() override { width = height = 0; }
+    bool readProps(const QString &name, int &w, int &h) override
+    {
+        w = frameWidth;
+        h = frameHeight;
+        return sidesAccepted(frameWidth, frameHeight, name);
+    }
+    bool load() override { return false; } // streamed only: the pixels stay in the file
+    double *line(int y, double *buffer) const override { return streamedLine(y, buffer); }
+    double *column(int x, double *buffer) const override { return streamedColumn(x, buffer); }
+
+protected:
+    bool readRows(int first, int count, double *out) const override
+    {
+        if (source->readRows(frame, first, count, width, out))
+            return true;
+        std::fill_n(out, qint64(count) * width, 0.0);
+        qDebug() << "HDF5 rows cannot be read" << fileName;
+        return false;
+    }
+
+private:
+    const int frameWidth;
+    const int frameHeight;
+    const std::shared_ptr<FrameSource> source;
+    const hsize_t frame;
+};
+
 void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &contents)
 {
     FrameSet projections, flats, darks;
@@ -287,11 +380,6 @@ void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &conte
     if (m * width * height > Hdf5Series::maxPixels)
         refuse(QStringLiteral("%1 projections of %2 x %3 are more than the %4 pixels a series may hold")
                    .arg(m).arg(width).arg(height).arg(Hdf5Series::maxPixels));
-    // A few hundred bytes of file may declare terabytes of (fill-value) frames.
-    const qint64 needed = m * width * height * qint64(sizeof(double));
-    if (needed > Hdf5Series::memoryBudget())
-        refuse(QStringLiteral("%1 projections of %2 x %3 need %4 MB in memory, more than the memory budget of %5 MB")
-                   .arg(m).arg(width).arg(height).arg(needed >> 20).arg(Hdf5Series::memoryBudget() >> 20));
     readAngles(file, anglePaths, projections, data.dims[0], contents);
 
     contents.layout = exchange ? QStringLiteral("Data Exchange") : QStringLiteral("NXtomo");
@@ -302,31 +390,27 @@ void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &conte
     contents.darks = int(darks.frames.size());
     contents.i0 = meanImage(file, flats, width, height, fileName + QStringLiteral(" (mean of the flats)"));
     contents.bg = meanImage(file, darks, width, height, fileName + QStringLiteral(" (mean of the darks)"));
+    // Above the memory budget the frames are streamed: a few hundred bytes of file may also
+    // declare terabytes of (fill-value) frames, which then cost nothing until read.
+    const bool streamed = m * width * height * qint64(sizeof(double)) > memoryBudget();
+    const auto cache = streamed ? std::make_shared<RowCache>(memoryBudget()) : nullptr;
+    const auto source = streamed ? std::make_shared<FrameSource>(fileName, data.path) : nullptr;
+    contents.streamed = streamed;
     for (hsize_t f : projections.frames) {
-        auto frame = std::make_shared<ImgDataFrame>(QStringLiteral("%1 [%2]").arg(fileName).arg(f), width, height, data.frame(f));
+        const QString name = QStringLiteral("%1 [%2]").arg(fileName).arg(f);
+        std::shared_ptr<ImgData> frame;
+        if (streamed) {
+            frame = std::make_shared<StreamedFrame>(name, width, height, source, f);
+            frame->streamThrough(cache, cache->rowsPerBlock(m, width));
+        } else {
+            frame = std::make_shared<ImgDataFrame>(name, width, height, data.frame(f));
+        }
         frame->setValid(frame->open());
         contents.projections.push_back(std::move(frame));
     }
 }
 
 } // namespace
-
-namespace {
-std::atomic<qint64> budgetSet{0};
-}
-
-void Hdf5Series::setMemoryBudget(qint64 bytes)
-{
-    budgetSet = std::max<qint64>(bytes, 0);
-}
-
-qint64 Hdf5Series::memoryBudget()
-{
-    if (const qint64 set = budgetSet.load())
-        return set;
-    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
-    return pages > 0 && pageSize > 0 ? qint64(pages) * pageSize / 2 : qint64(1) << 30;
-}
 
 bool Hdf5Series::isHdf5File(const QString &fileName)
 {
@@ -342,9 +426,8 @@ bool Hdf5Series::isHdf5File(const QString &fileName)
 
 bool Hdf5Series::read(const QString &fileName, Contents &contents)
 {
-    // libhdf5 (as Debian builds it) is not thread-safe, and its error stack would print.
-    static QMutex library;
-    const QMutexLocker lock(&library);
+    // libhdf5's error stack would print.
+    const QMutexLocker lock(&hdf5Library());
     static const bool silenced = H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr) >= 0;
     Q_UNUSED(silenced);
     contents = Contents();

@@ -24,7 +24,7 @@ class ImgData;
 //
 // A file that cannot be used gives one debug line (what is wrong, then the file name) and
 // false; libhdf5's own error printing is silenced. Not reentrant: GUI thread (the readers
-// it makes hold their pixels in memory and are read from any thread).
+// it makes are read from any thread; streamed ones serialise their calls into libhdf5).
 class Hdf5Series
 {
 public:
@@ -42,18 +42,15 @@ public:
         bool anglesGiven = false;
         double firstAngle = 0.0; // degrees
         double lastAngle = 0.0;
+        // The projections are above the memory budget (as doubles): their readers keep
+        // the geometry only and read rows from the file when asked.
+        bool streamed = false;
     };
 
     // Largest number of frames in a file accepted.
     static constexpr qint64 maxFrames = 1 << 20;
     // Largest number of pixels of all projections together (8 bytes each in memory).
     static constexpr qint64 maxPixels = qint64(1) << 34;
-
-    // The bytes the projections of one file may take in memory: as set, by default half
-    // the machine's memory. Any thread.
-    static qint64 memoryBudget();
-    // 0 restores the default.
-    static void setMemoryBudget(qint64 bytes);
 
     // True when the file carries the HDF5 signature (at the start or after a user block
     // of 512, 1024 or 2048 bytes).

@@ -12,6 +12,13 @@
 #include <limits>
 
 namespace {
+double decodePixel(const unsigned char *p, int bytesPerPixel)
+{
+    if (bytesPerPixel == 2)
+        return double(qFromLittleEndian<quint16>(p));
+    return double(qFromLittleEndian<quint32>(p));
+}
+
 const QString kWidthKey = QStringLiteral("Prop_ImageWidth=");
 const QString kHeightKey = QStringLiteral("Prop_ImageHeight=");
 const QString kBytesKey = QStringLiteral("BytesPerPixel=");
@@ -188,10 +195,23 @@ bool ImgDataITEX::load()
 
 double ImgDataITEX::pixel(qint64 index) const
 {
-    const unsigned char *p = pixels.data() + index * bytesPerPixel;
-    if (bytesPerPixel == 2)
-        return double(qFromLittleEndian<quint16>(p));
-    return double(qFromLittleEndian<quint32>(p));
+    return decodePixel(pixels.data() + index * bytesPerPixel, bytesPerPixel);
+}
+
+bool ImgDataITEX::readRows(int first, int count, double *out) const
+{
+    const qint64 rowBytes = qint64(width) * bytesPerPixel, wanted = rowBytes * count;
+    // Bytes past the end of the file read as 0, as those of a short file loaded whole.
+    std::vector<unsigned char> bytes(size_t(wanted), 0);
+    QFile f(fileName);
+    const bool opened = f.open(QIODevice::ReadOnly);
+    if (opened && f.seek(dataOffset + rowBytes * first))
+        f.read(reinterpret_cast<char *>(bytes.data()), wanted);
+    for (qint64 i = 0; i < qint64(width) * count; ++i)
+        out[i] = decodePixel(bytes.data() + i * bytesPerPixel, bytesPerPixel);
+    if (!opened)
+        qDebug() << "Can not read rows of ITEX file" << fileName;
+    return opened;
 }
 
 bool ImgDataITEX::holdsPixels() const
@@ -201,6 +221,8 @@ bool ImgDataITEX::holdsPixels() const
 
 double *ImgDataITEX::line(int y, double *buffer) const
 {
+    if (isStreamed())
+        return streamedLine(y, buffer);
     if (!holdsPixels())
         return buffer;
     const qint64 start = qint64(y) * width;
@@ -214,6 +236,8 @@ double *ImgDataITEX::line(int y, double *buffer) const
 
 double *ImgDataITEX::column(int x, double *buffer) const
 {
+    if (isStreamed())
+        return streamedColumn(x, buffer);
     if (!holdsPixels())
         return buffer;
     const qint64 stored = qint64(pixels.size()) / bytesPerPixel;

@@ -7,6 +7,7 @@
 // then the pixel block of 2- or 4-byte little-endian unsigned integers.
 // The whole pixel block is read at load(); the file is closed again right away so
 // that a series of thousands of projections does not hold thousands of open files.
+// A streamed reader opens the file for each block of rows it reads.
 class ImgDataITEX : public ImgData
 {
 public:
@@ -24,6 +25,10 @@ public:
 
     // Pixel blocks of this many bytes or more are refused.
     static constexpr qint64 maxPixelBlockBytes = qint64(1) << 31;
+
+protected:
+    int storedSampleBytes() const override { return bytesPerPixel; }
+    bool readRows(int first, int count, double *out) const override;
 
 private:
     double pixel(qint64 index) const;

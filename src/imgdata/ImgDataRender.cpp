@@ -19,10 +19,16 @@ bool ImgData::toImage(QImage &image, ColorScale &scale, bool autoRange)
         qDebug() << "Not enough memory to show" << fileName;
         return false;
     }
+    // A streamed image is read once, for its range and its picture.
+    const std::vector<double> whole = isStreamed() ? wholeImage() : std::vector<double>();
+    if (isStreamed() && whole.empty())
+        return false;
+    if (autoRange && isStreamed() && !minMaxValid)
+        calcMinMax(whole);
     if (autoRange)
         minMax(scale.minV, scale.maxV);
     for (int y = 0; y < height; ++y) {
-        const double *row = line(y, lineBuf.data());
+        const double *row = isStreamed() ? whole.data() + size_t(y) * size_t(width) : line(y, lineBuf.data());
         uchar *pixels = picture.scanLine(y);
         for (int x = 0; x < width; ++x)
             pixels[x] = uchar(scale.colorIndex(row[x]));

@@ -41,10 +41,12 @@ struct TiffCloser {
 };
 using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
-TiffHandle openTiff(const QString &fileName)
+// mode "r" maps the file into memory; "rm" reads it, so that streaming a series keeps
+// only the blocks it asked for resident.
+TiffHandle openTiff(const QString &fileName, const char *mode = "r")
 {
     installTiffHandlers();
-    return TiffHandle(TIFFOpen(QFile::encodeName(fileName).constData(), "r"));
+    return TiffHandle(TIFFOpen(QFile::encodeName(fileName).constData(), mode));
 }
 
 struct Layout {
@@ -136,20 +138,24 @@ void growTo(std::vector<unsigned char> &buffer, size_t bytes, size_t limit)
     buffer.resize(bytes);
 }
 
-// Decodes tile `index` (tileBytes, in rows of rowBytes) into `tile`. A tile too may declare
-// far more than its data holds: the buffer starts near kFirstTileBytes and doubles only
-// once a prefix of its size has decoded, at the price of decoding a large tile about
-// twice. Prefixes are whole rows, as a predictor undoes its differences row by row.
-bool decodeTile(TIFF *tif, ttile_t index, qint64 rowBytes, qint64 tileBytes, std::vector<unsigned char> &tile)
+using BlockDecoder = tmsize_t (*)(TIFF *, uint32_t, void *, tmsize_t);
+
+// Decodes the first `bytes` of strip or tile `index` (in rows of rowBytes) into `block`.
+// A block may declare far more than its data holds: the buffer starts near
+// kFirstTileBytes and doubles only once a prefix of its size has decoded, at the price of
+// decoding a large block about twice. Prefixes are whole rows, as a predictor undoes its
+// differences row by row.
+bool decodePrefix(TIFF *tif, BlockDecoder decode, quint32 index, qint64 rowBytes, qint64 bytes,
+                  std::vector<unsigned char> &block)
 {
-    qint64 size = std::min(tileBytes, std::max<qint64>(1, kFirstTileBytes / rowBytes) * rowBytes);
+    qint64 size = std::min(bytes, std::max<qint64>(1, kFirstTileBytes / rowBytes) * rowBytes);
     for (;;) {
-        growTo(tile, size_t(size), size_t(tileBytes));
-        if (TIFFReadEncodedTile(tif, index, tile.data(), tmsize_t(size)) != tmsize_t(size))
+        growTo(block, size_t(size), size_t(bytes));
+        if (decode(tif, index, block.data(), tmsize_t(size)) != tmsize_t(size))
             return false;
-        if (size == tileBytes)
+        if (size == bytes)
             return true;
-        size = std::min(tileBytes, 2 * size);
+        size = std::min(bytes, 2 * size);
     }
 }
 
@@ -168,7 +174,7 @@ bool readTiles(TIFF *tif, std::vector<unsigned char> &image, const Layout &l, in
     for (quint32 y = 0; y < l.height; y += l.tileHeight) {
         band.clear();
         for (quint32 x = 0; x < l.width; x += l.tileWidth) {
-            if (!decodeTile(tif, TIFFComputeTile(tif, x, y, 0, 0), rowBytes, tileBytes, tile))
+            if (!decodePrefix(tif, TIFFReadEncodedTile, TIFFComputeTile(tif, x, y, 0, 0), rowBytes, tileBytes, tile))
                 return false;
             band.insert(band.end(), tile.begin(), tile.end());
         }
@@ -193,6 +199,76 @@ bool readStrips(TIFF *tif, std::vector<unsigned char> &image, const Layout &l, i
             return false;
     }
     return true;
+}
+
+// Rows first ... first + count - 1 of a strip image into rows (count x width samples):
+// each strip that holds some of them is decoded once, up to the last row wanted.
+bool readStripRows(TIFF *tif, const Layout &l, int sampleBytes, quint32 first, quint32 count, unsigned char *rows)
+{
+    const qint64 rowBytes = qint64(l.width) * sampleBytes;
+    if (TIFFScanlineSize64(tif) != quint64(rowBytes))
+        return false;
+    quint32 rowsPerStrip = l.height;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::clamp<quint32>(rowsPerStrip, 1, l.height);
+    std::vector<unsigned char> strip;
+    for (quint32 y = first; y < first + count;) {
+        const quint32 top = y / rowsPerStrip * rowsPerStrip, end = std::min(top + rowsPerStrip, first + count);
+        if (!decodePrefix(tif, TIFFReadEncodedStrip, TIFFComputeStrip(tif, top, 0), rowBytes, (end - top) * rowBytes, strip))
+            return false;
+        std::memcpy(rows + (y - first) * rowBytes, strip.data() + (y - top) * rowBytes, size_t((end - y) * rowBytes));
+        y = end;
+    }
+    return true;
+}
+
+// The same for a tiled image: each row of tiles that holds some of the rows is decoded
+// once, every tile up to the last row wanted.
+bool readTileRows(TIFF *tif, const Layout &l, int sampleBytes, quint32 first, quint32 count, unsigned char *rows)
+{
+    if (!tileFits(l.tileWidth, l.tileHeight, sampleBytes))
+        return false;
+    const qint64 tileRowBytes = qint64(l.tileWidth) * sampleBytes, rowBytes = qint64(l.width) * sampleBytes;
+    if (TIFFTileSize64(tif) < quint64(tileRowBytes * l.tileHeight))
+        return false;
+    std::vector<unsigned char> tile;
+    for (quint32 y = first; y < first + count;) {
+        const quint32 top = y / l.tileHeight * l.tileHeight, end = std::min(top + l.tileHeight, first + count);
+        for (quint32 x = 0; x < l.width; x += l.tileWidth) {
+            if (!decodePrefix(tif, TIFFReadEncodedTile, TIFFComputeTile(tif, x, top, 0, 0), tileRowBytes,
+                              (end - top) * tileRowBytes, tile))
+                return false;
+            const size_t columnBytes = size_t(std::min(l.tileWidth, l.width - x)) * sampleBytes;
+            for (quint32 r = y; r < end; ++r)
+                std::memcpy(rows + (r - first) * rowBytes + qint64(x) * sampleBytes,
+                            tile.data() + (r - top) * tileRowBytes, columnBytes);
+        }
+        y = end;
+    }
+    return true;
+}
+
+double widen(const unsigned char *p, int kind)
+{
+    switch (kind) {
+    case ImgDataTiff::UInt8:
+        return double(*p);
+    case ImgDataTiff::UInt16: {
+        quint16 v;
+        std::memcpy(&v, p, sizeof v);
+        return double(v);
+    }
+    case ImgDataTiff::UInt32: {
+        quint32 v;
+        std::memcpy(&v, p, sizeof v);
+        return double(v);
+    }
+    default: {
+        float v;
+        std::memcpy(&v, p, sizeof v);
+        return double(v);
+    }
+    }
 }
 
 } // namespace
@@ -284,26 +360,24 @@ bool ImgDataTiff::load()
 
 double ImgDataTiff::sample(qint64 index) const
 {
-    const unsigned char *p = samples.data() + index * bytesPerSample();
-    switch (kind) {
-    case UInt8:
-        return double(*p);
-    case UInt16: {
-        quint16 v;
-        std::memcpy(&v, p, sizeof v);
-        return double(v);
-    }
-    case UInt32: {
-        quint32 v;
-        std::memcpy(&v, p, sizeof v);
-        return double(v);
-    }
-    default: {
-        float v;
-        std::memcpy(&v, p, sizeof v);
-        return double(v);
-    }
-    }
+    return widen(samples.data() + index * bytesPerSample(), kind);
+}
+
+bool ImgDataTiff::readRows(int first, int count, double *out) const
+{
+    const int sampleBytes = bytesPerSample();
+    std::vector<unsigned char> rows(size_t(count) * size_t(width) * size_t(sampleBytes), 0);
+    const TiffHandle tif = openTiff(fileName, "rm");
+    const Layout layout = tif ? readLayout(tif.get()) : Layout();
+    bool ok = tif && kindOf(layout) == kind && int(layout.width) == width && int(layout.height) == height;
+    if (ok)
+        ok = (TIFFIsTiled(tif.get()) ? readTileRows : readStripRows)(tif.get(), layout, sampleBytes, quint32(first),
+                                                                     quint32(count), rows.data());
+    for (qint64 i = 0; i < qint64(count) * width; ++i)
+        out[i] = ok ? widen(rows.data() + i * sampleBytes, kind) : 0.0;
+    if (!ok)
+        qDebug() << "Error on reading TIFF rows" << fileName;
+    return ok;
 }
 
 bool ImgDataTiff::holdsPixels() const
@@ -313,6 +387,8 @@ bool ImgDataTiff::holdsPixels() const
 
 double *ImgDataTiff::line(int y, double *buffer) const
 {
+    if (isStreamed())
+        return streamedLine(y, buffer);
     if (!holdsPixels())
         return buffer;
     const qint64 start = qint64(y) * width;
@@ -323,6 +399,8 @@ double *ImgDataTiff::line(int y, double *buffer) const
 
 double *ImgDataTiff::column(int x, double *buffer) const
 {
+    if (isStreamed())
+        return streamedColumn(x, buffer);
     if (!holdsPixels())
         return buffer;
     for (int r = 0; r < height; ++r)

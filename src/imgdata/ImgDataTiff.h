@@ -5,7 +5,9 @@
 // Reader of grey TIFF images through libtiff: 8-, 16- or 32-bit unsigned or 32-bit
 // float samples, one sample per pixel, strips or tiles, either byte order, any
 // compression libtiff decodes. The first image of the file is read; the samples are
-// kept in memory in their own type (host byte order) and widened on access.
+// kept in memory in their own type (host byte order) and widened on access. A streamed
+// reader opens the file for each block of rows and decodes only the strips or tiles
+// that hold them.
 class ImgDataTiff : public ImgData
 {
 public:
@@ -21,6 +23,10 @@ public:
     // Sample layouts this reader decodes.
     enum SampleKind { NoSamples = 0, UInt8 = 1, UInt16 = 2, UInt32 = 3, Float32 = 4 };
     int sampleKind() const { return kind; }
+
+protected:
+    int storedSampleBytes() const override { return bytesPerSample(); }
+    bool readRows(int first, int count, double *out) const override;
 
 private:
     double sample(qint64 index) const;

@@ -2,8 +2,11 @@
 
 #include "Hdf5Series.h"
 #include "ImgData.h"
+#include "RowCache.h"
 
 #include <QDebug>
+
+#include <algorithm>
 
 ImgDatas::ImgDatas(QObject *parent) : QObject(parent) {}
 
@@ -16,7 +19,7 @@ bool ImgDatas::add(const QString &fileName)
     std::unique_ptr<ImgData> reader(newImgData(fileType(fileName)));
     if (!reader)
         return false;
-    reader->setKeepInMemory(true);
+    reader->streamThrough(streamCache, streamRows);
     reader->setFileName(fileName);
     const bool ok = reader->open();
     reader->setValid(ok);
@@ -37,6 +40,23 @@ bool ImgDatas::add(const QString &fileName)
     }
     imgs.push_back(std::move(reader));
     return true;
+}
+
+void ImgDatas::planLoad(const QStringList &files)
+{
+    streamCache.reset();
+    const auto first = std::find_if(files.begin(), files.end(), [](const QString &f) { return !Hdf5Series::isHdf5File(f); });
+    if (first == files.end())
+        return;
+    const std::unique_ptr<ImgData> probe(newImgData(fileType(*first)));
+    if (!probe || !probe->probe(*first))
+        return;
+    // At most 2^31 bytes an image and 2^31 images: no overflow.
+    const qint64 images = qint64(count()) + files.size();
+    if (probe->memoryBytes() * images <= memoryBudget())
+        return;
+    streamCache = std::make_shared<RowCache>(memoryBudget());
+    streamRows = streamCache->rowsPerBlock(images, probe->imageWidth());
 }
 
 bool ImgDatas::addHdf5(const QString &fileName)

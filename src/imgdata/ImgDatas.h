@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "ProjectionSeries.h"
 
 class ImgData;
+class RowCache;
 class ColorScale;
 class QImage;
 
@@ -29,6 +31,13 @@ public:
     // (Hdf5Series) appends all its projections, and its flats and darks become the I0
     // and BG of the series wherever no I0 or BG image is selected.
     bool add(const QString &fileName);
+    // Decides, before the files are added, whether the series they make would exceed the
+    // memory budget (the first image's size taken for all); if so, the files added from
+    // now on are streamed through one row cache bounded by the budget, else kept in memory.
+    // An HDF5 file decides for itself (Hdf5Series).
+    void planLoad(const QStringList &files);
+    // The files added are streamed.
+    bool streams() const { return streamCache != nullptr; }
 
     int imageWidth() const { return width; }
     int imageHeight() const { return height; }
@@ -68,4 +77,6 @@ private:
     const Reader *bg = nullptr;
     Reader fileI0; // the flats of the HDF5 file loaded
     Reader fileBg; // its darks
+    std::shared_ptr<RowCache> streamCache; // of the files added, when streamed
+    int streamRows = 1;
 };
