@@ -102,6 +102,44 @@ void checkFilters(hid_t dataset, const QString &path)
     }
 }
 
+// libhdf5 copies stored values as the header declares them without comparing the two: a
+// compact dataset holding fewer bytes than its dataspace, or an unfiltered chunk stored
+// smaller than its chunk, would make it read past its own buffer. Both are refused.
+void checkStoredSizes(hid_t dataset, hid_t space, hid_t type, const QString &path)
+{
+    const Handle plist(H5Dget_create_plist(dataset), H5Pclose);
+    const H5D_layout_t layout = plist.valid() ? H5Pget_layout(plist.get()) : H5D_LAYOUT_ERROR;
+    const size_t sampleBytes = H5Tget_size(type);
+    if (layout == H5D_COMPACT) {
+        const hssize_t points = H5Sget_simple_extent_npoints(space);
+        const hsize_t stored = H5Dget_storage_size(dataset);
+        if (points < 0 || sampleBytes == 0 || stored / sampleBytes < hsize_t(points))
+            refuse(QStringLiteral("HDF5 dataset %1 stores %2 bytes for %3 values of %4 bytes").arg(path).arg(stored).arg(points).arg(sampleBytes));
+    }
+    if (layout != H5D_CHUNKED)
+        return;
+    // libhdf5 never writes a chunk larger than a dimension of fixed size; a header that
+    // says so would make it copy a decoded chunk as if it were that large.
+    const int rank = H5Sget_simple_extent_ndims(space);
+    std::vector<hsize_t> chunk(size_t(std::max(rank, 0))), maxDims(chunk.size());
+    if (rank <= 0 || H5Pget_chunk(plist.get(), rank, chunk.data()) != rank || H5Sget_simple_extent_dims(space, nullptr, maxDims.data()) != rank)
+        refuse(QStringLiteral("HDF5 dataset %1 has no chunk size").arg(path));
+    hsize_t chunkBytes = sampleBytes;
+    for (size_t d = 0; d < chunk.size(); ++d) {
+        if (maxDims[d] != H5S_UNLIMITED && chunk[d] > maxDims[d])
+            refuse(QStringLiteral("HDF5 dataset %1 has chunks of %2 in a dimension of %3").arg(path).arg(chunk[d]).arg(maxDims[d]));
+        chunkBytes *= chunk[d]; // at most 4 GB a chunk, as libhdf5 itself requires
+    }
+    if (H5Pget_nfilters(plist.get()) != 0)
+        return;
+    // Unfiltered chunks are stored whole: together they take chunks x chunkBytes.
+    hsize_t chunks = 0;
+    const hsize_t stored = H5Dget_storage_size(dataset);
+    // (libhdf5 cannot count the chunks of a dataset that has none stored yet.)
+    if (H5Dget_num_chunks(dataset, H5S_ALL, &chunks) >= 0 && chunkBytes != 0 && (stored % chunkBytes != 0 || stored / chunkBytes != chunks))
+        refuse(QStringLiteral("HDF5 dataset %1 stores %2 bytes in %3 chunks of %4 bytes").arg(path).arg(stored).arg(chunks).arg(chunkBytes));
+}
+
 class Dataset
 {
 public:
@@ -121,6 +159,7 @@ public:
             refuse(QStringLiteral("HDF5 dataset %1 holds no integers or floats").arg(path));
         sampleType = typeName(type.get());
         checkFilters(id.get(), path);
+        checkStoredSizes(id.get(), space.get(), type.get(), path);
     }
 
     // Frame `index` of a 3-D dataset as doubles, rows x columns.
