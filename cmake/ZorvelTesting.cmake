@@ -8,6 +8,7 @@ set(ZORVEL_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen" "ZORVEL_REAL_DATA=${PROJ
 if(ZORVEL_SANITIZE)
     list(APPEND ZORVEL_TEST_ENVIRONMENT
         "ASAN_OPTIONS=halt_on_error=1:allocator_may_return_null=1:detect_leaks=1"
+        "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan-hdf5.supp:print_suppressions=0"
         "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
         "TSAN_OPTIONS=halt_on_error=1:ignore_noninstrumented_modules=1:die_after_fork=0:allocator_may_return_null=1:second_deadlock_stack=1:suppressions=${PROJECT_SOURCE_DIR}/tests/tsan-qt.supp")
 endif()
