@@ -1,5 +1,7 @@
 // HDF5 series reader (libhdf5 underneath): layouts, ranks, types, bounds, filters, angles,
-// and the rows and columns of the frames it makes.
+// and the rows and columns of the frames it makes. As in the program, the file's structure is
+// first read in a child process: a crash of libhdf5 there refuses the file (the child's
+// sanitizer report still shows in the log), and only what follows runs in this process.
 #include "FuzzInput.h"
 #include "Hdf5Series.h"
 #include "RowCache.h"

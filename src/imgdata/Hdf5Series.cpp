@@ -11,8 +11,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <new>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -386,7 +390,11 @@ private:
     const hsize_t frame;
 };
 
-void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &contents)
+// What readSeries does with the projections: all of them, or (for the structure check) only
+// the first row of the first and last, which walks the dataset's storage index both ends.
+enum class Frames { All, FirstRows };
+
+void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &contents, Frames frames = Frames::All)
 {
     FrameSet projections, flats, darks;
     QStringList anglePaths;
@@ -429,6 +437,13 @@ void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &conte
     contents.darks = int(darks.frames.size());
     contents.i0 = meanImage(file, flats, width, height, fileName + QStringLiteral(" (mean of the flats)"));
     contents.bg = meanImage(file, darks, width, height, fileName + QStringLiteral(" (mean of the darks)"));
+    if (frames == Frames::FirstRows) {
+        std::vector<double> row(static_cast<size_t>(width));
+        for (hsize_t f : {projections.frames.front(), projections.frames.back()})
+            if (!FrameSource(fileName, data.path).readRows(f, 0, 1, width, row.data()))
+                refuse(QStringLiteral("HDF5 dataset %1 cannot be read").arg(data.path));
+        return;
+    }
     // Above the memory budget the frames are streamed: a few hundred bytes of file may also
     // declare terabytes of (fill-value) frames, which then cost nothing until read.
     const bool streamed = m * width * height * qint64(sizeof(double)) > memoryBudget();
@@ -447,6 +462,93 @@ void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &conte
         frame->setValid(frame->open());
         contents.projections.push_back(std::move(frame));
     }
+}
+
+void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
+
+// Writes all of text to a pipe, as far as it goes.
+void writeAll(int fd, const QByteArray &text)
+{
+    for (qint64 done = 0; done < text.size();) {
+        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
+        if (n <= 0 && errno != EINTR)
+            return;
+        done += std::max<ssize_t>(n, 0);
+    }
+}
+
+QByteArray readAll(int fd)
+{
+    QByteArray text;
+    char buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0)
+            text.append(buffer, n);
+        else if (n == 0 || errno != EINTR)
+            return text;
+    }
+}
+
+constexpr int kUsable = 0;
+constexpr int kRefused = 3;
+
+// In the child: the structure read, its refusal (if any) written to the pipe, and the exit
+// code; _exit, so that nothing of the parent's (buffers, exit handlers) runs twice.
+[[noreturn]] void checkInChild(const QString &fileName, int pipe)
+{
+    qInstallMessageHandler(dropMessage);
+    int code = kUsable;
+    try {
+        const Handle file(H5Fopen(QFile::encodeName(fileName).constData(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+        if (!file.valid())
+            refuse(QStringLiteral("Not a readable HDF5 file"));
+        Hdf5Series::Contents contents;
+        readSeries(file.get(), fileName, contents, Frames::FirstRows);
+    } catch (const Refusal &refusal) {
+        writeAll(pipe, refusal.reason.toUtf8());
+        code = kRefused;
+    } catch (const std::bad_alloc &) {
+        writeAll(pipe, QByteArrayLiteral("Not enough memory to load"));
+        code = kRefused;
+    }
+    ::close(pipe);
+    ::_exit(code);
+}
+
+// libhdf5 1.10 trusts a file's metadata: a damaged or crafted file can make it read through
+// a null pointer or past its own buffers, and it would take the whole program down. The
+// structure of the file (groups, datasets, keys, angles, the mean flat and dark, the storage
+// index at both ends of the projections) is therefore read first in a child process; a file
+// it refuses, or that ends the child, is refused here without touching this process's libhdf5.
+// Called with the library's mutex held, so that no other thread is inside libhdf5 at the fork.
+// Where no process can be made (a strict overcommit policy), the file is read as before.
+void checkStructure(const QString &fileName)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        checkInChild(fileName, fds[1]);
+    }
+    ::close(fds[1]);
+    if (child < 0) {
+        ::close(fds[0]);
+        return;
+    }
+    const QByteArray reason = readAll(fds[0]);
+    ::close(fds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kUsable)
+        return;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kRefused)
+        refuse(QString::fromUtf8(reason));
+    refuse(WIFSIGNALED(status) ? QStringLiteral("HDF5 library crashed on this file (signal %1); damaged file").arg(WTERMSIG(status))
+                               : QStringLiteral("HDF5 library failed on this file (exit status %1); damaged file").arg(WEXITSTATUS(status)));
 }
 
 } // namespace
@@ -471,6 +573,7 @@ bool Hdf5Series::read(const QString &fileName, Contents &contents)
     Q_UNUSED(silenced);
     contents = Contents();
     try {
+        checkStructure(fileName);
         const Handle file(H5Fopen(QFile::encodeName(fileName).constData(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
         if (!file.valid())
             refuse(QStringLiteral("Not a readable HDF5 file"));

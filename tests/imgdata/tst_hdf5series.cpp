@@ -348,6 +348,11 @@ void TestHdf5Series::hostileFiles_data()
         return f.write("/entry/data/data", H5T_STD_I32LE, {2, 1, 4}, frame)
                && f.write("/entry/instrument/detector/image_key", H5T_STD_I32LE, {2}, {1.0, 1.0});
     }) << "^HDF5 file without projections";
+    // Found by fuzzing: a damaged group's symbol table makes libhdf5 1.10 read through a null
+    // pointer while looking a link up. The program must refuse it, not end with it.
+    QTest::newRow("a file on which libhdf5 crashes") << Make([](const QString &name) {
+        return QFile::copy(ZORVEL_FUZZ_REGRESSIONS "/hdf5/crash-8d7b6e092a7fc6cd6376979dc1c512a198fc2364", name);
+    }) << "^HDF5 library (crashed|failed) on this file \\((signal|exit status) \\d+\\); damaged file";
 }
 
 // Each refused with one debug line naming what is wrong and the file; nothing loaded.
