@@ -466,28 +466,18 @@ void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &conte
 
 void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
 
-// Writes all of text to a pipe, as far as it goes.
-void writeAll(int fd, const QByteArray &text)
+// The child's refusal, through a pipe.
+void writeReason(int fd, const QString &reason)
 {
-    for (qint64 done = 0; done < text.size();) {
-        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
-        if (n <= 0 && errno != EINTR)
-            return;
-        done += std::max<ssize_t>(n, 0);
-    }
+    QFile pipe;
+    if (pipe.open(fd, QIODevice::WriteOnly))
+        pipe.write(reason.toUtf8());
 }
 
-QByteArray readAll(int fd)
+QString readReason(int fd)
 {
-    QByteArray text;
-    char buffer[512];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0)
-            text.append(buffer, n);
-        else if (n == 0 || errno != EINTR)
-            return text;
-    }
+    QFile pipe;
+    return pipe.open(fd, QIODevice::ReadOnly) ? QString::fromUtf8(pipe.readAll()) : QString();
 }
 
 constexpr int kUsable = 0;
@@ -506,10 +496,10 @@ constexpr int kRefused = 3;
         Hdf5Series::Contents contents;
         readSeries(file.get(), fileName, contents, Frames::FirstRows);
     } catch (const Refusal &refusal) {
-        writeAll(pipe, refusal.reason.toUtf8());
+        writeReason(pipe, refusal.reason);
         code = kRefused;
     } catch (const std::bad_alloc &) {
-        writeAll(pipe, QByteArrayLiteral("Not enough memory to load"));
+        writeReason(pipe, QStringLiteral("Not enough memory to load"));
         code = kRefused;
     }
     ::close(pipe);
@@ -538,7 +528,7 @@ void checkStructure(const QString &fileName)
         ::close(fds[0]);
         return;
     }
-    const QByteArray reason = readAll(fds[0]);
+    const QString reason = readReason(fds[0]);
     ::close(fds[0]);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
@@ -546,7 +536,7 @@ void checkStructure(const QString &fileName)
     if (WIFEXITED(status) && WEXITSTATUS(status) == kUsable)
         return;
     if (WIFEXITED(status) && WEXITSTATUS(status) == kRefused)
-        refuse(QString::fromUtf8(reason));
+        refuse(reason);
     refuse(WIFSIGNALED(status) ? QStringLiteral("HDF5 library crashed on this file (signal %1); damaged file").arg(WTERMSIG(status))
                                : QStringLiteral("HDF5 library failed on this file (exit status %1); damaged file").arg(WEXITSTATUS(status)));
 }

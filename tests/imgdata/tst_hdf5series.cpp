@@ -197,6 +197,8 @@ private slots:
     void itexToothAsHdf5_data();
     void itexToothAsHdf5();
     void originalToothFile();
+    void typesAndLayouts_data();
+    void typesAndLayouts();
     void hostileFiles_data();
     void hostileFiles();
 };
@@ -288,6 +290,57 @@ void TestHdf5Series::originalToothFile()
         const double r = correlation(fromHdf5, fromItex);
         QVERIFY2(r >= 0.98, qPrintable(QString("slice %1: correlation %2").arg(slice).arg(r)));
     }
+}
+
+void TestHdf5Series::typesAndLayouts_data()
+{
+    QTest::addColumn<qint64>("fileType");
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<QString>("typeName");
+    QTest::newRow("uint8 compact") << qint64(H5T_STD_U8LE) << int(H5D_COMPACT) << "uint8";
+    QTest::newRow("int16 contiguous") << qint64(H5T_STD_I16BE) << int(H5D_CONTIGUOUS) << "int16";
+    QTest::newRow("uint16 chunked") << qint64(H5T_STD_U16LE) << int(H5D_CHUNKED) << "uint16";
+    QTest::newRow("int32 chunked, deflate") << qint64(H5T_STD_I32LE) << -int(H5D_CHUNKED) << "int32";
+    QTest::newRow("float32 compact") << qint64(H5T_IEEE_F32LE) << int(H5D_COMPACT) << "float32";
+    QTest::newRow("float64 contiguous") << qint64(H5T_IEEE_F64BE) << int(H5D_CONTIGUOUS) << "float64";
+}
+
+// Each sample type in each storage layout (a negative layout: deflated) reads back as written,
+// and is named as the image information shows it.
+void TestHdf5Series::typesAndLayouts()
+{
+    QFETCH(qint64, fileType);
+    QFETCH(int, layout);
+    QFETCH(QString, typeName);
+    const bool isSigned = H5Tget_sign(hid_t(fileType)) == H5T_SGN_2;
+    std::vector<double> values = ramp(3 * 2 * 4, H5Tget_class(hid_t(fileType)) == H5T_FLOAT ? 0.25 : 1.0);
+    for (double &v : values)
+        v -= isSigned ? 7.0 : 0.0;
+    const hid_t dcpl = H5Pcreate(H5P_DATASET_CREATE);
+    H5Pset_layout(dcpl, H5D_layout_t(std::abs(layout)));
+    if (std::abs(layout) == H5D_CHUNKED) {
+        const hsize_t chunk[3] = {1, 2, 2};
+        H5Pset_chunk(dcpl, 3, chunk);
+    }
+    if (layout < 0)
+        H5Pset_deflate(dcpl, 6);
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath("types.h5");
+    {
+        H5Writer file(fileName);
+        QVERIFY(file.write("/exchange/data", hid_t(fileType), {3, 2, 4}, values, dcpl));
+    }
+    H5Pclose(dcpl);
+    Hdf5Series::Contents contents;
+    QVERIFY(Hdf5Series::read(fileName, contents));
+    QCOMPARE(contents.sampleType, typeName);
+    QVERIFY(contents.width == 4 && contents.height == 2 && contents.projections.size() == 3);
+    std::vector<double> read;
+    for (const auto &frame : contents.projections) {
+        const std::vector<double> pixels = pixelsOf(*frame);
+        read.insert(read.end(), pixels.begin(), pixels.end());
+    }
+    QCOMPARE(read, values);
 }
 
 void TestHdf5Series::hostileFiles_data()
