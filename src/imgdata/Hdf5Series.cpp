@@ -139,8 +139,8 @@ void checkStoredSizes(hid_t dataset, hid_t space, hid_t type, const QString &pat
     // Unfiltered chunks are stored whole: together they take chunks x chunkBytes.
     hsize_t chunks = 0;
     const hsize_t stored = H5Dget_storage_size(dataset);
-    // (libhdf5 cannot count the chunks of a dataset that has none stored yet.)
-    if (H5Dget_num_chunks(dataset, H5S_ALL, &chunks) >= 0 && chunkBytes != 0 && (stored % chunkBytes != 0 || stored / chunkBytes != chunks))
+    // (libhdf5 1.10 counts them only over a real dataspace, not H5S_ALL.)
+    if (H5Dget_num_chunks(dataset, space, &chunks) >= 0 && chunkBytes != 0 && (stored % chunkBytes != 0 || stored / chunkBytes != chunks))
         refuse(QStringLiteral("HDF5 dataset %1 stores %2 bytes in %3 chunks of %4 bytes").arg(path).arg(stored).arg(chunks).arg(chunkBytes));
 }
 

@@ -91,6 +91,8 @@ public:
         return ok;
     }
 
+    hid_t id() const { return file; }
+
 private:
     hid_t file;
 };
@@ -401,6 +403,20 @@ void TestHdf5Series::hostileFiles_data()
         return f.write("/entry/data/data", H5T_STD_I32LE, {2, 1, 4}, frame)
                && f.write("/entry/instrument/detector/image_key", H5T_STD_I32LE, {2}, {1.0, 1.0});
     }) << "^HDF5 file without projections";
+    // Written raw, an unfiltered chunk may hold fewer bytes than the chunk: libhdf5 would
+    // copy the whole chunk out of the short buffer it read.
+    QTest::newRow("an unfiltered chunk stored short") << writer([](H5Writer &f) {
+        const char shortChunk[4] = {};
+        const hsize_t origin[3] = {0, 0, 0};
+        const hid_t dcpl = chunked({1, 2, 4});
+        if (!f.write("/exchange/data", H5T_IEEE_F32LE, {1, 2, 4}, {}, dcpl))
+            return false;
+        const hid_t dataset = H5Dopen2(f.id(), "/exchange/data", H5P_DEFAULT);
+        const bool written = H5Dwrite_chunk(dataset, H5P_DEFAULT, 0, origin, sizeof shortChunk, shortChunk) >= 0;
+        H5Dclose(dataset);
+        H5Pclose(dcpl);
+        return written;
+    }) << "^HDF5 dataset /exchange/data stores 4 bytes in 1 chunks of 32 bytes";
     // Found by fuzzing: a damaged group's symbol table makes libhdf5 1.10 read through a null
     // pointer while looking a link up. The program must refuse it, not end with it.
     QTest::newRow("a file on which libhdf5 crashes") << Make([](const QString &name) {
