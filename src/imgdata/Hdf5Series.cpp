@@ -94,7 +94,7 @@ QString typeName(hid_t type)
 void checkFilters(hid_t dataset, const QString &path)
 {
     const Handle plist(H5Dget_create_plist(dataset), H5Pclose);
-    const int count = plist.valid() ? H5Pget_nfilters(plist.get()) : 0;
+    const int count = H5Pget_nfilters(plist.get()); // negative for no property list: no filters
     for (int k = 0; k < count; ++k) {
         unsigned flags = 0, config = 0;
         size_t values = 0;
