@@ -502,8 +502,7 @@ constexpr int kRefused = 3;
         writeReason(pipe, QStringLiteral("Not enough memory to load"));
         code = kRefused;
     }
-    ::close(pipe);
-    ::_exit(code);
+    ::_exit(code); // closes the pipe
 }
 
 // libhdf5 1.10 trusts a file's metadata: a damaged or crafted file can make it read through
