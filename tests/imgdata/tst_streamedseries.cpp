@@ -165,6 +165,7 @@ private slots:
     void streamedEqualsInMemory();
     void rangeReadsEachFileOncePerBlock();
     void cacheKeepsToItsBound();
+    void unreadableFileReadsAsZero_data();
     void unreadableFileReadsAsZero();
 };
 
@@ -275,14 +276,26 @@ void TestStreamedSeries::cacheKeepsToItsBound()
     QCOMPARE(RowCache(boundForRows(7, 3, 11)).rowsPerBlock(3, 11), 7);
 }
 
-// A file gone after the series was loaded: its rows read as 0, with one line a block.
+void TestStreamedSeries::unreadableFileReadsAsZero_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("ITEX") << "ITEX 16-bit" << "Can not read rows of ITEX file \"%1\"";
+    QTest::newRow("HDF5") << "HDF5 Data Exchange" << "HDF5 rows cannot be read \"%1 [1]\"";
+}
+
+// A file gone after the series was loaded (before its first rows were read): its rows
+// read as 0, with one line a block.
 void TestStreamedSeries::unreadableFileReadsAsZero()
 {
+    QFETCH(QString, kind);
+    QFETCH(QString, line);
     QTemporaryDir dir;
-    const QStringList files = writeSeries("ITEX 16-bit", QDir(dir.path()));
+    const QStringList files = writeSeries(kind, QDir(dir.path()));
     ImgDatas series;
     QVERIFY(loadAll(series, files, boundForRows(3, kCount, kWidth)));
-    QVERIFY(QFile::remove(files[1]));
+    QVERIFY(series.at(1)->isStreamed());
+    QVERIFY(QFile::remove(files.value(1, files[0])));
     std::vector<double> row(kWidth, -1.0);
     messages.clear();
     const QtMessageHandler previous = qInstallMessageHandler(collect);
@@ -290,7 +303,7 @@ void TestStreamedSeries::unreadableFileReadsAsZero()
     series.at(1)->line(5, row.data());
     qInstallMessageHandler(previous);
     QVERIFY(std::all_of(row.begin(), row.end(), [](double v) { return v == 0.0; }));
-    QCOMPARE(messages, QStringList{QString("Can not read rows of ITEX file \"%1\"").arg(files[1])});
+    QCOMPARE(messages, QStringList{line.arg(files.value(1, files[0]))});
 }
 
 QTEST_GUILESS_MAIN(TestStreamedSeries)
