@@ -439,8 +439,9 @@ void readSeries(hid_t file, const QString &fileName, Hdf5Series::Contents &conte
     contents.bg = meanImage(file, darks, width, height, fileName + QStringLiteral(" (mean of the darks)"));
     if (frames == Frames::FirstRows) {
         std::vector<double> row(static_cast<size_t>(width));
+        FrameSource source(fileName, data.path);
         for (hsize_t f : {projections.frames.front(), projections.frames.back()})
-            if (!FrameSource(fileName, data.path).readRows(f, 0, 1, width, row.data()))
+            if (!source.readRows(f, 0, 1, width, row.data()))
                 refuse(QStringLiteral("HDF5 dataset %1 cannot be read").arg(data.path));
         return;
     }

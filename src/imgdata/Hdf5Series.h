@@ -24,8 +24,9 @@ class ImgData;
 //
 // A file that cannot be used gives one debug line (what is wrong, then the file name) and
 // false; libhdf5's own error printing is silenced. The file's structure is read first in a
-// child process, so that a damaged file on which libhdf5 crashes is refused, not fatal. Not reentrant: GUI thread (the readers
-// it makes are read from any thread; streamed ones serialise their calls into libhdf5).
+// child process, so that a damaged file on which libhdf5 crashes is refused, not fatal.
+// Not reentrant: GUI thread (the readers it makes are read from any thread; streamed ones
+// serialise their calls into libhdf5).
 class Hdf5Series
 {
 public:
