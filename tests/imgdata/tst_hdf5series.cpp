@@ -417,6 +417,11 @@ void TestHdf5Series::hostileFiles_data()
         H5Pclose(dcpl);
         return written;
     }) << "^HDF5 dataset /exchange/data stores 4 bytes in 1 chunks of 32 bytes";
+    // Found by fuzzing (libhdf5 refuses to write one): a chunk larger than a dimension of
+    // fixed size, which libhdf5 would copy out of a buffer of the dimension's size.
+    QTest::newRow("a chunk larger than its dimension") << Make([](const QString &name) {
+        return QFile::copy(ZORVEL_FUZZ_REGRESSIONS "/hdf5/crash-355ce5087a30dc3c30c5a539f6a1fb203c3db87b", name);
+    }) << "^HDF5 dataset /entry/data/data has chunks of 1796 in a dimension of 4";
     // Found by fuzzing: a damaged group's symbol table makes libhdf5 1.10 read through a null
     // pointer while looking a link up. The program must refuse it, not end with it.
     QTest::newRow("a file on which libhdf5 crashes") << Make([](const QString &name) {
