@@ -378,6 +378,8 @@ void TestHdf5Series::hostileFiles_data()
     QTest::newRow("wider than the readers take")
         << writer([](H5Writer &f) { return f.write("/exchange/data", H5T_STD_U16LE, {1, 1, (1 << 20) + 1}, {}, chunked({1, 1, 64})); })
         << "^HDF5 dataset /exchange/data of 1 x 1 x 1048577 is outside the bounds";
+    QTest::newRow("frames without rows") << writer([](H5Writer &f) { return f.write("/exchange/data", H5T_STD_U16LE, {1, 0, 4}, {}); })
+                                         << "^HDF5 dataset /exchange/data of 1 x 0 x 4 is outside the bounds";
     QTest::newRow("more pixels than a series holds")
         << writer([](H5Writer &f) { return f.write("/exchange/data", H5T_STD_U16LE, {1 << 20, 1 << 8, 1 << 8}, {}, chunked({1, 256, 256})); })
         << "^1048576 projections of 256 x 256 are more than";
